@@ -1,0 +1,39 @@
+# The README's commands. Each installs what it needs first (Debian 12, as root).
+JOBS ?= $(shell nproc)
+WINE64 ?= /usr/lib/wine/wine64
+
+.PHONY: all deps build build-host test test-host test-wine-suite clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build/win32/Makefile: | deps
+	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+
+build/win64/Makefile: | deps
+	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DZEV_BUILD_SUITE=ON >/dev/null
+
+build/host/Makefile: | deps
+	cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
+
+# The product (32-bit) and its 64-bit twin, the one run under Wine here.
+build: build/win32/Makefile build/win64/Makefile
+	cmake --build build/win32 --target ZEVUnins -j $(JOBS)
+	cmake --build build/win64 --target ZEVUnins -j $(JOBS)
+
+build-host: build/host/Makefile
+	cmake --build build/host -j $(JOBS)
+
+test-host: build-host
+	cd build/host && ctest --output-on-failure
+
+test-wine-suite: build/win64/Makefile
+	cmake --build build/win64 --target platform_suite -j $(JOBS)
+	scripts/run-wine-suite.sh build/win64/platform_suite.exe
+
+test: build test-host test-wine-suite
+
+clean:
+	rm -rf build

@@ -1,0 +1,196 @@
+// What the uninstaller needs of Windows, and nothing more. Two implementations
+// are chosen at link time: platform/win32 calls the real functions, platform/fake
+// is an in-memory machine for tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// ---------------------------------------------------------------- profile files
+
+// A value read from a profile file. `whole` is false when the value could not be
+// read without cutting it; such a value names something other than what the file
+// says and must never be acted on.
+struct ProfileValue {
+    std::string text;
+    bool whole = true;
+};
+
+// GetPrivateProfileStringA: [section] key of `file`. A bare file name is looked up
+// in the Windows directory. A missing file or key gives `defaultText`. Section and
+// key names are case-insensitive; blanks around the value and one pair of
+// surrounding quotes are dropped.
+ProfileValue ReadProfileString(const std::string& section, const std::string& key,
+                               const std::string& defaultText, const std::string& file);
+
+// ---------------------------------------------------------------- files
+
+// The Windows directory without a trailing backslash; empty when it cannot be had.
+std::string GetWindowsDir();
+// DeleteFileA: true when the file was deleted.
+bool DeleteFileAt(const std::string& path);
+// RemoveDirectoryA: removes an empty directory; true when it was removed.
+bool RemoveEmptyDirectory(const std::string& path);
+// Sleep.
+void Pause(unsigned milliseconds);
+
+// ---------------------------------------------------------------- registry
+// Every key lives under HKEY_LOCAL_MACHINE.
+
+enum class RegAccess { Read, SetValue };
+
+struct RegKeyState;  // defined by each implementation
+
+// An open registry key; closed when its owner goes.
+class RegKey {
+public:
+    RegKey();
+    explicit RegKey(std::unique_ptr<RegKeyState> state);
+    ~RegKey();
+    RegKey(RegKey&& other) noexcept;
+    RegKey& operator=(RegKey&& other) noexcept;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    bool IsOpen() const { return state_ != nullptr; }
+    RegKeyState* State() const { return state_.get(); }
+
+private:
+    std::unique_ptr<RegKeyState> state_;
+};
+
+// Registry value types, numbered as Windows numbers them.
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+struct RegValue {
+    uint32_t type = 0;
+    std::string data;  // the stored bytes, whole (text values keep their terminator)
+};
+
+// RegOpenKeyExA (KEY_READ or KEY_SET_VALUE); the result is not open on failure.
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access);
+// RegEnumKeyA: the name of subkey `index`; false past the last subkey or on failure.
+bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
+// RegQueryValueExA: type and whole data of a value; false when it cannot be read.
+bool QueryValue(const RegKey& key, const std::string& name, RegValue* value);
+// RegDeleteValueA on a key opened for setting values.
+bool DeleteValue(const RegKey& key, const std::string& name);
+// RegDeleteKeyA: the NT family refuses a key that has subkeys; the 95 family
+// deletes it with its whole tree.
+bool DeleteLocalMachineKey(const std::string& path);
+
+// ---------------------------------------------------------------- print spooler
+
+struct PrinterListState;  // defined by each implementation
+
+// A snapshot of the local printers (EnumPrintersA, PRINTER_ENUM_LOCAL, level 2).
+// Changing a printer's port changes the snapshot only; SetPrinterLevel2 writes
+// the whole record back.
+class PrinterList {
+public:
+    PrinterList();
+    explicit PrinterList(std::unique_ptr<PrinterListState> state);
+    ~PrinterList();
+    PrinterList(PrinterList&& other) noexcept;
+    PrinterList& operator=(PrinterList&& other) noexcept;
+    PrinterList(const PrinterList&) = delete;
+    PrinterList& operator=(const PrinterList&) = delete;
+
+    std::size_t Count() const;
+    std::string PrinterName(std::size_t index) const;  // empty when the spooler gave none
+    std::string PortName(std::size_t index) const;     // empty when the spooler gave none
+    void SetPortName(std::size_t index, const std::string& port);
+    PrinterListState* State() const { return state_.get(); }
+
+private:
+    std::unique_ptr<PrinterListState> state_;
+};
+
+struct PrinterHandleState;  // defined by each implementation
+
+// An open printer; closed (ClosePrinter) when its owner goes.
+class PrinterHandle {
+public:
+    PrinterHandle();
+    explicit PrinterHandle(std::unique_ptr<PrinterHandleState> state);
+    ~PrinterHandle();
+    PrinterHandle(PrinterHandle&& other) noexcept;
+    PrinterHandle& operator=(PrinterHandle&& other) noexcept;
+    PrinterHandle(const PrinterHandle&) = delete;
+    PrinterHandle& operator=(const PrinterHandle&) = delete;
+
+    bool IsOpen() const { return state_ != nullptr; }
+    PrinterHandleState* State() const { return state_.get(); }
+
+private:
+    std::unique_ptr<PrinterHandleState> state_;
+};
+
+// The snapshot is asked for again, a few times, when the spooler says it no
+// longer fits (a printer added between the size query and the enumeration).
+PrinterList EnumLocalPrinters();
+// OpenPrinterA with PRINTER_ALL_ACCESS, no data type, no device mode.
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName);
+// SetPrinterA(printer, 2, record `index` of `list`, 0).
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index);
+// DeletePortA(NULL, NULL, port).
+bool DeletePortNamed(const std::string& port);
+// DeleteMonitorA(NULL, environment, monitor).
+bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor);
+// GetVersion's high bit: set on the Windows 95 family.
+bool IsWindows95Family();
+
+// ---------------------------------------------------------------- user interface
+
+using Window = void*;  // HWND on Windows
+using Instance = void*;  // HINSTANCE on Windows
+
+enum class BoxButtons {
+    YesNoQuestion,  // MB_YESNO | MB_ICONQUESTION
+    Ok,             // MB_OK, no icon
+};
+enum class BoxAnswer { Yes, No, Ok, Other };
+
+// MessageBoxA without an owner. A null caption leaves Windows' default caption.
+BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons);
+
+// Window messages as Windows numbers them.
+constexpr unsigned kMsgInitDialog = 0x0110;  // WM_INITDIALOG
+constexpr unsigned kMsgCommand = 0x0111;     // WM_COMMAND
+
+using DialogProc = intptr_t (*)(Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
+
+// InitCommonControls: registers the progress bar class.
+void InitProgressControls();
+// DialogBoxParamA with the template `templateId` of `instance` and no owner;
+// messages go to `proc`. Returns the result given to EndModalDialog.
+intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc);
+// GetDlgItem.
+Window GetDialogControl(Window dialog, int controlId);
+// ShowWindow(SW_SHOWNORMAL).
+void ShowWindowNormal(Window window);
+// SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(commandId, 0), 0), synchronously.
+void SendDialogCommand(Window dialog, int commandId);
+// EndDialog.
+void EndModalDialog(Window dialog, intptr_t result);
+
+// Progress bar messages.
+void ProgressSetPos(Window bar, int position);             // PBM_SETPOS
+void ProgressSetStep(Window bar, int step);                // PBM_SETSTEP
+void ProgressSetRange16(Window bar, uint16_t upper);       // PBM_SETRANGE, 0 .. upper
+void ProgressSetRange32(Window bar, uint32_t upper);       // PBM_SETRANGE32, 0 .. upper
+void ProgressStepIt(Window bar);                           // PBM_STEPIT
+
+// ---------------------------------------------------------------- process
+
+// Ends the process at once with `code`.
+[[noreturn]] void ExitProcessWith(int code);
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// Puts a machine into a known state for the platform suite, and reads it back
+// without going through the code under test. One side writes into the fake
+// machine, the other into the real Windows (under Wine) with Windows' own calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace setup {
+
+// Called before each test: an empty scratch directory, no scratch profile files,
+// no scratch registry keys and printers. Returns the scratch directory's absolute
+// path (for example C:\zevtest), without a trailing backslash.
+std::string FreshScratch();
+// Called after each test: removes what FreshScratch and the test made.
+void CleanScratch();
+
+void MakeDir(const std::string& path);
+void MakeFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+bool DirExists(const std::string& path);
+void SetReadOnly(const std::string& path);
+
+// Profile files in the Windows directory, by bare name.
+void WriteWindowsFile(const std::string& name, const std::string& content);
+void RemoveWindowsFile(const std::string& name);
+
+// Registry, under HKEY_LOCAL_MACHINE.
+void RegCreate(const std::string& path);
+void RegSetDword(const std::string& path, const std::string& name, uint32_t value);
+void RegSetString(const std::string& path, const std::string& name, const std::string& value);
+void RegSetBinary(const std::string& path, const std::string& name, const std::string& data);
+void RegDeleteTree(const std::string& path);
+bool RegKeyExists(const std::string& path);
+bool RegValueExists(const std::string& path, const std::string& name);
+
+// Printers, kept as the spooler keeps them in the registry.
+void AddPrinter(const std::string& name, const std::string& port, const std::string& comment);
+std::string PrinterPort(const std::string& name);        // as the registry now holds it
+std::string PrinterComment(const std::string& name);
+void RemovePrinter(const std::string& name);
+
+}  // namespace setup
