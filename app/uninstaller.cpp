@@ -1,0 +1,75 @@
+// The entry's work: texts, the one question, the progress dialog that carries
+// the run, and the completion box.
+#include "app/uninstaller.h"
+
+#include "app/resource.h"
+#include "run/dir_chain.h"
+#include "run/file_list.h"
+#include "run/uninstall_run.h"
+
+platform::Instance g_hInstance = nullptr;
+UiStrings g_uiStrings;
+
+namespace {
+
+std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
+    // Texts are only shown, never acted on: one that could not be read whole is
+    // still shown as far as it was read.
+    return platform::ReadProfileString(section, key, defaultText, kStringsFileName).text;
+}
+
+// PBM_SETRANGE takes a 16-bit bound; only larger counts need PBM_SETRANGE32,
+// which older controls do not know.
+void SetProgressRange(platform::Window bar, int32_t steps) {
+    const uint32_t upper = steps > 0 ? static_cast<uint32_t>(steps) : 0;
+    if (upper <= 0xFFFF)
+        platform::ProgressSetRange16(bar, static_cast<uint16_t>(upper));
+    else
+        platform::ProgressSetRange32(bar, upper);
+}
+
+}  // namespace
+
+void LoadUiStrings() {
+    g_uiStrings.confirmFirstLine = ReadUiText("STATIC", "DIALOG00", "Uninstall Vantorin");
+    g_uiStrings.confirmSecondLine = ReadUiText("STATIC", "DIALOG01", "Are you Sure ?");
+    g_uiStrings.confirmCaption = ReadUiText("TITLE", "DIALOG", "Uninstaller");
+    g_uiStrings.completeText = ReadUiText("STATIC", "MSGBOX00", "Uninstall is Complete");
+    g_uiStrings.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
+}
+
+int UninstallerMain(platform::Instance instance) {
+    g_hInstance = instance;
+    LoadUiStrings();
+    EmptyDirChain();
+
+    const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
+    const platform::BoxAnswer answer =
+        platform::ShowBox(question, g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
+    if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
+
+    CountUninstallSteps();
+    platform::InitProgressControls();
+    platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
+    platform::ShowBox(g_uiStrings.completeText, g_uiStrings.completeCaption.c_str(), platform::BoxButtons::Ok);
+    return kExitCompleted;
+}
+
+intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {
+    if (message == platform::kMsgInitDialog) {
+        g_hProgress = platform::GetDialogControl(dialog, IDC_PROGRESS);
+        platform::ProgressSetPos(g_hProgress, 0);
+        platform::ProgressSetStep(g_hProgress, 1);
+        // Visible before any work starts: the run holds this thread until it ends.
+        platform::ShowWindowNormal(dialog);
+        SetProgressRange(g_hProgress, g_stepCount);
+        platform::SendDialogCommand(dialog, IDC_PROGRESS);
+        return 0;  // the default focus is not set
+    }
+    if (message == platform::kMsgCommand && (wParam & 0xFFFF) == IDC_PROGRESS) {
+        RunUninstall();
+        platform::EndModalDialog(dialog, 1);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,87 @@
+// Print monitor removal: the monitor's ports are learnt from the registry, the
+// printers on them moved to LPT1, then the ports and the monitor deleted.
+#include "print/monitor_removal.h"
+
+PortTable g_portTable;
+
+namespace {
+
+void ReadTextValue(const platform::RegKey& key, const char* valueName, std::string* out) {
+    platform::RegValue value;
+    if (!platform::QueryValue(key, valueName, &value)) return;
+    if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) return;
+    std::string text = value.data;
+    const std::size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
+    *out = text;
+}
+
+void ReadPortSettings(const platform::RegKey& port, PortRecord* record) {
+    ReadDwordValue(port, "CmdSendTmout", &record->cmdSendTmout);
+    ReadDwordValue(port, "DatSendTmout", &record->datSendTmout);
+    ReadDwordValue(port, "CmdAckTmout", &record->cmdAckTmout);
+    ReadDwordValue(port, "DatAckTmout", &record->datAckTmout);
+    ReadDwordValue(port, "SNNumber", &record->snNumber);
+    ReadDwordValue(port, "AutoOrManual", &record->autoOrManual);
+    ReadDwordValue(port, "SerialNo", &record->serialNo);
+    ReadTextValue(port, "HostName", &record->hostName);
+    ReadTextValue(port, "PortName", &record->portName);
+}
+
+}  // namespace
+
+int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
+    platform::RegValue value;
+    if (!platform::QueryValue(key, valueName, &value)) return 0;
+    if (value.type != platform::kRegDword || value.data.size() != 4) return 0;
+    const auto byte = [&value](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(value.data[i])); };
+    *out = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;  // little-endian, as stored
+    return 1;
+}
+
+int LoadMonitorPorts(const std::string& monitorName) {
+    const std::string portsPath = std::string(kMonitorsKey) + "\\" + monitorName + "\\Ports";
+    const platform::RegKey ports = platform::OpenLocalMachineKey(portsPath, platform::RegAccess::Read);
+    if (!ports.IsOpen()) return 1;
+
+    std::string name;
+    uint32_t count = 0;
+    while (platform::EnumSubkey(ports, count, &name)) ++count;
+
+    for (uint32_t index = 0; index < count; ++index) {
+        if (!platform::EnumSubkey(ports, index, &name) || name.empty()) continue;
+        auto record = std::make_unique<PortRecord>();
+        record->name = name;
+        // A port whose settings cannot be read is still the monitor's port: its
+        // printers must move and it must go, under the name the registry lists.
+        const platform::RegKey port =
+            platform::OpenLocalMachineKey(portsPath + "\\" + name, platform::RegAccess::Read);
+        if (port.IsOpen()) ReadPortSettings(port, record.get());
+        g_portTable.records.push_back(std::move(record));
+    }
+    return 1;
+}
+
+int RemoveLprMonitor(const std::string& monitorName) {
+    platform::PrinterList printers = platform::EnumLocalPrinters();
+    // The 95 family names the parallel port without the colon.
+    const char* parallelPort = platform::IsWindows95Family() ? "LPT1" : "LPT1:";
+
+    for (const auto& port : g_portTable.records) {
+        for (std::size_t i = 0; i < printers.Count(); ++i) {
+            if (printers.PortName(i) != port->name) continue;
+            const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
+            if (!printer.IsOpen()) continue;
+            // The record written back is the one just read: every other setting stays.
+            printers.SetPortName(i, parallelPort);
+            platform::SetPrinterLevel2(printer, printers, i);
+        }
+        platform::DeletePortNamed(port->name);
+    }
+
+    return platform::DeleteMonitorNamed(kMonitorEnvironment, monitorName) ? 1 : 0;
+}
+
+void FreeMonitorPorts() {
+    g_portTable.records.clear();
+}

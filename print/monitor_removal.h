@@ -1,0 +1,46 @@
+// The product's print monitor: its ports, the printers on them, and its removal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+constexpr const char* kMonitorsKey = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+constexpr const char* kMonitorEnvironment = "Windows 4.0";
+
+// One port of the monitor, with the settings the monitor keeps for it.
+struct PortRecord {
+    std::string name;  // the port's subkey name
+    uint32_t autoOrManual = 0;
+    uint32_t cmdAckTmout = 0;
+    uint32_t cmdSendTmout = 0;
+    uint32_t datAckTmout = 0;
+    uint32_t datSendTmout = 0;
+    std::string hostName;
+    std::string portName;
+    uint32_t serialNo = 0;
+    uint32_t snNumber = 0;
+};
+
+struct PortTable {
+    std::vector<std::unique_ptr<PortRecord>> records;
+};
+
+extern PortTable g_portTable;
+
+// Reads the monitor's ports from the registry into g_portTable. Returns 1.
+int LoadMonitorPorts(const std::string& monitorName);
+
+// A REG_DWORD value: stored in `out` and 1 when it could be read with that
+// type, else 0 with `out` untouched.
+int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
+
+// Moves every local printer on one of the ports to LPT1, deletes the ports and
+// then the monitor. Returns 1 when the monitor was deleted, else 0.
+int RemoveLprMonitor(const std::string& monitorName);
+
+// Releases g_portTable.
+void FreeMonitorPorts();

@@ -1,0 +1,9 @@
+// The product's entry in Windows' list of installed programs.
+#pragma once
+
+constexpr const char* kProgramsListKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Deletes the entry `name` under the programs list, or, where the key cannot go
+// (it has subkeys), strips the values that make Windows list it. Returns 1 when
+// the entry is gone or no longer listed, 0 otherwise.
+int RemoveProgramsEntry(const char* name);

@@ -1,0 +1,77 @@
+// The install-directory chain.
+#include "run/dir_chain.h"
+
+#include <new>
+#include <vector>
+
+#include "app/uninstaller.h"
+#include "platform/platform.h"
+
+DirChain g_dirChain;
+
+namespace {
+
+[[noreturn]] void FailForMemory() {
+    platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+    platform::ExitProcessWith(kExitNoMemory);
+}
+
+std::vector<std::string> SplitAtBackslashes(const std::string& path) {
+    std::vector<std::string> tokens;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        if (end > start) tokens.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return tokens;
+}
+
+}  // namespace
+
+void AppendDirChainNode(DirChainNode* node) {
+    node->next = nullptr;
+    node->prev = g_dirChain.tail;
+    if (g_dirChain.tail == nullptr)
+        g_dirChain.head = node;
+    else
+        g_dirChain.tail->next = node;
+    g_dirChain.tail = node;
+}
+
+void EmptyDirChain() {
+    DirChainNode* node = g_dirChain.head;
+    while (node != nullptr) {
+        DirChainNode* next = node->next;
+        delete node;
+        node = next;
+    }
+    g_dirChain = DirChain();
+}
+
+int BuildDirChain(const std::string& installPath) {
+    try {
+        const std::vector<std::string> tokens = SplitAtBackslashes(installPath);
+        if (tokens.empty()) return 0;
+        // The leading backslashes of a share (\\server) or of a root-relative path
+        // (\dir) belong to the path; without them it would name a directory under
+        // the current one.
+        std::string accumulated = installPath.compare(0, 2, "\\\\") == 0 ? "\\\\"
+                                  : installPath.compare(0, 1, "\\") == 0 ? "\\"
+                                                                          : "";
+        accumulated += tokens[0];
+        int appended = 0;
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+            accumulated += '\\';
+            accumulated += tokens[i];
+            DirChainNode* node = new DirChainNode;
+            node->path = accumulated;
+            AppendDirChainNode(node);
+            ++appended;
+        }
+        return appended;
+    } catch (const std::bad_alloc&) {
+        FailForMemory();
+    }
+}

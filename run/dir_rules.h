@@ -1,0 +1,24 @@
+// The two ways the run removes listed directories: with their emptied ancestors,
+// and with repeated attempts below a root. Neither ever deletes a file.
+#pragma once
+
+#include <string>
+
+// `path` without any trailing backslashes.
+std::string WithoutTrailingBackslashes(const std::string& path);
+
+// False for what must never be handed to a directory removal: the empty text, a
+// bare drive ("C:" names that drive's current directory, not its root), a drive
+// root and a share root (\\server\share).
+bool NamesRemovableDirectory(const std::string& path);
+
+// Windows compares paths without regard to case; a trailing backslash changes nothing.
+bool SamePath(const std::string& a, const std::string& b);
+
+// Removes `path`, then its parent, grandparent and so on, until one cannot be
+// removed. Returns 1.
+int RemoveDirAndParents(const std::string& path);
+
+// Ten attempts on `path`, each followed by a pause of half a second, then ten on
+// its parent unless the parent is `root`. Nothing above the parent. Returns 1.
+int RemoveDirWithRetry(const std::string& path, const std::string& root);

@@ -1,0 +1,84 @@
+// The uninstall run: everything the file list names goes, in a fixed order,
+// under the progress bar.
+#include "run/uninstall_run.h"
+
+#include <algorithm>
+#include <string>
+
+#include "print/monitor_removal.h"
+#include "registry/programs_entry.h"
+#include "run/dir_chain.h"
+#include "run/dir_rules.h"
+#include "run/file_list.h"
+
+int32_t g_stepCount = 0;
+platform::Window g_hProgress = nullptr;
+
+namespace {
+
+void Step() {
+    platform::ProgressStepIt(g_hProgress);
+}
+
+// A value that could not be read whole names something else: never acted on.
+bool Usable(const platform::ProfileValue& value) {
+    return value.whole && !value.text.empty();
+}
+
+}  // namespace
+
+void CountUninstallSteps() {
+    g_stepCount = 0;
+    int chainNodes = 0;
+    const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
+    if (Usable(installPath)) chainNodes = BuildDirChain(installPath.text);
+
+    int32_t files = 0;
+    ForEachListed("FILES", "FILE", [&files](const platform::ProfileValue&) { ++files; });
+
+    // One step per file, one per chain directory but the first, and the final
+    // one: with an empty chain that final step still has to be counted.
+    g_stepCount = files + std::max(chainNodes, 1);
+}
+
+void RunUninstall() {
+    const platform::ProfileValue entry = ReadListValue("UnInstKey", "UnInstKey");
+    if (Usable(entry)) RemoveProgramsEntry(entry.text.c_str());
+
+    const platform::ProfileValue monitor = ReadListValue("LPR", "Monitor");
+    if (Usable(monitor)) {
+        LoadMonitorPorts(monitor.text);
+        RemoveLprMonitor(monitor.text);
+        FreeMonitorPorts();
+    }
+
+    ForEachListed("FILES", "FILE", [](const platform::ProfileValue& file) {
+        if (file.whole) platform::DeleteFileAt(file.text);
+        Step();
+    });
+
+    ForEachListed("PATHS", "PATH", [](const platform::ProfileValue& dir) {
+        if (dir.whole) RemoveDirAndParents(dir.text);
+    });
+
+    // Without its whole root the retry rule could not tell where to stop.
+    const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
+    ForEachListed("STMPATHS", "PATH", [&root](const platform::ProfileValue& dir) {
+        if (dir.whole && root.whole) RemoveDirWithRetry(dir.text, root.text);
+    });
+
+    // From here on the file list can no longer be read.
+    const std::string windowsDir = platform::GetWindowsDir();
+    if (!windowsDir.empty()) {
+        platform::DeleteFileAt(windowsDir + "\\" + kFileListName);
+        platform::DeleteFileAt(windowsDir + "\\" + kStringsFileName);
+    }
+
+    // Deepest first; the first node has no step of its own (the final one stands for it).
+    for (DirChainNode* node = g_dirChain.tail; node != nullptr; node = node->prev) {
+        if (NamesRemovableDirectory(node->path)) platform::RemoveEmptyDirectory(node->path);
+        if (node != g_dirChain.head) Step();
+    }
+
+    Step();
+}
