@@ -1,0 +1,107 @@
+// What the user sees: the question, the progress dialog and the completion box.
+#include "app/uninstaller.h"
+
+#include "app/resource.h"
+#include "run/dir_chain.h"
+#include "run/uninstall_run.h"
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using testing_support::WriteFileList;
+using testing_support::WriteStringsFile;
+using Strings = std::vector<std::string>;
+
+class Entry : public FakeMachineTest {
+protected:
+    void TearDown() override { EmptyDirChain(); }
+};
+
+TEST_F(Entry, NoRemovesNothingAndShowsNoCompletion) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n[UnInstKey]\nUnInstKey=Tool\n");
+    fake::AddFile("C:\\Prog\\Tool\\a.exe");
+    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "DisplayName", "Tool");
+    const auto before = fake::AllPaths();
+    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+
+    EXPECT_EQ(UninstallerMain(nullptr), 1602);
+    EXPECT_EQ(fake::AllPaths(), before);
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool"));
+    EXPECT_EQ(fake::Boxes().size(), 1u);
+    EXPECT_FALSE(fake::DialogShown());
+    EXPECT_TRUE(fake::CallsOf("DeleteFile").empty());
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+}
+
+TEST_F(Entry, WithoutStringsFileTheBoxesShowTheDefaults) {
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    const fake::ShownBox& question = fake::Boxes()[0];
+    EXPECT_EQ(question.text, "Uninstall Vantorin\nAre you Sure ?");
+    EXPECT_EQ(question.caption, "Uninstaller");
+    EXPECT_EQ(question.buttons, platform::BoxButtons::YesNoQuestion);
+    const fake::ShownBox& done = fake::Boxes()[1];
+    EXPECT_EQ(done.text, "Uninstall is Complete");
+    EXPECT_EQ(done.caption, "Complete");
+    EXPECT_EQ(done.buttons, platform::BoxButtons::Ok);
+}
+
+TEST_F(Entry, TextsComeFromTheStringsFileUnchanged) {
+    WriteStringsFile("[STATIC]\nDIALOG00=Remove 100% of %s and %d\nDIALOG01=Sure?\nMSGBOX00=Gone\n"
+                     "[TITLE]\nDIALOG=Remover\nMSGBOX=Finished\n");
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[0].text, "Remove 100% of %s and %d\nSure?");
+    EXPECT_EQ(fake::Boxes()[0].caption, "Remover");
+    EXPECT_EQ(fake::Boxes()[1].text, "Gone");
+    EXPECT_EQ(fake::Boxes()[1].caption, "Finished");
+    // The strings file was read before the run deleted it.
+    EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini"));
+}
+
+TEST_F(Entry, LongTextsAreShownWhole) {
+    const std::string first(300, 'a');
+    const std::string second(300, 'b');
+    WriteStringsFile("[STATIC]\nDIALOG00=" + first + "\nDIALOG01=" + second + "\n");
+    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+    UninstallerMain(nullptr);
+    EXPECT_EQ(fake::Boxes()[0].text, first + "\n" + second);
+}
+
+TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\b.exe\n");
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_TRUE(fake::CommonControlsInitialised());
+    EXPECT_TRUE(fake::DialogShown());
+
+    Strings dialogCalls;
+    for (const std::string& call : fake::Calls()) {
+        for (const char* kind : {"InitCommonControls", "DialogBox", "SetPos", "SetStep", "ShowWindow", "SetRange",
+                                 "DeleteFile", "EndDialog", "MessageBox"})
+            if (call.rfind(kind, 0) == 0) dialogCalls.push_back(call.substr(0, call.find(' ')));
+    }
+    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "DialogBox", "SetPos", "SetStep", "ShowWindow",
+                                    "SetRange", "DeleteFile", "DeleteFile", "DeleteFile", "DeleteFile", "EndDialog",
+                                    "MessageBox"}));
+    EXPECT_EQ(fake::CallsOf("DialogBox"), (Strings{std::to_string(IDD_PROGRESS)}));
+    EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
+
+    // Two files and two chain directories: the bar ends exactly full.
+    const fake::ProgressBar& bar = fake::Bar();
+    EXPECT_EQ(bar.rangeUpper, 4u);
+    EXPECT_FALSE(bar.range32);
+    EXPECT_EQ(bar.step, 1);
+    EXPECT_EQ(bar.stepsTaken, 4);
+    EXPECT_EQ(bar.visiblePosition, 4);
+}
+
+TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
+    for (int32_t count : {65535, 65536, 200000}) {
+        fake::Reset();
+        g_stepCount = count;
+        platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
+        const fake::ProgressBar& bar = fake::Bar();
+        EXPECT_EQ(bar.rangeUpper, static_cast<uint32_t>(count)) << count;
+        EXPECT_EQ(bar.range32, count > 65535) << count;
+        EXPECT_EQ(bar.rangeMessages, 1) << count;
+    }
+}

@@ -1,0 +1,211 @@
+// Print monitor removal: ports read from the registry, printers moved to LPT1,
+// ports and monitor deleted.
+#include "print/monitor_removal.h"
+
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kMonitors = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+
+fake::Printer MakePrinter(const std::string& name, const std::string& port) {
+    fake::Printer printer;
+    printer.name = name;
+    printer.port = port;
+    printer.comment = "comment of " + name;
+    printer.location = "floor 2";
+    printer.shareName = name + " share";
+    printer.driverName = "Driver X";
+    printer.datatype = "NT EMF 1.008";
+    printer.parameters = "p=1";
+    printer.sepFile = "C:\\sep.sep";
+    printer.attributes = 0x48;
+    printer.priority = 7;
+    printer.defaultPriority = 3;
+    printer.startTime = 60;
+    printer.untilTime = 1200;
+    return printer;
+}
+
+std::string PortOf(const std::string& printer) {
+    fake::Printer now;
+    EXPECT_TRUE(fake::GetPrinter(printer, &now)) << printer;
+    return now.port;
+}
+
+int RemoveMonitor(const std::string& monitor) {
+    LoadMonitorPorts(monitor);
+    const int removed = RemoveLprMonitor(monitor);
+    FreeMonitorPorts();
+    return removed;
+}
+
+}  // namespace
+
+class MonitorRemoval : public FakeMachineTest {
+protected:
+    void TearDown() override { FreeMonitorPorts(); }
+};
+
+TEST_F(MonitorRemoval, PrintersOnTheMonitorsPortsMoveToLpt1AndKeepEverythingElse) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Tool Port", "TOOL2");
+    fake::AddMonitorPort("Other Monitor", "OTHER1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::AddPrinter(MakePrinter("P2", "TOOL1"));  // two on one port
+    fake::AddPrinter(MakePrinter("P3", "TOOL2"));
+    fake::AddPrinter(MakePrinter("Q", "OTHER1"));
+    fake::AddPrinter(MakePrinter("R", "tool1"));  // names compare exactly
+
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+
+    for (const char* moved : {"P1", "P2", "P3"}) EXPECT_EQ(PortOf(moved), "LPT1:") << moved;
+    EXPECT_EQ(PortOf("Q"), "OTHER1");
+    EXPECT_EQ(PortOf("R"), "tool1");
+    fake::Printer p1;
+    ASSERT_TRUE(fake::GetPrinter("P1", &p1));
+    const fake::Printer expected = MakePrinter("P1", "LPT1:");
+    EXPECT_EQ(p1.comment, expected.comment);
+    EXPECT_EQ(p1.location, expected.location);
+    EXPECT_EQ(p1.shareName, expected.shareName);
+    EXPECT_EQ(p1.driverName, expected.driverName);
+    EXPECT_EQ(p1.datatype, expected.datatype);
+    EXPECT_EQ(p1.parameters, expected.parameters);
+    EXPECT_EQ(p1.sepFile, expected.sepFile);
+    EXPECT_EQ(p1.attributes, expected.attributes);
+    EXPECT_EQ(p1.priority, expected.priority);
+    EXPECT_EQ(p1.defaultPriority, expected.defaultPriority);
+    EXPECT_EQ(p1.startTime, expected.startTime);
+    EXPECT_EQ(p1.untilTime, expected.untilTime);
+
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
+    EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Other Monitor\\Ports\\OTHER1"));
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port"}));
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+    EXPECT_EQ(fake::OpenPrinters(), 0);
+    EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
+}
+
+TEST_F(MonitorRemoval, OneSnapshotServesEveryPortAndEachPrinterIsWrittenOnce) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Tool Port", "TOOL2");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::AddPrinter(MakePrinter("P2", "TOOL2"));
+    RemoveMonitor("Tool Port");
+    EXPECT_EQ(fake::CallsOf("EnumPrinters").size(), 1u);
+    EXPECT_EQ(fake::CallsOf("SetPrinter"), (Strings{"P1 port=LPT1:", "P2 port=LPT1:"}));
+    EXPECT_EQ(fake::CallsOf("DeletePort"), (Strings{"TOOL1", "TOOL2"}));
+}
+
+TEST_F(MonitorRemoval, The95FamilyNamesTheParallelPortWithoutColon) {
+    fake::SetWindows95Family(true);
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    RemoveMonitor("Tool Port");
+    EXPECT_EQ(PortOf("P1"), "LPT1");
+}
+
+TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::AddPrinter(MakePrinter("P2", "TOOL1"));
+    fake::SetPrinterOpenRefused("P1", true);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 0);  // the spooler keeps a monitor in use
+    EXPECT_EQ(PortOf("P1"), "TOOL1");
+    EXPECT_EQ(PortOf("P2"), "LPT1:");
+    EXPECT_EQ(fake::OpenPrinters(), 0);
+}
+
+TEST_F(MonitorRemoval, MissingPortsKeyStillAttemptsTheMonitor) {
+    fake::RegCreateKey(kMonitors + "\\Tool Port");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(PortOf("P1"), "TOOL1");
+    EXPECT_TRUE(fake::CallsOf("SetPrinter").empty());
+    EXPECT_TRUE(fake::CallsOf("DeletePort").empty());
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port"}));
+
+    EXPECT_EQ(RemoveMonitor("Unknown"), 0);
+}
+
+TEST_F(MonitorRemoval, PortSettingsAreReadAndAWrongTypeLeavesOnlyItsField) {
+    const std::string port = kMonitors + "\\Tool Port\\Ports\\TOOL1";
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::RegSetDword(port, "CmdSendTmout", 11);
+    fake::RegSetDword(port, "DatSendTmout", 12);
+    fake::RegSetDword(port, "CmdAckTmout", 13);
+    fake::RegSetDword(port, "DatAckTmout", 14);
+    fake::RegSetDword(port, "SNNumber", 15);
+    fake::RegSetDword(port, "AutoOrManual", 1);
+    fake::RegSetString(port, "SerialNo", "12345");  // text where a number belongs
+    fake::RegSetString(port, "HostName", "printhost.example");
+    fake::RegSetString(port, "PortName", "queue1");
+
+    LoadMonitorPorts("Tool Port");
+    ASSERT_EQ(g_portTable.records.size(), 1u);
+    const PortRecord& record = *g_portTable.records[0];
+    EXPECT_EQ(record.name, "TOOL1");
+    EXPECT_EQ(record.cmdSendTmout, 11u);
+    EXPECT_EQ(record.datSendTmout, 12u);
+    EXPECT_EQ(record.cmdAckTmout, 13u);
+    EXPECT_EQ(record.datAckTmout, 14u);
+    EXPECT_EQ(record.snNumber, 15u);
+    EXPECT_EQ(record.autoOrManual, 1u);
+    EXPECT_EQ(record.serialNo, 0u);
+    EXPECT_EQ(record.hostName, "printhost.example");
+    EXPECT_EQ(record.portName, "queue1");
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+}
+
+TEST_F(MonitorRemoval, ReadDwordLeavesTheOutputAloneOnFailure) {
+    const std::string port = kMonitors + "\\M\\Ports\\P";
+    fake::RegSetRaw(port, "Short", platform::kRegDword, std::string("\x01\x02", 2));
+    fake::RegSetRaw(port, "Binary", platform::kRegBinary, std::string("\x01\x00\x00\x00", 4));
+    fake::RegSetDword(port, "Good", 0x01020304);
+    const platform::RegKey key = platform::OpenLocalMachineKey(port, platform::RegAccess::Read);
+    ASSERT_TRUE(key.IsOpen());
+    uint32_t out = 77;
+    EXPECT_EQ(ReadDwordValue(key, "Missing", &out), 0);
+    EXPECT_EQ(ReadDwordValue(key, "Short", &out), 0);
+    EXPECT_EQ(ReadDwordValue(key, "Binary", &out), 0);
+    EXPECT_EQ(out, 77u);
+    EXPECT_EQ(ReadDwordValue(key, "Good", &out), 1);
+    EXPECT_EQ(out, 0x01020304u);
+}
+
+TEST_F(MonitorRemoval, PortWhoseKeyCannotBeOpenedIsStillHandledByItsName) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Tool Port", "LOCKED");
+    fake::RegDenyOpen(kMonitors + "\\Tool Port\\Ports\\LOCKED", true);
+    fake::AddPrinter(MakePrinter("P1", "LOCKED"));
+    fake::AddPrinter(MakePrinter("Blank", ""));  // a printer with no port must never match
+    RemoveMonitor("Tool Port");
+    EXPECT_EQ(PortOf("P1"), "LPT1:");
+    EXPECT_EQ(PortOf("Blank"), "");
+    EXPECT_EQ(fake::CallsOf("DeletePort"), (Strings{"TOOL1", "LOCKED"}));
+}
+
+TEST_F(MonitorRemoval, LongPortNamesAreKeptWholeAndNotMatchedByTheirStart) {
+    const std::string longPort(200, 'P');
+    const std::string sameStart = std::string(127, 'P');
+    fake::AddMonitorPort("Tool Port", longPort);
+    fake::AddPrinter(MakePrinter("Long", longPort));
+    fake::AddPrinter(MakePrinter("Start", sameStart));
+    RemoveMonitor("Tool Port");
+    EXPECT_EQ(PortOf("Long"), "LPT1:");
+    EXPECT_EQ(PortOf("Start"), sameStart);
+    EXPECT_EQ(fake::CallsOf("DeletePort"), (Strings{longPort}));
+}
+
+TEST_F(MonitorRemoval, SnapshotIsAskedForAgainWhenAPrinterArrivesMeanwhile) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::AddPrinterDuringNextEnum(MakePrinter("Late", "TOOL1"), 2);
+    RemoveMonitor("Tool Port");
+    EXPECT_EQ(PortOf("P1"), "LPT1:");
+    EXPECT_EQ(PortOf("Late"), "LPT1:");
+    EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
+}

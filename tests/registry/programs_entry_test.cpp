@@ -1,0 +1,79 @@
+// Removal of the product's entry from the installed-programs list.
+#include "registry/programs_entry.h"
+
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+void AddEntry(const std::string& name, bool withIcon = true) {
+    const std::string key = kList + "\\" + name;
+    fake::RegSetString(key, "DisplayName", name);
+    fake::RegSetString(key, "UninstallString", "C:\\windows\\ZEVUnins.exe");
+    if (withIcon) fake::RegSetString(key, "DisplayIcon", "C:\\windows\\ZEVUnins.exe,0");
+    fake::RegSetString(key, "Publisher", "Someone");
+}
+
+}  // namespace
+
+class ProgramsEntry : public FakeMachineTest {};
+
+TEST_F(ProgramsEntry, KeyWithoutSubkeysIsDeletedWhole) {
+    AddEntry("Tool");
+    AddEntry("OtherProduct");
+    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_FALSE(fake::RegKeyExists(kList + "\\Tool"));
+    EXPECT_TRUE(fake::RegValueExists(kList + "\\OtherProduct", "DisplayName"));
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+}
+
+TEST_F(ProgramsEntry, KeyWithSubkeyOnNtLosesOnlyItsThreeValues) {
+    AddEntry("Tool");
+    fake::RegSetString(kList + "\\Tool\\Extra", "Data", "x");
+    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_TRUE(fake::RegKeyExists(kList + "\\Tool\\Extra"));
+    for (const char* gone : {"DisplayName", "UninstallString", "DisplayIcon"})
+        EXPECT_FALSE(fake::RegValueExists(kList + "\\Tool", gone)) << gone;
+    EXPECT_TRUE(fake::RegValueExists(kList + "\\Tool", "Publisher"));
+    EXPECT_EQ(fake::CallsOf("RegDeleteValue"),
+              (Strings{kList + "\\Tool DisplayName", kList + "\\Tool UninstallString", kList + "\\Tool DisplayIcon"}));
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+}
+
+TEST_F(ProgramsEntry, ResultCountsOnlyTheNameAndUninstallString) {
+    AddEntry("NoIcon", false);
+    fake::RegSetString(kList + "\\NoIcon\\Sub", "x", "y");
+    EXPECT_EQ(RemoveProgramsEntry("NoIcon"), 1);
+
+    fake::RegSetString(kList + "\\NameOnly", "DisplayName", "n");
+    fake::RegSetString(kList + "\\NameOnly\\Sub", "x", "y");
+    EXPECT_EQ(RemoveProgramsEntry("NameOnly"), 0);
+    EXPECT_FALSE(fake::RegValueExists(kList + "\\NameOnly", "DisplayName"));
+
+    EXPECT_EQ(RemoveProgramsEntry("Missing"), 0);
+}
+
+TEST_F(ProgramsEntry, OnThe95FamilyTheKeyGoesWithItsTree) {
+    fake::SetWindows95Family(true);
+    AddEntry("Tool");
+    fake::RegSetString(kList + "\\Tool\\Extra", "Data", "x");
+    AddEntry("OtherProduct");
+    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_FALSE(fake::RegKeyExists(kList + "\\Tool"));
+    EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
+}
+
+TEST_F(ProgramsEntry, NamesWithAnEmptyComponentAreRefusedBeforeAnyRegistryCall) {
+    fake::SetWindows95Family(true);
+    AddEntry("OtherProduct");
+    for (const char* name : {"", "\\", "Foo\\", "\\Foo", "Foo\\\\Bar", "\\\\"}) {
+        EXPECT_EQ(RemoveProgramsEntry(name), 0) << name;
+    }
+    EXPECT_EQ(RemoveProgramsEntry(nullptr), 0);
+    EXPECT_TRUE(fake::Calls().empty());
+    EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
+}

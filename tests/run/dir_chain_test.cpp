@@ -1,0 +1,103 @@
+// The install-directory chain: which prefixes it holds, and what an allocation failure does.
+#include "run/dir_chain.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// The next global allocation can be made to fail once, to see what the chain does then.
+bool g_failNextAllocation = false;
+
+Strings ChainPaths() {
+    Strings paths;
+    for (const DirChainNode* node = g_dirChain.head; node != nullptr; node = node->next) paths.push_back(node->path);
+    return paths;
+}
+
+Strings ChainPathsBackwards() {
+    Strings paths;
+    for (const DirChainNode* node = g_dirChain.tail; node != nullptr; node = node->prev)
+        paths.insert(paths.begin(), node->path);
+    return paths;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (g_failNextAllocation) {
+        g_failNextAllocation = false;
+        throw std::bad_alloc();
+    }
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
+class DirectoryChain : public FakeMachineTest {
+protected:
+    void SetUp() override {
+        FakeMachineTest::SetUp();
+        EmptyDirChain();
+    }
+    void TearDown() override { EmptyDirChain(); }
+};
+
+TEST_F(DirectoryChain, HoldsEveryPrefixBelowTheFirstComponentInOrder) {
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Vendor\\Tool"), 3);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog", "C:\\Prog\\Vendor", "C:\\Prog\\Vendor\\Tool"}));
+    EXPECT_EQ(ChainPathsBackwards(), ChainPaths());
+    EXPECT_EQ(g_dirChain.head->prev, nullptr);
+    EXPECT_EQ(g_dirChain.tail->next, nullptr);
+
+    EmptyDirChain();
+    EXPECT_EQ(g_dirChain.head, nullptr);
+    EXPECT_EQ(g_dirChain.tail, nullptr);
+    // Repeated and trailing backslashes make no empty components.
+    EXPECT_EQ(BuildDirChain("C:\\\\A\\B\\\\"), 2);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\A", "C:\\A\\B"}));
+}
+
+TEST_F(DirectoryChain, KeepsTheLeadingBackslashesOfSharesAndRootRelativePaths) {
+    BuildDirChain("\\\\server\\share\\dir");
+    EXPECT_EQ(ChainPaths(), (Strings{"\\\\server\\share", "\\\\server\\share\\dir"}));
+    EmptyDirChain();
+    BuildDirChain("\\Prog\\Tool");
+    EXPECT_EQ(ChainPaths(), (Strings{"\\Prog\\Tool"}));
+}
+
+TEST_F(DirectoryChain, OneComponentOrNoneGivesNoNode) {
+    EXPECT_EQ(BuildDirChain("C:"), 0);
+    EXPECT_EQ(BuildDirChain("C:\\"), 0);
+    EXPECT_EQ(BuildDirChain("\\\\\\"), 0);
+    EXPECT_EQ(BuildDirChain(""), 0);
+    EXPECT_EQ(g_dirChain.head, nullptr);
+}
+
+TEST_F(DirectoryChain, LongComponentsAreKeptWhole) {
+    const std::string longName(300, 'x');
+    BuildDirChain("C:\\" + longName + "\\" + longName);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\" + longName, "C:\\" + longName + "\\" + longName}));
+}
+
+TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
+    int exitCode = -1;
+    g_failNextAllocation = true;
+    try {
+        BuildDirChain("C:\\Prog\\Vendor\\A-component-long-enough-to-need-the-heap");
+    } catch (const fake::ProcessExit& exit) {
+        exitCode = exit.code;
+    }
+    EXPECT_FALSE(g_failNextAllocation);
+    EXPECT_EQ(exitCode, 1);
+    ASSERT_EQ(fake::Boxes().size(), 1u);
+    EXPECT_EQ(fake::Boxes()[0].text, "Memory allocation error");
+    EXPECT_FALSE(fake::Boxes()[0].hasCaption);
+    EXPECT_EQ(fake::Boxes()[0].buttons, platform::BoxButtons::Ok);
+}

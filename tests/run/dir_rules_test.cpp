@@ -1,0 +1,122 @@
+// How listed directories are removed: with their emptied parents, or with retries below a root.
+#include "run/dir_rules.h"
+
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+Strings Repeat(const std::string& path, int times) {
+    return Strings(times, path);
+}
+
+Strings Join(Strings a, const Strings& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+class DirectoryRules : public FakeMachineTest {};
+
+TEST_F(DirectoryRules, ParentsGoUntilOneIsNotEmpty) {
+    fake::AddDirectory("C:\\A\\B\\C");
+    fake::AddFile("C:\\A\\keep.txt");
+    RemoveDirAndParents("C:\\A\\B\\C");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\A\\B\\C", "C:\\A\\B", "C:\\A"}));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\A\\B"));
+    EXPECT_TRUE(fake::FileExists("C:\\A\\keep.txt"));
+}
+
+TEST_F(DirectoryRules, WalkNeverReachesADriveOrShareRoot) {
+    fake::AddDirectory("C:\\A\\B");
+    RemoveDirAndParents("C:\\A\\B");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\A\\B", "C:\\A"}));
+
+    fake::ClearCalls();
+    fake::AddDirectory("\\\\server\\share\\dir");
+    RemoveDirAndParents("\\\\server\\share\\dir");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"\\\\server\\share\\dir"}));
+
+    fake::ClearCalls();
+    RemoveDirAndParents("C:\\");
+    RemoveDirAndParents("C:");
+    RemoveDirAndParents("\\\\server\\share\\");
+    RemoveDirAndParents("\\");
+    RemoveDirAndParents("");
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+}
+
+TEST_F(DirectoryRules, TrailingAndDoubledBackslashesNameTheSameDirectories) {
+    fake::AddDirectory("C:\\A\\B");
+    RemoveDirAndParents("C:\\A\\B\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\A\\B", "C:\\A"}));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\A"));
+
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\X\\Y");
+    fake::AddFile("C:\\X\\keep.txt");
+    RemoveDirAndParents("C:\\X\\\\Y\\\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\X\\\\Y", "C:\\X"}));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\X"));
+}
+
+TEST_F(DirectoryRules, RootRelativePathKeepsItsLeadingBackslash) {
+    fake::AddDirectory("C:\\A\\B");
+    RemoveDirAndParents("\\A\\B");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"\\A\\B", "\\A"}));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\A"));
+}
+
+TEST_F(DirectoryRules, RetryTriesPathThenParentTenTimesEachAndStopsBelowRoot) {
+    fake::AddDirectory("D:\\Root\\Data\\Cache");
+    RemoveDirWithRetry("D:\\Root\\Data\\Cache", "D:\\Root\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"),
+              Join(Repeat("D:\\Root\\Data\\Cache", 10), Repeat("D:\\Root\\Data", 10)));
+    EXPECT_EQ(fake::PausedMilliseconds(), 20u * 500u);
+    EXPECT_TRUE(fake::DirectoryExists("D:\\Root"));
+    // Each attempt is followed by its pause.
+    const auto& calls = fake::Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 1], "Sleep 500");
+    EXPECT_EQ(calls[calls.size() - 2], "RemoveDirectory D:\\Root\\Data");
+}
+
+TEST_F(DirectoryRules, RetryParentComparedWithRootRegardlessOfCaseAndTrailingBackslash) {
+    fake::AddDirectory("D:\\Root\\Data");
+    RemoveDirWithRetry("D:\\Root\\Data", "d:\\ROOT");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("D:\\Root\\Data", 10));
+
+    fake::ClearCalls();
+    fake::AddDirectory("D:\\Root\\Other");
+    RemoveDirWithRetry("d:\\root\\Other\\", "D:\\Root\\\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("d:\\root\\Other", 10));
+    EXPECT_TRUE(fake::DirectoryExists("D:\\Root"));
+}
+
+TEST_F(DirectoryRules, RetryWithoutParentOrRoot) {
+    fake::AddDirectory("C:\\Lone");
+    RemoveDirWithRetry("Lone", "C:\\Root");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("Lone", 10));
+
+    // An empty root: the parent is always tried, but never a bare drive.
+    fake::ClearCalls();
+    fake::AddDirectory("E:\\P\\Q");
+    RemoveDirWithRetry("E:\\P\\Q", "");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Join(Repeat("E:\\P\\Q", 10), Repeat("E:\\P", 10)));
+    fake::ClearCalls();
+    RemoveDirWithRetry("E:\\Data", "");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("E:\\Data", 10));
+}
+
+TEST(PathNames, RootsAreNotRemovableDirectories) {
+    for (const char* root : {"", "\\", "C:", "c:\\", "C:\\\\", "\\\\server", "\\\\server\\share",
+                             "\\\\server\\share\\", "\\\\\\server\\\\share"})
+        EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
+    for (const char* dir : {"C:\\A", "\\A", "A", "\\\\server\\share\\dir", "C:A"})
+        EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
+    EXPECT_TRUE(SamePath("C:\\Prog\\", "c:\\PROG"));
+    EXPECT_FALSE(SamePath("C:\\Prog", "C:\\Prog2"));
+}

@@ -1,0 +1,207 @@
+// The step count and the uninstall run, against the fake machine.
+#include "run/uninstall_run.h"
+
+#include <algorithm>
+
+#include "app/resource.h"
+#include "app/uninstaller.h"
+#include "run/dir_chain.h"
+#include "tests/support/machine.h"
+
+using testing_support::FakeMachineTest;
+using testing_support::WriteFileList;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const char* const kProduct = R"([UNINSTALL]
+PATH=C:\Prog\Vendor\Tool
+[UnInstKey]
+UnInstKey=ToolProduct
+[LPR]
+Monitor=Tool Port
+[FILES]
+FILE00=C:\Prog\Vendor\Tool\tool.exe
+FILE01=C:\Prog\Vendor\Tool\bin\tool.dll
+FILE02=C:\windows\system32\toolmon.dll
+[PATHS]
+PATH00=C:\Prog\Vendor\Tool\bin
+[STMPATHS]
+ROOT=C:\Spool\
+PATH00=C:\Spool\Tool\Jobs
+)";
+
+void InstallProduct() {
+    WriteFileList(kProduct);
+    testing_support::WriteStringsFile("[STATIC]\nDIALOG00=Tool\n");
+    fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.exe");
+    fake::AddFile("C:\\Prog\\Vendor\\Tool\\bin\\tool.dll");
+    fake::AddFile("C:\\windows\\system32\\toolmon.dll");
+    fake::AddFile("C:\\windows\\system32\\other.dll");
+    fake::AddDirectory("C:\\Spool\\Tool\\Jobs");
+    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct", "DisplayName", "Tool");
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+}
+
+// The count, then the run inside the progress dialog, as the entry does them.
+void CountAndRun() {
+    EmptyDirChain();
+    CountUninstallSteps();
+    platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
+}
+
+// The position in the call record of the first line starting with `prefix`.
+std::ptrdiff_t FirstCall(const std::string& prefix) {
+    const auto& calls = fake::Calls();
+    const auto found = std::find_if(calls.begin(), calls.end(),
+                                    [&](const std::string& call) { return call.rfind(prefix, 0) == 0; });
+    return found == calls.end() ? -1 : found - calls.begin();
+}
+
+}  // namespace
+
+class UninstallRun : public FakeMachineTest {
+protected:
+    void TearDown() override { EmptyDirChain(); }
+};
+
+TEST_F(UninstallRun, RemovesEverythingListedInOrderAndNothingElse) {
+    InstallProduct();
+    CountAndRun();
+
+    for (const char* gone : {"C:\\Prog", "C:\\Spool\\Tool", "C:\\windows\\system32\\toolmon.dll",
+                             "C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}) {
+        EXPECT_FALSE(fake::FileExists(gone) || fake::DirectoryExists(gone)) << gone;
+    }
+    EXPECT_TRUE(fake::DirectoryExists("C:\\Spool"));  // the root of the retried directories stays
+    EXPECT_TRUE(fake::FileExists("C:\\windows\\system32\\other.dll"));
+    EXPECT_FALSE(fake::RegKeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct"));
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+    EXPECT_FALSE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port"));
+
+    // The fixed order: entry, monitor, files, directories, retried directories, list files, chain.
+    const std::ptrdiff_t order[] = {
+        FirstCall("RegDeleteKey SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct"),
+        FirstCall("DeleteMonitor"),
+        FirstCall("DeleteFile C:\\Prog\\Vendor\\Tool\\tool.exe"),
+        FirstCall("RemoveDirectory C:\\Prog\\Vendor\\Tool\\bin"),
+        FirstCall("RemoveDirectory C:\\Spool\\Tool\\Jobs"),
+        FirstCall("DeleteFile C:\\windows\\ZEVFList.ini"),
+        FirstCall("DeleteFile C:\\windows\\ZEVUnins.ini"),
+        FirstCall("RemoveDirectory C:\\Prog\\Vendor\\Tool"),
+    };
+    for (std::size_t i = 0; i < std::size(order); ++i) EXPECT_GE(order[i], 0) << i;
+    EXPECT_TRUE(std::is_sorted(std::begin(order), std::end(order)));
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port"}));
+    EXPECT_EQ(fake::PausedMilliseconds(), 20u * 500u);  // Jobs, then its parent Tool
+}
+
+TEST_F(UninstallRun, ChainRemovedDeepestFirstAndStepsMatchTheCount) {
+    InstallProduct();
+    CountAndRun();
+    // 3 files + 3 chain directories; the chain's head has no step of its own, the final step stands for it.
+    EXPECT_EQ(g_stepCount, 6);
+    EXPECT_EQ(static_cast<int>(fake::CallsOf("StepIt").size()), g_stepCount);
+    Strings chainRemovals;
+    for (const std::string& dir : fake::CallsOf("RemoveDirectory"))
+        if (dir.rfind("C:\\Prog", 0) == 0 && dir.find("bin") == std::string::npos) chainRemovals.push_back(dir);
+    EXPECT_EQ(chainRemovals, (Strings{"C:\\Prog\\Vendor\\Tool", "C:\\Prog\\Vendor", "C:\\Prog"}));
+}
+
+TEST_F(UninstallRun, EmptyChainStillCountsTheFinalStep) {
+    WriteFileList("[FILES]\nFILE00=C:\\a.txt\nFILE01=C:\\b.txt\n");
+    CountAndRun();
+    EXPECT_EQ(g_stepCount, 3);
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 3u);
+}
+
+TEST_F(UninstallRun, GapInTheNumberingEndsTheList) {
+    WriteFileList("[FILES]\nFILE00=C:\\a.txt\nFILE02=C:\\c.txt\n[PATHS]\nPATH00=C:\\D1\nPATH02=C:\\D3\n");
+    fake::AddFile("C:\\a.txt");
+    fake::AddFile("C:\\c.txt");
+    fake::AddDirectory("C:\\D1");
+    fake::AddDirectory("C:\\D3");
+    CountAndRun();
+    EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
+    EXPECT_TRUE(fake::FileExists("C:\\c.txt"));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\D1"));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\D3"));
+    EXPECT_EQ(g_stepCount, 2);
+    // FILE02 is never read: the list ends at the first missing number.
+    for (const std::string& read : fake::CallsOf("ReadProfile")) EXPECT_EQ(read.find("FILE02"), std::string::npos);
+}
+
+TEST_F(UninstallRun, NumberingGoesPastNinetyNine) {
+    std::string list = "[FILES]\n";
+    for (int i = 0; i <= 100; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "FILE%02d", i);
+        list += std::string(key) + "=C:\\f\\" + std::to_string(i) + "\n";
+        fake::AddFile("C:\\f\\" + std::to_string(i));
+    }
+    WriteFileList(list);
+    CountAndRun();
+    EXPECT_FALSE(fake::FileExists("C:\\f\\99"));
+    EXPECT_FALSE(fake::FileExists("C:\\f\\100"));
+    EXPECT_EQ(g_stepCount, 102);
+}
+
+TEST_F(UninstallRun, MissingFileListDeletesOnlyTheListFilesWithOneStep) {
+    testing_support::WriteStringsFile("[TITLE]\nDIALOG=x\n");
+    fake::AddFile("C:\\Prog\\keep.exe");
+    CountAndRun();
+    EXPECT_EQ(fake::CallsOf("DeleteFile"), (Strings{"C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}));
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+    EXPECT_TRUE(fake::CallsOf("RegDeleteKey").empty());
+    EXPECT_TRUE(fake::CallsOf("DeleteMonitor").empty());
+    EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini"));
+    EXPECT_EQ(g_stepCount, 1);
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 1u);
+}
+
+TEST_F(UninstallRun, LongPathsAreUsedWhole) {
+    const std::string dir = "C:\\" + std::string(200, 'd');
+    const std::string file = dir + "\\" + std::string(150, 'f') + ".txt";
+    WriteFileList("[UNINSTALL]\nPATH=" + dir + "\\" + std::string(100, 'i') + "\n[FILES]\nFILE00=" + file +
+                  "\n[PATHS]\nPATH00=" + dir + "\n");
+    fake::AddFile(file);
+    fake::AddDirectory(dir + "\\" + std::string(100, 'i'));
+    CountAndRun();
+    EXPECT_FALSE(fake::FileExists(file));
+    EXPECT_FALSE(fake::DirectoryExists(dir + "\\" + std::string(100, 'i')));
+    EXPECT_EQ(fake::CallsOf("DeleteFile")[0], file);
+}
+
+TEST_F(UninstallRun, ValueThatCannotBeReadWholeIsPassedOverWithoutEndingTheList) {
+    const std::string longFile = "C:\\Data\\" + std::string(80, 'L') + ".txt";
+    const std::string cut = longFile.substr(0, 40);
+    WriteFileList("[UNINSTALL]\nPATH=C:\\" + std::string(60, 'p') + "\\x\n[FILES]\nFILE00=C:\\a.txt\nFILE01=" + longFile +
+                  "\nFILE02=C:\\b.txt\n[PATHS]\nPATH00=C:\\" + std::string(60, 'q') + "\nPATH01=C:\\D\n");
+    fake::SetProfileValueLimit(40);
+    fake::AddFile("C:\\a.txt");
+    fake::AddFile("C:\\b.txt");
+    fake::AddFile(longFile);
+    fake::AddFile(cut);  // what the cut value would name
+    fake::AddDirectory("C:\\" + std::string(37, 'q'));
+    fake::AddDirectory("C:\\D");
+    CountAndRun();
+    EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
+    EXPECT_FALSE(fake::FileExists("C:\\b.txt"));
+    EXPECT_TRUE(fake::FileExists(longFile));
+    EXPECT_TRUE(fake::FileExists(cut));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\D"));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\" + std::string(37, 'q')));
+    for (const std::string& dir : fake::CallsOf("RemoveDirectory")) EXPECT_EQ(dir.find(std::string(37, 'p')), std::string::npos);
+    // The unread install path gives no chain; the passed-over file still has its step.
+    EXPECT_EQ(g_stepCount, 4);
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 4u);
+}
+
+TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
+    WriteFileList("[STMPATHS]\nROOT=C:\\" + std::string(60, 'r') + "\nPATH00=C:\\S\\T\n");
+    fake::SetProfileValueLimit(40);
+    fake::AddDirectory("C:\\S\\T");
+    CountAndRun();
+    EXPECT_TRUE(fake::DirectoryExists("C:\\S\\T"));
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+}
