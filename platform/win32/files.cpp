@@ -1,0 +1,44 @@
+// Files, directories, the clock and the process for the Win32 side.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+std::string GetWindowsDir() {
+    std::string dir(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        UINT got = GetWindowsDirectoryA(&dir[0], static_cast<UINT>(dir.size()));
+        if (got == 0) return std::string();
+        // Too small: the answer is the size needed, terminator included.
+        if (got >= dir.size()) {
+            dir.assign(got + 1, '\0');
+            continue;
+        }
+        dir.resize(got);
+        // Only a root ("C:\") comes back with a backslash; the contract drops it.
+        while (!dir.empty() && dir.back() == '\\') dir.pop_back();
+        return dir;
+    }
+    return std::string();
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+void Pause(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
+void ExitProcessWith(int code) {
+    ExitProcess(static_cast<UINT>(code));
+}
+
+}  // namespace platform

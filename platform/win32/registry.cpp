@@ -1,0 +1,87 @@
+// Registry access for the Win32 side: keys under HKEY_LOCAL_MACHINE, each held
+// by an owner that closes it.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/handles.h"
+
+namespace platform {
+
+struct RegKeyState {
+    win32::UniqueKey key;
+};
+
+RegKey::RegKey() = default;
+RegKey::RegKey(std::unique_ptr<RegKeyState> state) : state_(std::move(state)) {}
+RegKey::~RegKey() = default;
+RegKey::RegKey(RegKey&& other) noexcept = default;
+RegKey& RegKey::operator=(RegKey&& other) noexcept = default;
+
+namespace {
+
+HKEY KeyOf(const RegKey& key) {
+    return key.IsOpen() ? key.State()->key.Get() : nullptr;
+}
+
+// Value data larger than this is not read: nothing the program reads comes near
+// it, and a bogus size must not make us allocate without bound.
+constexpr DWORD kMaxValueBytes = 16u * 1024 * 1024;
+
+}  // namespace
+
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access) {
+    REGSAM sam = access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE;
+    auto state = std::make_unique<RegKeyState>();
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, sam, state->key.Put()) != ERROR_SUCCESS)
+        return RegKey();
+    return RegKey(std::move(state));
+}
+
+bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name) {
+    HKEY h = KeyOf(key);
+    if (h == nullptr) return false;
+    // Key names are at most 255 characters.
+    char buffer[260];
+    if (RegEnumKeyA(h, index, buffer, sizeof buffer) != ERROR_SUCCESS) return false;
+    *name = buffer;
+    return true;
+}
+
+bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
+    HKEY h = KeyOf(key);
+    if (h == nullptr) return false;
+    std::string data(256, '\0');
+    // The value may grow between two reads; ERROR_MORE_DATA gives the size now needed.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size());
+        LONG rc = RegQueryValueExA(h, name.c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&data[0]), &size);
+        if (rc == ERROR_SUCCESS) {
+            data.resize(size);
+            value->type = type;
+            value->data = std::move(data);
+            return true;
+        }
+        if (rc != ERROR_MORE_DATA || size > kMaxValueBytes) return false;
+        // Never shrink: for text the size asked may be an upper bound only.
+        data.assign(size > data.size() ? size : data.size() * 2, '\0');
+    }
+    return false;
+}
+
+bool DeleteValue(const RegKey& key, const std::string& name) {
+    HKEY h = KeyOf(key);
+    if (h == nullptr) return false;
+    return RegDeleteValueA(h, name.c_str()) == ERROR_SUCCESS;
+}
+
+bool DeleteLocalMachineKey(const std::string& path) {
+    // An empty path would name HKEY_LOCAL_MACHINE itself.
+    if (path.empty() || path.find_first_not_of('\\') == std::string::npos) return false;
+    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace platform

@@ -1,0 +1,139 @@
+// The print spooler for the Win32 side: a snapshot of the local printers that
+// owns the spooler's buffer, printer handles that close themselves, and the
+// port and monitor removal calls.
+#include <windows.h>
+#include <winspool.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/handles.h"
+
+namespace platform {
+
+struct PrinterListState {
+    // The PRINTER_INFO_2A records and every string they point at, as the spooler
+    // wrote them. Allocated as 64-bit words so the records are aligned.
+    std::vector<unsigned long long> buffer;
+    DWORD count = 0;
+    // Port names set by SetPortName. A deque never moves its elements, so the
+    // records can point at these strings for as long as the list lives.
+    std::deque<std::string> ports;
+
+    PRINTER_INFO_2A* Records() { return reinterpret_cast<PRINTER_INFO_2A*>(buffer.data()); }
+    const PRINTER_INFO_2A* Records() const {
+        return reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    }
+};
+
+struct PrinterHandleState {
+    win32::UniquePrinter printer;
+};
+
+PrinterList::PrinterList() = default;
+PrinterList::PrinterList(std::unique_ptr<PrinterListState> state) : state_(std::move(state)) {}
+PrinterList::~PrinterList() = default;
+PrinterList::PrinterList(PrinterList&& other) noexcept = default;
+PrinterList& PrinterList::operator=(PrinterList&& other) noexcept = default;
+
+PrinterHandle::PrinterHandle() = default;
+PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
+PrinterHandle::~PrinterHandle() = default;
+PrinterHandle::PrinterHandle(PrinterHandle&& other) noexcept = default;
+PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept = default;
+
+std::size_t PrinterList::Count() const {
+    return state_ ? state_->count : 0;
+}
+
+namespace {
+std::string TextOrEmpty(const char* text) {
+    return text ? std::string(text) : std::string();
+}
+
+// Copies for the spooler functions that take LPSTR though they do not write.
+std::vector<char> Writable(const std::string& text) {
+    return std::vector<char>(text.c_str(), text.c_str() + text.size() + 1);
+}
+
+constexpr int kEnumAttempts = 5;
+// Slack beyond the size the spooler asked for.
+constexpr DWORD kEnumSlackBytes = 64;
+}  // namespace
+
+std::string PrinterList::PrinterName(std::size_t index) const {
+    if (index >= Count()) return std::string();
+    return TextOrEmpty(state_->Records()[index].pPrinterName);
+}
+
+std::string PrinterList::PortName(std::size_t index) const {
+    if (index >= Count()) return std::string();
+    return TextOrEmpty(state_->Records()[index].pPortName);
+}
+
+void PrinterList::SetPortName(std::size_t index, const std::string& port) {
+    if (index >= Count()) return;
+    state_->ports.push_back(port);
+    state_->Records()[index].pPortName = &state_->ports.back()[0];
+}
+
+PrinterList EnumLocalPrinters() {
+    for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
+        DWORD needed = 0;
+        DWORD returned = 0;
+        if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned))
+            return PrinterList();  // no printers at all
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return PrinterList();
+
+        auto state = std::make_unique<PrinterListState>();
+        DWORD bytes = needed + kEnumSlackBytes;
+        state->buffer.assign((bytes + 7) / 8, 0);
+        bytes = static_cast<DWORD>(state->buffer.size() * 8);
+        if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2,
+                          reinterpret_cast<BYTE*>(state->buffer.data()), bytes, &needed,
+                          &returned)) {
+            state->count = returned;
+            return PrinterList(std::move(state));
+        }
+        // A printer added since the size query: ask again rather than give up.
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return PrinterList();
+    }
+    return PrinterList();
+}
+
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
+    PRINTER_DEFAULTSA defaults = {};
+    defaults.pDatatype = nullptr;
+    defaults.pDevMode = nullptr;
+    defaults.DesiredAccess = PRINTER_ALL_ACCESS;
+    std::vector<char> name = Writable(printerName);
+    auto state = std::make_unique<PrinterHandleState>();
+    if (!OpenPrinterA(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
+        return PrinterHandle();
+    return PrinterHandle(std::move(state));
+}
+
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
+    if (!printer.IsOpen() || index >= list.Count()) return false;
+    PRINTER_INFO_2A* record = &list.State()->Records()[index];
+    return SetPrinterA(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0) != 0;
+}
+
+bool DeletePortNamed(const std::string& port) {
+    std::vector<char> name = Writable(port);
+    return DeletePortA(nullptr, nullptr, name.data()) != 0;
+}
+
+bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
+    std::vector<char> env = Writable(environment);
+    std::vector<char> name = Writable(monitor);
+    return DeleteMonitorA(nullptr, env.data(), name.data()) != 0;
+}
+
+bool IsWindows95Family() {
+    return (GetVersion() & 0x80000000u) != 0;
+}
+
+}  // namespace platform
