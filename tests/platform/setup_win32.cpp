@@ -1,0 +1,314 @@
+// The platform suite's setup on real Windows (run under Wine): scratch files in
+// C:\zevtest, profile files in the Windows directory, scratch keys under HKLM and
+// printers written where the spooler keeps them, all with Windows' own calls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/win32/handles.h"
+
+// <windows.h> maps these to their A/W forms; the suite means setup's own.
+#undef RegDeleteTree
+#undef AddPrinter
+
+#include "tests/platform/machine_setup.h"
+
+namespace setup {
+
+namespace {
+
+using platform::win32::UniqueFile;
+using platform::win32::UniqueKey;
+
+const char kScratchDir[] = "C:\\zevtest";
+const char kScratchSoftware[] = "Software\\ZevSuite";
+const char kPrintersKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
+const char kMonitorsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+// Printers and monitors the suite makes are all named with this prefix, so that
+// cleaning up can never touch one that belongs to the machine.
+const char kScratchPrefix[] = "ZevSuite";
+
+std::set<std::string> g_windowsFiles;
+
+// A test whose machine could not be set up cannot pass.
+void Fail(const std::string& what, DWORD error) {
+    ADD_FAILURE() << "setup failed: " << what << " (error " << error << ")";
+}
+
+std::string WindowsDir() {
+    char buffer[MAX_PATH + 1];
+    UINT got = GetWindowsDirectoryA(buffer, sizeof buffer);
+    if (got == 0 || got >= sizeof buffer) {
+        Fail("GetWindowsDirectoryA", GetLastError());
+        return "C:\\windows";
+    }
+    std::string dir(buffer, got);
+    if (!dir.empty() && dir.back() == '\\') dir.pop_back();
+    return dir;
+}
+
+bool StartsWithScratchPrefix(const std::string& name) {
+    return _strnicmp(name.c_str(), kScratchPrefix, sizeof kScratchPrefix - 1) == 0;
+}
+
+// A directory and everything in it, read-only files included.
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string path = dir + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// Paths are walked one name at a time, each opened relative to its parent: Wine's
+// ANSI registry calls refuse a whole path longer than 260 characters
+// (ERROR_MORE_DATA), though every single name may have up to 255.
+std::vector<std::string> PathNames(const std::string& path) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        if (end > start) names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+UniqueKey OpenKey(const std::string& path, REGSAM sam) {
+    std::vector<std::string> names = PathNames(path);
+    UniqueKey key;
+    HKEY parent = HKEY_LOCAL_MACHINE;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        UniqueKey next;
+        REGSAM access = i + 1 == names.size() ? sam : KEY_READ;
+        if (RegOpenKeyExA(parent, names[i].c_str(), 0, access, next.Put()) != ERROR_SUCCESS)
+            return UniqueKey();
+        key = std::move(next);
+        parent = key.Get();
+    }
+    return key;
+}
+
+UniqueKey CreateKey(const std::string& path) {
+    UniqueKey key;
+    HKEY parent = HKEY_LOCAL_MACHINE;
+    for (const std::string& name : PathNames(path)) {
+        UniqueKey next;
+        LONG rc = RegCreateKeyExA(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, next.Put(), nullptr);
+        if (rc != ERROR_SUCCESS) {
+            Fail("RegCreateKeyExA " + path, rc);
+            return UniqueKey();
+        }
+        key = std::move(next);
+        parent = key.Get();
+    }
+    return key;
+}
+
+void SetValue(const std::string& path, const std::string& name, DWORD type, const void* data,
+              DWORD size) {
+    UniqueKey key = CreateKey(path);
+    if (!key.Valid()) return;
+    LONG rc = RegSetValueExA(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    if (rc != ERROR_SUCCESS) Fail("RegSetValueExA " + path + " " + name, rc);
+}
+
+std::vector<std::string> SubkeysOf(HKEY key) {
+    std::vector<std::string> names;
+    char name[260];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+// Subkey `name` of `parent` and everything below it. RegDeleteKeyA refuses a key
+// with subkeys (NT), so the leaves go first.
+void DeleteTreeBelow(HKEY parent, const std::string& name) {
+    UniqueKey key;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return;
+    for (const std::string& child : SubkeysOf(key.Get())) DeleteTreeBelow(key.Get(), child);
+    key.Reset();
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+std::vector<std::string> Subkeys(const std::string& path) {
+    UniqueKey key = OpenKey(path, KEY_READ);
+    return key.Valid() ? SubkeysOf(key.Get()) : std::vector<std::string>();
+}
+
+std::string ReadString(const std::string& path, const std::string& name) {
+    UniqueKey key = OpenKey(path, KEY_READ);
+    if (!key.Valid()) return std::string();
+    std::string data(1024, '\0');
+    DWORD size = static_cast<DWORD>(data.size());
+    DWORD type = 0;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                         &size) != ERROR_SUCCESS)
+        return std::string();
+    data.resize(size);
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    return data;
+}
+
+std::string PrinterKey(const std::string& name) {
+    return std::string(kPrintersKey) + "\\" + name;
+}
+
+}  // namespace
+
+std::string FreshScratch() {
+    CleanScratch();
+    if (!CreateDirectoryA(kScratchDir, nullptr)) Fail("CreateDirectoryA C:\\zevtest", GetLastError());
+    return kScratchDir;
+}
+
+void CleanScratch() {
+    RemoveTree(kScratchDir);
+    for (const std::string& name : g_windowsFiles) RemoveWindowsFile(name);
+    g_windowsFiles.clear();
+    RegDeleteTree(kScratchSoftware);
+    for (const std::string& name : Subkeys(kPrintersKey))
+        if (StartsWithScratchPrefix(name)) RegDeleteTree(PrinterKey(name));
+    for (const std::string& name : Subkeys(kMonitorsKey))
+        if (StartsWithScratchPrefix(name)) RegDeleteTree(std::string(kMonitorsKey) + "\\" + name);
+}
+
+void MakeDir(const std::string& path) {
+    // With its missing parents, as the fake's AddDirectory does.
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        Fail("CreateDirectoryA " + path, GetLastError());
+}
+
+void MakeFile(const std::string& path, const std::string& content) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        Fail("CreateFileA " + path, GetLastError());
+        return;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr) ||
+        written != content.size())
+        Fail("WriteFile " + path, GetLastError());
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void SetReadOnly(const std::string& path) {
+    if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY))
+        Fail("SetFileAttributesA " + path, GetLastError());
+}
+
+void WriteWindowsFile(const std::string& name, const std::string& content) {
+    g_windowsFiles.insert(name);
+    MakeFile(WindowsDir() + "\\" + name, content);
+}
+
+void RemoveWindowsFile(const std::string& name) {
+    std::string path = WindowsDir() + "\\" + name;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+void RegCreate(const std::string& path) {
+    CreateKey(path);
+}
+
+void RegSetDword(const std::string& path, const std::string& name, uint32_t value) {
+    DWORD data = value;
+    SetValue(path, name, REG_DWORD, &data, sizeof data);
+}
+
+void RegSetString(const std::string& path, const std::string& name, const std::string& value) {
+    SetValue(path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void RegSetBinary(const std::string& path, const std::string& name, const std::string& data) {
+    SetValue(path, name, REG_BINARY, data.data(), static_cast<DWORD>(data.size()));
+}
+
+void RegDeleteTree(const std::string& path) {
+    std::size_t cut = path.find_last_of('\\');
+    if (cut == std::string::npos) {
+        DeleteTreeBelow(HKEY_LOCAL_MACHINE, path);
+        return;
+    }
+    UniqueKey parent = OpenKey(path.substr(0, cut), KEY_READ);
+    if (parent.Valid()) DeleteTreeBelow(parent.Get(), path.substr(cut + 1));
+}
+
+bool RegKeyExists(const std::string& path) {
+    return OpenKey(path, KEY_READ).Valid();
+}
+
+bool RegValueExists(const std::string& path, const std::string& name) {
+    UniqueKey key = OpenKey(path, KEY_READ);
+    return key.Valid() &&
+           RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+               ERROR_SUCCESS;
+}
+
+void AddPrinter(const std::string& name, const std::string& port, const std::string& comment) {
+    const std::string key = PrinterKey(name);
+    RegSetString(key, "Name", name);
+    RegSetString(key, "Port", port);
+    RegSetString(key, "Printer Driver", "Generic Driver");
+    RegSetString(key, "Print Processor", "winprint");
+    RegSetString(key, "Datatype", "RAW");
+    RegSetString(key, "Description", comment);
+    RegSetString(key, "Location", "");
+    RegSetString(key, "Share Name", "");
+    RegSetString(key, "Separator File", "");
+    RegSetString(key, "Parameters", "");
+    RegSetDword(key, "Attributes", PRINTER_ATTRIBUTE_LOCAL);
+    RegSetDword(key, "Priority", 1);
+    RegSetDword(key, "Default Priority", 0);
+    RegSetDword(key, "StartTime", 0);
+    RegSetDword(key, "UntilTime", 0);
+}
+
+std::string PrinterPort(const std::string& name) {
+    return ReadString(PrinterKey(name), "Port");
+}
+
+std::string PrinterComment(const std::string& name) {
+    return ReadString(PrinterKey(name), "Description");
+}
+
+void RemovePrinter(const std::string& name) {
+    RegDeleteTree(PrinterKey(name));
+}
+
+}  // namespace setup
