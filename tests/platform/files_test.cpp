@@ -1,0 +1,119 @@
+// Files and directories as the program relies on them: what DeleteFileA and
+// RemoveDirectoryA remove and what they refuse, on the fake and under Wine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/platform/machine_setup.h"
+
+namespace {
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override { scratch_ = setup::FreshScratch(); }
+    void TearDown() override { setup::CleanScratch(); }
+
+    std::string At(const std::string& relative) const { return scratch_ + "\\" + relative; }
+
+    std::string scratch_;
+};
+
+TEST_F(Files, WindowsDirectoryHasNoTrailingBackslashAndHoldsProfileFiles) {
+    const std::string dir = platform::GetWindowsDir();
+
+    ASSERT_GE(dir.size(), 3u);
+    EXPECT_NE(dir.back(), '\\');
+    EXPECT_EQ(dir[1], ':');
+    EXPECT_TRUE(setup::DirExists(dir));
+    setup::WriteWindowsFile("ZevSuiteW1.ini", "[s]\r\nk=v\r\n");
+    EXPECT_TRUE(setup::FileExists(dir + "\\ZevSuiteW1.ini"));
+}
+
+TEST_F(Files, DeleteFileRemovesAnExistingFileOnly) {
+    setup::MakeFile(At("a.dll"), "contents");
+    setup::MakeFile(At("b.dll"), "contents");
+
+    EXPECT_TRUE(platform::DeleteFileAt(At("a.dll")));
+    EXPECT_FALSE(setup::FileExists(At("a.dll")));
+    EXPECT_TRUE(setup::FileExists(At("b.dll")));
+
+    // Gone already, never there, or in a directory that is not there.
+    EXPECT_FALSE(platform::DeleteFileAt(At("a.dll")));
+    EXPECT_FALSE(platform::DeleteFileAt(At("never.dll")));
+    EXPECT_FALSE(platform::DeleteFileAt(At("nodir\\a.dll")));
+}
+
+TEST_F(Files, DeleteFileIgnoresCaseOfTheName) {
+    setup::MakeDir(At("Sub"));
+    setup::MakeFile(At("Sub\\MixedCase.Dll"), "x");
+
+    EXPECT_TRUE(platform::DeleteFileAt(scratch_ + "\\SUB\\mixedcase.DLL"));
+    EXPECT_FALSE(setup::FileExists(At("Sub\\MixedCase.Dll")));
+}
+
+TEST_F(Files, DeleteFileRefusesADirectory) {
+    setup::MakeDir(At("dir"));
+
+    EXPECT_FALSE(platform::DeleteFileAt(At("dir")));
+    EXPECT_TRUE(setup::DirExists(At("dir")));
+}
+
+TEST_F(Files, DeleteFileRefusesAReadOnlyFile) {
+    setup::MakeFile(At("ro.dll"), "x");
+    setup::SetReadOnly(At("ro.dll"));
+
+    EXPECT_FALSE(platform::DeleteFileAt(At("ro.dll")));
+    EXPECT_TRUE(setup::FileExists(At("ro.dll")));
+}
+
+TEST_F(Files, RemoveDirectoryRemovesAnEmptyDirectoryOnly) {
+    setup::MakeDir(At("empty"));
+    setup::MakeDir(At("full"));
+    setup::MakeFile(At("full\\a.txt"), "x");
+    setup::MakeDir(At("nested\\inner"));
+
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("empty")));
+    EXPECT_FALSE(setup::DirExists(At("empty")));
+
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("full")));
+    EXPECT_TRUE(setup::FileExists(At("full\\a.txt")));
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("nested")));
+    EXPECT_TRUE(setup::DirExists(At("nested\\inner")));
+
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("empty")));
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("never")));
+}
+
+TEST_F(Files, RemoveDirectoryTakesATrailingBackslashAndIgnoresCase) {
+    setup::MakeDir(At("Trail"));
+    setup::MakeDir(At("Mixed"));
+
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("Trail\\")));
+    EXPECT_FALSE(setup::DirExists(At("Trail")));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("MIXED")));
+    EXPECT_FALSE(setup::DirExists(At("Mixed")));
+}
+
+TEST_F(Files, RemoveDirectoryRefusesAFileAndADriveRoot) {
+    setup::MakeFile(At("file.txt"), "x");
+
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("file.txt")));
+    EXPECT_TRUE(setup::FileExists(At("file.txt")));
+    EXPECT_FALSE(platform::RemoveEmptyDirectory("C:\\"));
+    EXPECT_TRUE(setup::DirExists("C:\\"));
+}
+
+TEST_F(Files, RemovingTheLastEntryLeavesTheParentRemovable) {
+    setup::MakeDir(At("app\\bin"));
+    setup::MakeFile(At("app\\bin\\a.dll"), "x");
+
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("app")));
+    EXPECT_TRUE(platform::DeleteFileAt(At("app\\bin\\a.dll")));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("app\\bin")));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("app")));
+    EXPECT_FALSE(setup::DirExists(At("app")));
+    EXPECT_TRUE(setup::DirExists(scratch_));
+}
+
+}  // namespace
