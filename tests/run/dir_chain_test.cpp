@@ -88,9 +88,10 @@ TEST_F(DirectoryChain, LongComponentsAreKeptWhole) {
 
 TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
     int exitCode = -1;
+    const std::string installPath = "C:\\Prog\\Vendor\\A-component-long-enough-to-need-the-heap";
     g_failNextAllocation = true;
     try {
-        BuildDirChain("C:\\Prog\\Vendor\\A-component-long-enough-to-need-the-heap");
+        BuildDirChain(installPath);
     } catch (const fake::ProcessExit& exit) {
         exitCode = exit.code;
     }

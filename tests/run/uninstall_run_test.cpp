@@ -22,10 +22,10 @@ UnInstKey=ToolProduct
 Monitor=Tool Port
 [FILES]
 FILE00=C:\Prog\Vendor\Tool\tool.exe
-FILE01=C:\Prog\Vendor\Tool\bin\tool.dll
+FILE01=C:\Prog\Vendor\Tool\tool.dll
 FILE02=C:\windows\system32\toolmon.dll
 [PATHS]
-PATH00=C:\Prog\Vendor\Tool\bin
+PATH00=C:\ToolData\Cache
 [STMPATHS]
 ROOT=C:\Spool\
 PATH00=C:\Spool\Tool\Jobs
@@ -35,7 +35,8 @@ void InstallProduct() {
     WriteFileList(kProduct);
     testing_support::WriteStringsFile("[STATIC]\nDIALOG00=Tool\n");
     fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.exe");
-    fake::AddFile("C:\\Prog\\Vendor\\Tool\\bin\\tool.dll");
+    fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.dll");
+    fake::AddDirectory("C:\\ToolData\\Cache");
     fake::AddFile("C:\\windows\\system32\\toolmon.dll");
     fake::AddFile("C:\\windows\\system32\\other.dll");
     fake::AddDirectory("C:\\Spool\\Tool\\Jobs");
@@ -69,7 +70,7 @@ TEST_F(UninstallRun, RemovesEverythingListedInOrderAndNothingElse) {
     InstallProduct();
     CountAndRun();
 
-    for (const char* gone : {"C:\\Prog", "C:\\Spool\\Tool", "C:\\windows\\system32\\toolmon.dll",
+    for (const char* gone : {"C:\\Prog", "C:\\ToolData", "C:\\Spool\\Tool", "C:\\windows\\system32\\toolmon.dll",
                              "C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}) {
         EXPECT_FALSE(fake::FileExists(gone) || fake::DirectoryExists(gone)) << gone;
     }
@@ -84,7 +85,7 @@ TEST_F(UninstallRun, RemovesEverythingListedInOrderAndNothingElse) {
         FirstCall("RegDeleteKey SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct"),
         FirstCall("DeleteMonitor"),
         FirstCall("DeleteFile C:\\Prog\\Vendor\\Tool\\tool.exe"),
-        FirstCall("RemoveDirectory C:\\Prog\\Vendor\\Tool\\bin"),
+        FirstCall("RemoveDirectory C:\\ToolData\\Cache"),
         FirstCall("RemoveDirectory C:\\Spool\\Tool\\Jobs"),
         FirstCall("DeleteFile C:\\windows\\ZEVFList.ini"),
         FirstCall("DeleteFile C:\\windows\\ZEVUnins.ini"),
@@ -104,7 +105,7 @@ TEST_F(UninstallRun, ChainRemovedDeepestFirstAndStepsMatchTheCount) {
     EXPECT_EQ(static_cast<int>(fake::CallsOf("StepIt").size()), g_stepCount);
     Strings chainRemovals;
     for (const std::string& dir : fake::CallsOf("RemoveDirectory"))
-        if (dir.rfind("C:\\Prog", 0) == 0 && dir.find("bin") == std::string::npos) chainRemovals.push_back(dir);
+        if (dir.rfind("C:\\Prog", 0) == 0) chainRemovals.push_back(dir);
     EXPECT_EQ(chainRemovals, (Strings{"C:\\Prog\\Vendor\\Tool", "C:\\Prog\\Vendor", "C:\\Prog"}));
 }
 
