@@ -38,6 +38,11 @@ struct ProgressBar {
     // Position as the control keeps it: a step past the upper bound starts over at 0.
     int visiblePosition = 0;
 };
+// `position` is the plain sum (last PBM_SETPOS plus every step since), never
+// clamped or wrapped; `visiblePosition` is clamped into the range by PBM_SETPOS
+// and PBM_SETRANGE*. A new dialog's bar starts as Windows makes one: range
+// 0..100, step 10. Messages sent to the bar after its dialog has returned are
+// recorded and change nothing.
 
 // Resets the whole machine to a fresh state: Windows directory C:\windows
 // (which exists), current directory C:\, NT family, empty registry and spooler,
@@ -46,28 +51,47 @@ void Reset();
 
 // -------------------------------------------------------------------- files
 // Paths are Windows paths; names compare case-insensitively. Relative paths are
-// resolved against the current directory, as Windows does.
+// resolved against the current directory, as Windows does: "\\server\share\..."
+// and "X:\..." are absolute, "\foo" is on the current directory's root, "X:foo" is
+// relative to the current directory when that is on X: (else to X:\). "/" is read
+// as "\"; ".", "..", runs of backslashes and trailing dots and blanks of the last
+// name are dropped. Roots always exist; drive letters are kept upper case.
+// The setup functions throw std::invalid_argument when asked for the impossible
+// (a file inside a file, a flag on a missing file).
 void SetCurrentDirectory(const std::string& path);
 void AddDirectory(const std::string& path);  // with its missing parents
 void AddFile(const std::string& path, const std::string& content = "");  // with parents
-void SetFileLocked(const std::string& path, bool locked);  // open elsewhere, no sharing: deletion refused
-void SetReadOnly(const std::string& path, bool readOnly);  // DeleteFileA refuses read-only files
-bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
-std::vector<std::string> AllPaths();  // every file and directory, as first spelt, sorted
-// Profile values longer than this cannot be read whole (0: no limit).
+// Open elsewhere, no sharing: deleting, removing and reading it as a profile fail.
+void SetFileLocked(const std::string& path, bool locked);
+// DeleteFileA refuses read-only files, RemoveDirectoryA read-only directories.
+void SetReadOnly(const std::string& path, bool readOnly);
+bool FileExists(const std::string& path);       // a file, not a directory
+bool DirectoryExists(const std::string& path);  // a directory or a root
+// Every file and directory (roots not included), as first spelt, in plain
+// std::string order.
+std::vector<std::string> AllPaths();
+// A file, or a directory with everything in it; nothing when missing. Not recorded.
+void RemovePath(const std::string& path);
+// A file's content; false for a missing file or a directory.
+bool ReadFileContent(const std::string& path, std::string* content);
+// Profile values longer than this cannot be read whole (0: no limit): they come
+// back cut to `limit` with whole=false. This applies to a default as well.
 void SetProfileValueLimit(std::size_t limit);
 
 // -------------------------------------------------------------------- registry
 // Paths under HKEY_LOCAL_MACHINE.
+// Key paths must not start with a backslash; runs of backslashes count as one.
+// The setters create the key (with its parents) when it is missing.
 void RegCreateKey(const std::string& path);  // with missing parents
 void RegSetDword(const std::string& path, const std::string& name, uint32_t value);
 void RegSetString(const std::string& path, const std::string& name, const std::string& value);
 void RegSetRaw(const std::string& path, const std::string& name, uint32_t type, const std::string& data);
+void RegDeleteTree(const std::string& path);  // the key and everything below it; not recorded
 bool RegKeyExists(const std::string& path);
 bool RegValueExists(const std::string& path, const std::string& name);
 std::vector<std::string> RegSubkeys(const std::string& path);
-// The key cannot be opened (access denied), though it is listed by its parent.
+// The key cannot be opened (access denied), though it is listed by its parent;
+// RegDeleteKeyA fails on it too. Denying creates the key when it is missing.
 void RegDenyOpen(const std::string& path, bool deny);
 int OpenRegistryKeys();  // keys opened and not yet closed
 // The 95 family: GetVersion's high bit set, RegDeleteKeyA deletes whole trees.
@@ -79,6 +103,10 @@ void SetWindows95Family(bool on);
 // Printer Driver, Print Processor, Datatype, Attributes and the rest. Monitors are
 // keys under System\CurrentControlSet\Control\Print\Monitors, their ports subkeys
 // of the monitor's Ports key.
+// DeletePortA deletes the port's key from the monitor that owns it; it fails when
+// no monitor owns it or a printer still prints to it. DeleteMonitorA deletes the
+// monitor's key with its ports; it fails for an unknown monitor or one with a port
+// in use. Any environment string is accepted. Printer names compare without case.
 struct Printer {
     std::string name;
     std::string port;
@@ -101,14 +129,16 @@ bool GetPrinter(const std::string& name, Printer* printer);  // as the registry 
 void AddMonitorPort(const std::string& monitor, const std::string& port);  // creates the monitor
 void SetPrinterOpenRefused(const std::string& name, bool refused);
 // The next `times` EnumPrintersA calls find one more printer (this one) between
-// the size query and the enumeration.
+// the size query and the enumeration. The printer is added at the first of them.
+// EnumLocalPrinters asks up to 5 times: with `times` of 5 or more it gives an
+// empty list, and the attempts left over fail the next EnumLocalPrinters.
 void AddPrinterDuringNextEnum(const Printer& printer, int times);
 int OpenPrinters();  // printer handles open and not yet closed
 int LivePrinterSnapshots();  // snapshots not yet released
 
 // -------------------------------------------------------------------- user interface
 // Answers for the next boxes, in order; a box with no scripted answer gets Yes
-// (Yes/No) or Ok.
+// (Yes/No) or Ok. A scripted answer is returned as it is, whatever the buttons.
 void ScriptBoxAnswer(platform::BoxAnswer answer);
 const std::vector<ShownBox>& Boxes();
 const ProgressBar& Bar();
@@ -123,9 +153,29 @@ unsigned long PausedMilliseconds();
 // "DeleteFile C:\Prog\a.dll", "RemoveDirectory C:\Prog", "Sleep 500",
 // "ReadProfile ZEVFList.ini [FILES] FILE00", "RegDeleteKey SOFTWARE\...",
 // "SetPrinter P1 port=LPT1:", "DeletePort P", "DeleteMonitor Windows 4.0|M",
-// "StepIt".
+// "StepIt". Names and paths are written as the caller gave them. All of them:
+//   ReadProfile <file> [<section>] <key>      GetWindowsDirectory
+//   DeleteFile <path>                         RemoveDirectory <path>
+//   Sleep <ms>                                ExitProcess <code>
+//   RegOpenKey <path>                         RegCloseKey <path as opened>
+//   RegEnumKey <path> <index>                 RegQueryValue <path> <value name>
+//   RegDeleteValue <path> <value name>        RegDeleteKey <path>
+//     (the handle's path as opened; empty for a handle that is not open)
+//   EnumPrinters (once per EnumLocalPrinters, however often it asks)
+//   OpenPrinter <name>                        ClosePrinter <name as opened>
+//   SetPrinter <name as opened> port=<port of the record written>
+//   DeletePort <port>                         DeleteMonitor <environment>|<monitor>
+//   MessageBox <caption>|<text>  (caption "(null)" for Windows' default caption)
+//   InitCommonControls    DialogBox <template id>    ShowWindow
+//   DialogCommand <id>    EndDialog <result>
+//   SetPos <n>   SetStep <n>   SetRange <upper>   SetRange32 <upper>   StepIt
+// Only the handle owners record closing (on destruction or move-assignment);
+// GetDialogControl and IsWindows95Family record nothing. The setup functions
+// of this header record nothing.
 const std::vector<std::string>& Calls();
 // The lines of Calls() that start with `prefix`, with the prefix and one blank removed.
+// The prefix must end where a word does: "SetRange" does not match "SetRange32 9";
+// a line that is just the prefix ("StepIt") gives an empty string.
 std::vector<std::string> CallsOf(const std::string& prefix);
 void ClearCalls();
 

@@ -1,0 +1,261 @@
+// The fake machine's file system: Windows paths resolved as Windows resolves
+// them, names compared without case and kept as first spelt.
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "platform/fake/machine_state.h"
+
+namespace fake {
+namespace detail {
+
+namespace {
+
+bool IsDriveLetter(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+
+void ApplyNames(const std::string& rest, FullPath* full) {
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find('\\', start);
+        if (end == std::string::npos) end = rest.size();
+        const std::string name = rest.substr(start, end - start);
+        if (name == "..") {
+            if (!full->names.empty()) full->names.pop_back();  // ".." at a root stays there
+        } else if (!name.empty() && name != ".") {
+            full->names.push_back(name);
+        }
+        start = end + 1;
+    }
+    full->trailingBackslash = !rest.empty() && rest.back() == '\\';
+    // Windows drops trailing dots and blanks from the last name: "a.txt." is a.txt.
+    if (!full->trailingBackslash && !full->names.empty()) {
+        std::string& last = full->names.back();
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        if (last.empty()) full->names.pop_back();
+    }
+}
+
+}  // namespace
+
+FullPath Resolve(const std::string& given) {
+    std::string path = given;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    FullPath full;
+    if (path.empty()) return full;
+    const FullPath& current = M().currentDir;
+    std::string rest;
+
+    if (path.compare(0, 2, "\\\\") == 0) {
+        // \\server\share is the root; both names are needed.
+        const std::size_t serverEnd = path.find('\\', 2);
+        if (serverEnd == std::string::npos) return full;
+        const std::size_t shareEnd = path.find('\\', serverEnd + 1);
+        const std::string server = path.substr(2, serverEnd - 2);
+        const std::string share = path.substr(serverEnd + 1, shareEnd == std::string::npos
+                                                                  ? std::string::npos
+                                                                  : shareEnd - serverEnd - 1);
+        if (server.empty() || share.empty()) return full;
+        full.root = "\\\\" + server + "\\" + share;
+        if (shareEnd != std::string::npos) rest = path.substr(shareEnd);
+    } else if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
+        const std::string drive{static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))), ':'};
+        rest = path.substr(2);
+        full.root = drive;
+        // "X:name" is relative to the current directory when that is on X:,
+        // else to X:'s root (the other drives' own current directories are not kept).
+        if ((rest.empty() || rest[0] != '\\') && SameName(current.root, drive)) full.names = current.names;
+    } else if (path[0] == '\\') {
+        full.root = current.root;
+        rest = path;
+    } else {
+        full.root = current.root;
+        full.names = current.names;
+        rest = path;
+    }
+    ApplyNames(rest, &full);
+    full.valid = true;
+    return full;
+}
+
+std::string KeyOf(const FullPath& path) {
+    std::string key = Fold(path.root);
+    for (const std::string& name : path.names) key += "\\" + Fold(name);
+    return key;
+}
+
+std::string SpellingOf(const FullPath& path) {
+    std::string spelling = path.root;
+    for (const std::string& name : path.names) spelling += "\\" + name;
+    if (path.names.empty()) spelling += "\\";
+    return spelling;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::FileEntry;
+using detail::FullPath;
+using detail::M;
+
+FullPath ResolveForSetup(const std::string& path) {
+    FullPath full = detail::Resolve(path);
+    if (!full.valid) throw std::invalid_argument("fake machine: not a usable path: " + path);
+    return full;
+}
+
+FileEntry* Find(const FullPath& path) {
+    if (!path.valid || path.names.empty()) return nullptr;
+    auto found = M().files.find(detail::KeyOf(path));
+    return found == M().files.end() ? nullptr : &found->second;
+}
+
+bool HasChildren(const std::string& key) {
+    const std::string prefix = key + "\\";
+    auto next = M().files.lower_bound(prefix);
+    return next != M().files.end() && next->first.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Makes the first `depth` names of `path` into directories, as far as they are missing.
+void MakeDirectories(const FullPath& path, std::size_t depth) {
+    FullPath prefix = path;
+    prefix.names.clear();
+    std::string spelling = path.root;
+    for (std::size_t i = 0; i < depth; ++i) {
+        prefix.names.push_back(path.names[i]);
+        auto inserted = M().files.emplace(detail::KeyOf(prefix), FileEntry{});
+        FileEntry& entry = inserted.first->second;
+        if (inserted.second) {
+            entry.spelling = spelling + "\\" + path.names[i];
+            entry.directory = true;
+        } else if (!entry.directory) {
+            throw std::invalid_argument("fake machine: a file stands where a directory should: " +
+                                        entry.spelling);
+        }
+        spelling = entry.spelling;
+    }
+}
+
+FileEntry& ExistingEntry(const std::string& path) {
+    FileEntry* entry = Find(ResolveForSetup(path));
+    if (entry == nullptr) throw std::invalid_argument("fake machine: no such file or directory: " + path);
+    return *entry;
+}
+
+}  // namespace
+
+void SetCurrentDirectory(const std::string& path) {
+    FullPath full = ResolveForSetup(path);
+    full.trailingBackslash = false;
+    M().currentDir = full;
+}
+
+void AddDirectory(const std::string& path) {
+    const FullPath full = ResolveForSetup(path);
+    MakeDirectories(full, full.names.size());
+}
+
+void AddFile(const std::string& path, const std::string& content) {
+    const FullPath full = ResolveForSetup(path);
+    if (full.names.empty()) throw std::invalid_argument("fake machine: a root is not a file: " + path);
+    MakeDirectories(full, full.names.size() - 1);
+    FileEntry* entry = Find(full);
+    if (entry != nullptr && entry->directory)
+        throw std::invalid_argument("fake machine: a directory stands where a file should: " + path);
+    if (entry == nullptr) {
+        FullPath parent = full;
+        parent.names.pop_back();
+        const FileEntry* parentEntry = Find(parent);
+        entry = &M().files[detail::KeyOf(full)];
+        entry->spelling = (parentEntry ? parentEntry->spelling : full.root) + "\\" + full.names.back();
+    }
+    entry->content = content;
+}
+
+void SetFileLocked(const std::string& path, bool locked) {
+    ExistingEntry(path).locked = locked;
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+    ExistingEntry(path).readOnly = readOnly;
+}
+
+bool FileExists(const std::string& path) {
+    const FileEntry* entry = Find(detail::Resolve(path));
+    return entry != nullptr && !entry->directory;
+}
+
+bool DirectoryExists(const std::string& path) {
+    const FullPath full = detail::Resolve(path);
+    if (full.valid && full.names.empty()) return true;  // roots always exist
+    const FileEntry* entry = Find(full);
+    return entry != nullptr && entry->directory;
+}
+
+std::vector<std::string> AllPaths() {
+    std::vector<std::string> paths;
+    for (const auto& item : M().files) paths.push_back(item.second.spelling);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+void RemovePath(const std::string& path) {
+    const FullPath full = detail::Resolve(path);
+    if (!full.valid || full.names.empty()) return;
+    const std::string key = detail::KeyOf(full);
+    const std::string below = key + "\\";
+    auto& files = M().files;
+    for (auto it = files.lower_bound(key); it != files.end();) {
+        if (it->first != key && it->first.compare(0, below.size(), below) != 0) break;
+        it = files.erase(it);
+    }
+}
+
+bool ReadFileContent(const std::string& path, std::string* content) {
+    const FileEntry* entry = Find(detail::Resolve(path));
+    if (entry == nullptr || entry->directory) return false;
+    *content = entry->content;
+    return true;
+}
+
+}  // namespace fake
+
+namespace platform {
+
+using fake::detail::M;
+using fake::detail::Record;
+
+std::string GetWindowsDir() {
+    Record("GetWindowsDirectory");
+    return M().windowsDir;
+}
+
+bool DeleteFileAt(const std::string& path) {
+    Record("DeleteFile " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    // "name\" names a directory: a file under that name is not found.
+    if (!full.valid || full.names.empty() || full.trailingBackslash) return false;
+    auto found = M().files.find(fake::detail::KeyOf(full));
+    if (found == M().files.end()) return false;
+    const fake::detail::FileEntry& entry = found->second;
+    if (entry.directory || entry.locked || entry.readOnly) return false;
+    M().files.erase(found);
+    return true;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+    Record("RemoveDirectory " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty()) return false;  // a drive or share root
+    const std::string key = fake::detail::KeyOf(full);
+    auto found = M().files.find(key);
+    if (found == M().files.end()) return false;
+    const fake::detail::FileEntry& entry = found->second;
+    if (!entry.directory || entry.locked || entry.readOnly || fake::HasChildren(key)) return false;
+    M().files.erase(found);
+    return true;
+}
+
+}  // namespace platform

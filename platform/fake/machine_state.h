@@ -1,0 +1,106 @@
+// The fake machine's state, shared by the files that implement platform.h over it.
+// Not for tests: they go through fake_machine.h.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/fake/fake_machine.h"
+
+namespace fake::detail {
+
+std::string Fold(const std::string& text);  // ASCII lower case
+bool SameName(const std::string& a, const std::string& b);
+
+// ---------------------------------------------------------------- files
+
+// A path made absolute: the root ("C:" or "\\server\share", as spelt) and the
+// names below it, with "." and ".." applied.
+struct FullPath {
+    bool valid = false;
+    std::string root;
+    std::vector<std::string> names;
+    bool trailingBackslash = false;  // the path as given ended with one
+};
+
+FullPath Resolve(const std::string& path);
+std::string KeyOf(const FullPath& path);       // folded, the index of the file table
+std::string SpellingOf(const FullPath& path);  // as given
+
+struct FileEntry {
+    std::string spelling;  // the whole path as first spelt
+    bool directory = false;
+    std::string content;
+    bool locked = false;
+    bool readOnly = false;
+};
+
+// ---------------------------------------------------------------- registry
+
+struct RegNode {
+    std::string name;  // as first spelt
+    std::vector<std::shared_ptr<RegNode>> subkeys;  // in order of creation
+    std::vector<std::pair<std::string, platform::RegValue>> values;
+    bool denyOpen = false;
+    bool deleted = false;  // handles still open on a deleted key see it gone
+};
+
+// Keys by path below HKEY_LOCAL_MACHINE; null when missing or the path is malformed.
+std::shared_ptr<RegNode> FindKey(const std::string& path);
+std::shared_ptr<RegNode> CreateKey(const std::string& path);
+std::shared_ptr<RegNode> FindSubkey(const RegNode& parent, const std::string& name);
+void SetValue(RegNode& key, const std::string& name, uint32_t type, const std::string& data);
+const platform::RegValue* FindValue(const RegNode& key, const std::string& name);
+// Takes a key out of its parent with everything below it; `onlyWithoutSubkeys`
+// refuses a key that has subkeys. Never the root, never a key that denies opening.
+bool RemoveKeyTree(const std::string& path, bool onlyWithoutSubkeys);
+
+// ---------------------------------------------------------------- the machine
+
+struct Machine {
+    // files
+    std::string windowsDir = "C:\\windows";
+    FullPath currentDir;
+    std::map<std::string, FileEntry> files;  // by KeyOf; roots are not kept here
+    std::size_t profileValueLimit = 0;
+
+    // registry
+    std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
+    int openKeys = 0;
+    bool windows95 = false;
+
+    // spooler
+    std::vector<std::string> refusedPrinters;  // folded names
+    Printer racingPrinter;
+    int racingEnumsLeft = 0;
+    bool racingPrinterAdded = false;
+    int openPrinters = 0;
+    int liveSnapshots = 0;
+
+    // user interface
+    std::deque<platform::BoxAnswer> boxAnswers;
+    std::vector<ShownBox> boxes;
+    ProgressBar bar;
+    bool dialogLive = false;
+    bool dialogEnded = false;
+    intptr_t dialogResult = 0;
+    platform::DialogProc dialogProc = nullptr;
+    bool dialogShown = false;
+    bool commonControls = false;
+
+    unsigned long pausedMs = 0;
+    std::vector<std::string> calls;
+};
+
+Machine& M();
+// Handles remember the machine they were opened on: one left over from before
+// a Reset must not change the counts of the fresh machine.
+unsigned Generation();
+void Record(const std::string& line);
+
+}  // namespace fake::detail

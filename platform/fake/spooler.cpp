@@ -1,0 +1,276 @@
+// The fake print spooler. As under Wine, printers and monitors are registry keys,
+// so a printer made by plain registry writes is as real as one made by AddPrinter.
+#include <algorithm>
+
+#include "platform/fake/machine_state.h"
+
+namespace platform {
+
+struct PrinterListState {
+    std::vector<fake::Printer> records;
+    unsigned generation;
+};
+
+struct PrinterHandleState {
+    std::string name;  // as the caller gave it
+    std::shared_ptr<fake::detail::RegNode> key;
+    unsigned generation;
+};
+
+}  // namespace platform
+
+namespace fake {
+namespace {
+
+using detail::M;
+using detail::RegNode;
+
+const char kPrintersKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
+const char kMonitorsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+
+// Tries before giving up when printers keep arriving between the size query and
+// the enumeration; the Win32 side asks as many times.
+constexpr int kEnumAttempts = 5;
+
+std::string TextValue(const RegNode& key, const char* name) {
+    const platform::RegValue* value = detail::FindValue(key, name);
+    if (value == nullptr || (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)) return "";
+    return value->data.substr(0, value->data.find('\0'));
+}
+
+uint32_t NumberValue(const RegNode& key, const char* name) {
+    const platform::RegValue* value = detail::FindValue(key, name);
+    if (value == nullptr || value->type != platform::kRegDword || value->data.size() != 4) return 0;
+    uint32_t number = 0;
+    for (int i = 3; i >= 0; --i) number = number << 8 | static_cast<unsigned char>(value->data[i]);
+    return number;
+}
+
+void SetText(RegNode& key, const char* name, const std::string& text) {
+    detail::SetValue(key, name, platform::kRegSz, text + '\0');
+}
+
+void SetNumber(RegNode& key, const char* name, uint32_t number) {
+    std::string data(4, '\0');
+    for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    detail::SetValue(key, name, platform::kRegDword, data);
+}
+
+// What SetPrinterA level 2 writes, value by value.
+void WritePrinter(RegNode& key, const Printer& printer) {
+    SetText(key, "Name", printer.name);
+    SetText(key, "Share Name", printer.shareName);
+    SetText(key, "Port", printer.port);
+    SetText(key, "Printer Driver", printer.driverName);
+    SetText(key, "Description", printer.comment);
+    SetText(key, "Location", printer.location);
+    SetText(key, "Separator File", printer.sepFile);
+    SetText(key, "Print Processor", printer.printProcessor);
+    SetText(key, "Datatype", printer.datatype);
+    SetText(key, "Parameters", printer.parameters);
+    SetNumber(key, "Attributes", printer.attributes);
+    SetNumber(key, "Priority", printer.priority);
+    SetNumber(key, "Default Priority", printer.defaultPriority);
+    SetNumber(key, "StartTime", printer.startTime);
+    SetNumber(key, "UntilTime", printer.untilTime);
+}
+
+// A missing value reads as empty or 0; a printer without a Name value goes by its key's name.
+Printer ReadPrinter(const RegNode& key) {
+    Printer printer;
+    printer.name = TextValue(key, "Name");
+    if (printer.name.empty()) printer.name = key.name;
+    printer.shareName = TextValue(key, "Share Name");
+    printer.port = TextValue(key, "Port");
+    printer.driverName = TextValue(key, "Printer Driver");
+    printer.comment = TextValue(key, "Description");
+    printer.location = TextValue(key, "Location");
+    printer.sepFile = TextValue(key, "Separator File");
+    printer.printProcessor = TextValue(key, "Print Processor");
+    printer.datatype = TextValue(key, "Datatype");
+    printer.parameters = TextValue(key, "Parameters");
+    printer.attributes = NumberValue(key, "Attributes");
+    printer.priority = NumberValue(key, "Priority");
+    printer.defaultPriority = NumberValue(key, "Default Priority");
+    printer.startTime = NumberValue(key, "StartTime");
+    printer.untilTime = NumberValue(key, "UntilTime");
+    return printer;
+}
+
+std::shared_ptr<RegNode> PrinterKey(const std::string& name) {
+    const auto printers = detail::FindKey(kPrintersKey);
+    return printers ? detail::FindSubkey(*printers, name) : nullptr;
+}
+
+// The spooler refuses to delete a port, or the monitor owning it, while a printer prints to it.
+bool PortInUse(const std::string& port) {
+    const auto printers = detail::FindKey(kPrintersKey);
+    if (!printers) return false;
+    for (const auto& key : printers->subkeys) {
+        if (detail::SameName(TextValue(*key, "Port"), port)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void AddPrinter(const Printer& printer) {
+    WritePrinter(*detail::CreateKey(std::string(kPrintersKey) + "\\" + printer.name), printer);
+}
+
+bool GetPrinter(const std::string& name, Printer* printer) {
+    const auto key = PrinterKey(name);
+    if (!key) return false;
+    *printer = ReadPrinter(*key);
+    return true;
+}
+
+void AddMonitorPort(const std::string& monitor, const std::string& port) {
+    detail::CreateKey(std::string(kMonitorsKey) + "\\" + monitor + "\\Ports\\" + port);
+}
+
+void SetPrinterOpenRefused(const std::string& name, bool refused) {
+    auto& names = M().refusedPrinters;
+    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
+    if (refused) names.push_back(detail::Fold(name));
+}
+
+void AddPrinterDuringNextEnum(const Printer& printer, int times) {
+    M().racingPrinter = printer;
+    M().racingEnumsLeft = times;
+    M().racingPrinterAdded = false;
+}
+
+int OpenPrinters() {
+    return M().openPrinters;
+}
+
+int LivePrinterSnapshots() {
+    return M().liveSnapshots;
+}
+
+}  // namespace fake
+
+namespace platform {
+
+using fake::detail::M;
+using fake::detail::Record;
+
+PrinterList::PrinterList() = default;
+PrinterList::PrinterList(std::unique_ptr<PrinterListState> state) : state_(std::move(state)) {}
+PrinterList::~PrinterList() {
+    if (state_ && state_->generation == fake::detail::Generation()) --M().liveSnapshots;
+}
+PrinterList::PrinterList(PrinterList&& other) noexcept = default;
+PrinterList& PrinterList::operator=(PrinterList&& other) noexcept {
+    if (this != &other) {
+        if (state_ && state_->generation == fake::detail::Generation()) --M().liveSnapshots;
+        state_ = std::move(other.state_);
+    }
+    return *this;
+}
+
+std::size_t PrinterList::Count() const {
+    return state_ ? state_->records.size() : 0;
+}
+
+std::string PrinterList::PrinterName(std::size_t index) const {
+    return index < Count() ? state_->records[index].name : std::string();
+}
+
+std::string PrinterList::PortName(std::size_t index) const {
+    return index < Count() ? state_->records[index].port : std::string();
+}
+
+void PrinterList::SetPortName(std::size_t index, const std::string& port) {
+    if (index < Count()) state_->records[index].port = port;
+}
+
+PrinterHandle::PrinterHandle() = default;
+PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
+PrinterHandle::~PrinterHandle() {
+    if (state_ && state_->generation == fake::detail::Generation()) {
+        Record("ClosePrinter " + state_->name);
+        --M().openPrinters;
+    }
+}
+PrinterHandle::PrinterHandle(PrinterHandle&& other) noexcept = default;
+PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
+    if (this != &other) {
+        PrinterHandle closing(std::move(*this));
+        state_ = std::move(other.state_);
+    }
+    return *this;
+}
+
+PrinterList EnumLocalPrinters() {
+    Record("EnumPrinters");
+    fake::detail::Machine& m = M();
+    for (int attempt = 0; attempt < fake::kEnumAttempts; ++attempt) {
+        if (m.racingEnumsLeft > 0) {
+            // The buffer sized a moment ago no longer fits: ask again.
+            if (!m.racingPrinterAdded) fake::AddPrinter(m.racingPrinter);
+            m.racingPrinterAdded = true;
+            --m.racingEnumsLeft;
+            continue;
+        }
+        auto state = std::make_unique<PrinterListState>();
+        state->generation = fake::detail::Generation();
+        if (const auto printers = fake::detail::FindKey(fake::kPrintersKey)) {
+            for (const auto& key : printers->subkeys) state->records.push_back(fake::ReadPrinter(*key));
+        }
+        ++m.liveSnapshots;
+        return PrinterList(std::move(state));
+    }
+    return PrinterList();
+}
+
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
+    Record("OpenPrinter " + printerName);
+    const auto key = fake::PrinterKey(printerName);
+    const auto& refused = M().refusedPrinters;
+    if (!key || std::find(refused.begin(), refused.end(), fake::detail::Fold(printerName)) != refused.end())
+        return PrinterHandle();
+    ++M().openPrinters;
+    return PrinterHandle(
+        std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
+}
+
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
+    const PrinterHandleState* handle = printer.State();
+    const bool hasRecord = index < list.Count();
+    Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
+           (hasRecord ? list.PortName(index) : std::string()));
+    if (handle == nullptr || !hasRecord || handle->key->deleted) return false;
+    fake::WritePrinter(*handle->key, list.State()->records[index]);
+    return true;
+}
+
+bool DeletePortNamed(const std::string& port) {
+    Record("DeletePort " + port);
+    const auto monitors = fake::detail::FindKey(fake::kMonitorsKey);
+    if (!monitors || fake::PortInUse(port)) return false;
+    for (const auto& monitor : monitors->subkeys) {
+        const auto ports = fake::detail::FindSubkey(*monitor, "Ports");
+        if (ports && fake::detail::FindSubkey(*ports, port)) {
+            return fake::detail::RemoveKeyTree(
+                std::string(fake::kMonitorsKey) + "\\" + monitor->name + "\\Ports\\" + port, false);
+        }
+    }
+    return false;
+}
+
+bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
+    Record("DeleteMonitor " + environment + "|" + monitor);
+    const std::string monitorPath = std::string(fake::kMonitorsKey) + "\\" + monitor;
+    const auto key = fake::detail::FindKey(monitorPath);
+    if (!key) return false;
+    if (const auto ports = fake::detail::FindSubkey(*key, "Ports")) {
+        for (const auto& port : ports->subkeys) {
+            if (fake::PortInUse(port->name)) return false;
+        }
+    }
+    return fake::detail::RemoveKeyTree(monitorPath, false);
+}
+
+}  // namespace platform
