@@ -1,0 +1,167 @@
+// The fake machine's registry and spooler: handle accounting, access rights,
+// the two families' key deletion, and the scripted spooler races and refusals.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/fake/fake_machine.h"
+#include "platform/platform.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kPrinters = "System\\CurrentControlSet\\Control\\Print\\Printers";
+const std::string kMonitors = "System\\CurrentControlSet\\Control\\Print\\Monitors";
+
+class FakeRegistry : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+};
+
+TEST_F(FakeRegistry, HandlesAreCountedAndClosedByTheirOwners) {
+    fake::RegCreateKey("SOFTWARE\\Vendor");
+    {
+        platform::RegKey key = platform::OpenLocalMachineKey("software\\VENDOR", platform::RegAccess::Read);
+        ASSERT_TRUE(key.IsOpen());
+        EXPECT_EQ(fake::OpenRegistryKeys(), 1);
+        platform::RegKey other = platform::OpenLocalMachineKey("SOFTWARE", platform::RegAccess::Read);
+        other = std::move(key);  // closes SOFTWARE, takes the Vendor handle
+        EXPECT_EQ(fake::OpenRegistryKeys(), 1);
+        EXPECT_FALSE(platform::OpenLocalMachineKey("SOFTWARE\\Missing", platform::RegAccess::Read).IsOpen());
+        EXPECT_FALSE(platform::OpenLocalMachineKey("\\SOFTWARE", platform::RegAccess::Read).IsOpen());
+    }
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+    EXPECT_EQ(fake::CallsOf("RegCloseKey"), (Strings{"SOFTWARE", "software\\VENDOR"}));
+
+    // A handle left over from before a reset does not touch the fresh machine's count.
+    platform::RegKey stale = platform::OpenLocalMachineKey("SOFTWARE", platform::RegAccess::Read);
+    fake::Reset();
+    stale = platform::RegKey();
+    EXPECT_EQ(fake::OpenRegistryKeys(), 0);
+    EXPECT_TRUE(fake::Calls().empty());
+}
+
+TEST_F(FakeRegistry, EachHandleDoesOnlyWhatItWasOpenedFor) {
+    fake::RegSetString("SOFTWARE\\Vendor", "Text", "abc");
+    fake::RegSetDword("SOFTWARE\\Vendor", "Number", 0x01020304);
+    fake::RegCreateKey("SOFTWARE\\Vendor\\Sub");
+
+    const platform::RegKey reader = platform::OpenLocalMachineKey("SOFTWARE\\Vendor", platform::RegAccess::Read);
+    const platform::RegKey writer = platform::OpenLocalMachineKey("SOFTWARE\\Vendor", platform::RegAccess::SetValue);
+    platform::RegValue value;
+    ASSERT_TRUE(platform::QueryValue(reader, "TEXT", &value));
+    EXPECT_EQ(value.type, platform::kRegSz);
+    EXPECT_EQ(value.data, std::string("abc\0", 4));
+    ASSERT_TRUE(platform::QueryValue(reader, "Number", &value));
+    EXPECT_EQ(value.data, std::string("\x04\x03\x02\x01", 4));
+    std::string name;
+    EXPECT_TRUE(platform::EnumSubkey(reader, 0, &name));
+    EXPECT_EQ(name, "Sub");
+    EXPECT_FALSE(platform::EnumSubkey(reader, 1, &name));
+
+    EXPECT_FALSE(platform::EnumSubkey(writer, 0, &name));
+    EXPECT_FALSE(platform::QueryValue(writer, "Text", &value));
+    EXPECT_FALSE(platform::DeleteValue(reader, "Text"));
+    EXPECT_TRUE(platform::DeleteValue(writer, "text"));
+    EXPECT_FALSE(fake::RegValueExists("SOFTWARE\\Vendor", "Text"));
+    EXPECT_TRUE(fake::RegValueExists("SOFTWARE\\Vendor", "Number"));
+    EXPECT_EQ(fake::CallsOf("RegDeleteValue"), (Strings{"SOFTWARE\\Vendor Text", "SOFTWARE\\Vendor text"}));
+}
+
+TEST_F(FakeRegistry, KeyDeletionFollowsTheFamily) {
+    fake::RegCreateKey("SOFTWARE\\Vendor\\Product\\Settings");
+    fake::RegCreateKey("SOFTWARE\\Vendor\\Locked");
+    fake::RegDenyOpen("SOFTWARE\\Vendor\\Locked", true);
+    const platform::RegKey open = platform::OpenLocalMachineKey("SOFTWARE\\Vendor\\Product\\Settings",
+                                                                platform::RegAccess::Read);
+
+    EXPECT_FALSE(platform::DeleteLocalMachineKey("SOFTWARE\\Vendor\\Product"));  // NT: has a subkey
+    EXPECT_FALSE(platform::DeleteLocalMachineKey("SOFTWARE\\Vendor\\Locked"));
+    EXPECT_FALSE(platform::DeleteLocalMachineKey(""));
+    EXPECT_FALSE(platform::IsWindows95Family());
+
+    fake::SetWindows95Family(true);
+    EXPECT_TRUE(platform::IsWindows95Family());
+    EXPECT_TRUE(platform::DeleteLocalMachineKey("software\\vendor\\product"));
+    EXPECT_EQ(fake::RegSubkeys("SOFTWARE\\Vendor"), (Strings{"Locked"}));
+    EXPECT_FALSE(platform::DeleteLocalMachineKey("SOFTWARE\\Vendor\\Product"));
+    // A handle on a deleted key sees it gone, even once a key of that name is back.
+    fake::RegCreateKey("SOFTWARE\\Vendor\\Product\\Settings\\New");
+    std::string name;
+    EXPECT_FALSE(platform::EnumSubkey(open, 0, &name));
+}
+
+class FakeSpooler : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+
+    static fake::Printer Named(const std::string& name, const std::string& port) {
+        fake::Printer printer;
+        printer.name = name;
+        printer.port = port;
+        return printer;
+    }
+};
+
+TEST_F(FakeSpooler, APrinterAddedDuringTheEnumerationIsListedAfterTheRetries) {
+    fake::AddPrinter(Named("P1", "LPT1:"));
+    fake::AddPrinterDuringNextEnum(Named("Late", "COM1:"), 4);
+
+    platform::PrinterList list = platform::EnumLocalPrinters();
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list.PrinterName(1), "Late");
+    EXPECT_EQ(fake::CallsOf("EnumPrinters").size(), 1u);
+    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 2u);  // the race is over
+}
+
+TEST_F(FakeSpooler, AnEnumerationThatNeverSettlesGivesNoPrinters) {
+    fake::AddPrinter(Named("P1", "LPT1:"));
+    fake::AddPrinterDuringNextEnum(Named("Late", "COM1:"), 6);
+
+    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 0u);
+    EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
+    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 2u);  // one failing attempt was left
+}
+
+TEST_F(FakeSpooler, SnapshotsAndHandlesAreCounted) {
+    fake::AddPrinter(Named("P1", "LPT1:"));
+    fake::SetPrinterOpenRefused("p1", true);
+    EXPECT_FALSE(platform::OpenPrinterAllAccess("P1").IsOpen());
+    fake::SetPrinterOpenRefused("P1", false);
+    {
+        platform::PrinterList list = platform::EnumLocalPrinters();
+        platform::PrinterList moved = std::move(list);
+        EXPECT_EQ(fake::LivePrinterSnapshots(), 1);
+        platform::PrinterHandle printer = platform::OpenPrinterAllAccess("p1");
+        ASSERT_TRUE(printer.IsOpen());
+        EXPECT_EQ(fake::OpenPrinters(), 1);
+        moved.SetPortName(0, "FILE:");
+        EXPECT_TRUE(platform::SetPrinterLevel2(printer, moved, 0));
+        EXPECT_FALSE(platform::SetPrinterLevel2(printer, moved, 1));
+    }
+    EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
+    EXPECT_EQ(fake::OpenPrinters(), 0);
+    EXPECT_EQ(fake::CallsOf("SetPrinter"), (Strings{"p1 port=FILE:", "p1 port="}));
+    EXPECT_EQ(fake::CallsOf("ClosePrinter"), (Strings{"p1"}));
+}
+
+TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Tool Port", "TOOL2");
+    fake::AddPrinter(Named("P1", "tool2"));  // the spooler compares port names without case
+
+    EXPECT_TRUE(platform::DeletePortNamed("TOOL1"));
+    EXPECT_FALSE(platform::DeletePortNamed("TOOL1"));
+    EXPECT_FALSE(platform::DeletePortNamed("TOOL2"));
+    EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", "Tool Port"));
+    EXPECT_EQ(fake::RegSubkeys(kMonitors + "\\Tool Port\\Ports"), (Strings{"TOOL2"}));
+
+    fake::RegSetString(kPrinters + "\\P1", "Port", "LPT1:");  // a plain registry write moves it too
+    EXPECT_TRUE(platform::DeleteMonitorNamed("Any Environment", "TOOL PORT"));
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor").back(), "Any Environment|TOOL PORT");
+}
+
+}  // namespace
