@@ -13,7 +13,12 @@ build/win32/Makefile: | deps
 	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 
 build/win64/Makefile: | deps
-	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DZEV_BUILD_SUITE=ON >/dev/null
+	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+
+# The platform suite links GoogleTest, which needs the posix thread model.
+build/win64-suite/Makefile: | deps
+	cmake -S . -B build/win64-suite -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	  -DZEV_MINGW_THREADS=posix -DZEV_BUILD_SUITE=ON >/dev/null
 
 build/host/Makefile: | deps
 	cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -29,9 +34,9 @@ build-host: build/host/Makefile
 test-host: build-host
 	cd build/host && ctest --output-on-failure
 
-test-wine-suite: build/win64/Makefile
-	cmake --build build/win64 --target platform_suite -j $(JOBS)
-	scripts/run-wine-suite.sh build/win64/platform_suite.exe
+test-wine-suite: build/win64-suite/Makefile
+	cmake --build build/win64-suite --target platform_suite -j $(JOBS)
+	scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
 test: build test-host test-wine-suite
 

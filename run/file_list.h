@@ -2,7 +2,6 @@
 // the machine and the uninstaller takes away.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -19,5 +18,11 @@ std::string NumberedKey(const char* prefix, int index);
 // Calls `visit` with each value of the numbered list `prefix` of `section`, from
 // 00 upward, until the first empty or missing value. A value that could not be
 // read whole is visited too (its `whole` is false): it does not end the list.
-void ForEachListed(const std::string& section, const char* prefix,
-                   const std::function<void(const platform::ProfileValue&)>& visit);
+template <typename Visit>
+void ForEachListed(const std::string& section, const char* prefix, Visit visit) {
+    for (int index = 0;; ++index) {
+        const platform::ProfileValue value = ReadListValue(section, NumberedKey(prefix, index));
+        if (value.text.empty()) return;
+        visit(value);
+    }
+}
