@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 WINE64 ?= /usr/lib/wine/wine64
 
-.PHONY: all deps build build-host test test-host test-wine-suite clean
+.PHONY: all deps build build-host test test-host test-resources test-wine-suite clean
 
 all: build
 
@@ -38,7 +38,10 @@ test-wine-suite: build/win64-suite/Makefile
 	cmake --build build/win64-suite --target platform_suite -j $(JOBS)
 	scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
-test: build test-host test-wine-suite
+test-resources: | deps
+	python3 tests/app/resources_test.py
+
+test: build test-host test-resources test-wine-suite
 
 clean:
 	rm -rf build
