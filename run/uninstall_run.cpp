@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "print/monitor_removal.h"
 #include "registry/programs_entry.h"
@@ -25,6 +26,12 @@ bool Usable(const platform::ProfileValue& value) {
     return value.whole && !value.text.empty();
 }
 
+std::vector<platform::ProfileValue> ReadWholeList(const char* section, const char* prefix) {
+    std::vector<platform::ProfileValue> values;
+    ForEachListed(section, prefix, [&values](const platform::ProfileValue& value) { values.push_back(value); });
+    return values;
+}
+
 }  // namespace
 
 void CountUninstallSteps() {
@@ -42,6 +49,13 @@ void CountUninstallSteps() {
 }
 
 void RunUninstall() {
+    // Every list is read before anything goes: the file list may name itself
+    // among the files, and once deleted it reads as empty.
+    const std::vector<platform::ProfileValue> files = ReadWholeList("FILES", "FILE");
+    const std::vector<platform::ProfileValue> dirs = ReadWholeList("PATHS", "PATH");
+    const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
+    const std::vector<platform::ProfileValue> retriedDirs = ReadWholeList("STMPATHS", "PATH");
+
     const platform::ProfileValue entry = ReadListValue("UnInstKey", "UnInstKey");
     if (Usable(entry)) RemoveProgramsEntry(entry.text.c_str());
 
@@ -52,20 +66,19 @@ void RunUninstall() {
         FreeMonitorPorts();
     }
 
-    ForEachListed("FILES", "FILE", [](const platform::ProfileValue& file) {
+    for (const platform::ProfileValue& file : files) {
         if (file.whole) platform::DeleteFileAt(file.text);
         Step();
-    });
+    }
 
-    ForEachListed("PATHS", "PATH", [](const platform::ProfileValue& dir) {
+    for (const platform::ProfileValue& dir : dirs) {
         if (dir.whole) RemoveDirAndParents(dir.text);
-    });
+    }
 
     // Without its whole root the retry rule could not tell where to stop.
-    const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
-    ForEachListed("STMPATHS", "PATH", [&root](const platform::ProfileValue& dir) {
+    for (const platform::ProfileValue& dir : retriedDirs) {
         if (dir.whole && root.whole) RemoveDirWithRetry(dir.text, root.text);
-    });
+    }
 
     // From here on the file list can no longer be read.
     const std::string windowsDir = platform::GetWindowsDir();

@@ -206,3 +206,19 @@ TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
     EXPECT_TRUE(fake::DirectoryExists("C:\\S\\T"));
     EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
 }
+
+TEST_F(UninstallRun, ListThatNamesItselfIsReadWholeBeforeAnythingGoes) {
+    // An installer that lists every file it wrote lists the file list too.
+    WriteFileList("[FILES]\nFILE00=C:\\windows\\ZEVFList.ini\nFILE01=C:\\Prog\\a.exe\n"
+                  "[PATHS]\nPATH00=C:\\Prog\\Data\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
+    fake::AddFile("C:\\Prog\\a.exe");
+    fake::AddDirectory("C:\\Prog\\Data");
+    fake::AddDirectory("C:\\Spool\\Jobs");
+    CountAndRun();
+    EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini"));
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\a.exe"));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\Prog"));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\Spool\\Jobs"));
+    EXPECT_EQ(g_stepCount, 3);
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 3u);
+}
