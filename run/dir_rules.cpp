@@ -2,6 +2,7 @@
 #include "run/dir_rules.h"
 
 #include <cctype>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -21,6 +22,68 @@ void RemoveWithRetries(const std::string& dir) {
         platform::RemoveEmptyDirectory(dir);
         platform::Pause(kRetryPauseMs);
     }
+}
+
+// A path's names as Windows reads them: "/" as "\", runs of separators as one,
+// "." dropped, ".." taking back the name before it (never past a root), the
+// last name without trailing dots and blanks, case folded. `root` is "X:\" or
+// "\\SERVER\SHARE" for a full path, "\" for the current drive's root, "X:"
+// for that drive's current directory and empty for the current directory.
+struct PathNames {
+    std::string root;
+    std::vector<std::string> names;
+    bool operator==(const PathNames& other) const { return root == other.root && names == other.names; }
+};
+
+std::vector<std::string> SplitNames(const std::string& text) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\\', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+PathNames ReadNames(const std::string& path) {
+    std::string text = path;
+    for (char& c : text) c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    PathNames read;
+    std::vector<std::string> given;
+    if (text.compare(0, 2, "\\\\") == 0) {
+        given = SplitNames(text);
+        read.root = "\\\\";
+        for (int i = 0; i < 2 && !given.empty(); ++i) {
+            read.root += (i == 0 ? "" : "\\") + given.front();
+            given.erase(given.begin());
+        }
+    } else if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
+        read.root = text.substr(0, 2) + (text.size() > 2 && text[2] == '\\' ? "\\" : "");
+        given = SplitNames(text.substr(2));
+    } else {
+        read.root = !text.empty() && text[0] == '\\' ? "\\" : "";
+        given = SplitNames(text);
+    }
+    // Above a root there is nothing; above a current directory there is its parent.
+    const bool relative = read.root.empty() || read.root.back() == ':';
+    for (const std::string& name : given) {
+        if (name == ".") continue;
+        if (name != "..") {
+            read.names.push_back(name);
+        } else if (!read.names.empty() && read.names.back() != "..") {
+            read.names.pop_back();
+        } else if (relative) {
+            read.names.push_back(name);
+        }
+    }
+    if (!read.names.empty() && read.names.back() != "..") {
+        std::string& last = read.names.back();
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        if (last.empty()) read.names.pop_back();
+    }
+    return read;
 }
 
 // The part of `path` before its last backslash, without trailing backslashes;
@@ -58,15 +121,7 @@ bool NamesRemovableDirectory(const std::string& path) {
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
-    const std::string left = WithoutTrailingBackslashes(a);
-    const std::string right = WithoutTrailingBackslashes(b);
-    if (left.size() != right.size()) return false;
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(left[i])) !=
-            std::toupper(static_cast<unsigned char>(right[i])))
-            return false;
-    }
-    return true;
+    return ReadNames(a) == ReadNames(b);
 }
 
 int RemoveDirAndParents(const std::string& path) {

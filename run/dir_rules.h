@@ -12,7 +12,9 @@ std::string WithoutTrailingBackslashes(const std::string& path);
 // root and a share root (\\server\share).
 bool NamesRemovableDirectory(const std::string& path);
 
-// Windows compares paths without regard to case; a trailing backslash changes nothing.
+// Whether two paths name the same directory as Windows reads them: without
+// regard to case, separators ("/" too, doubled or trailing), "." and "..". A
+// path on the current drive or directory is never the same as a full one.
 bool SamePath(const std::string& a, const std::string& b);
 
 // Removes `path`, then its parent, grandparent and so on, until one cannot be

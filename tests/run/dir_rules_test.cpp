@@ -120,3 +120,31 @@ TEST(PathNames, RootsAreNotRemovableDirectories) {
     EXPECT_TRUE(SamePath("C:\\Prog\\", "c:\\PROG"));
     EXPECT_FALSE(SamePath("C:\\Prog", "C:\\Prog2"));
 }
+
+TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
+    const struct {
+        const char* dir;
+        const char* root;
+    } cases[] = {
+        {"C:\\Spool\\\\Jobs", "C:\\Spool"},      // doubled backslash in the entry
+        {"C:\\Spool\\Jobs", "C:\\\\Spool\\"},    // doubled backslash in ROOT
+        {"C:/Spool\\Jobs", "C:\\Spool"},         // slashes, as Windows reads them
+        {"C:\\Spool\\Jobs", "C:/Spool/"},
+        {"C:\\Spool\\Jobs", "C:\\Spool\\."},     // "." and ".."
+        {"C:\\Spool\\Jobs", "C:\\Other\\..\\Spool"},
+        {"C:\\Spool\\Jobs", "C:\\Spool. "},      // trailing dots and blanks of the last name
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::AddDirectory("C:\\Spool\\Jobs");
+        RemoveDirWithRetry(c.dir, c.root);
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Spool\\Jobs")) << c.dir << " under " << c.root;
+        EXPECT_TRUE(fake::DirectoryExists("C:\\Spool")) << c.dir << " under " << c.root;
+        EXPECT_EQ(fake::CallsOf("RemoveDirectory").size(), 10u) << c.dir << " under " << c.root;
+    }
+    EXPECT_FALSE(SamePath("C:\\Spool", "D:\\Spool"));
+    EXPECT_FALSE(SamePath("C:\\Spool", "\\Spool"));  // the current drive is not known here
+    EXPECT_FALSE(SamePath("C:\\Spool", "C:Spool"));
+    EXPECT_FALSE(SamePath("\\\\srv\\share\\Spool", "\\\\srv\\other\\Spool"));
+    EXPECT_TRUE(SamePath("\\\\SRV\\share\\\\Spool\\", "//srv/share/spool"));
+}
