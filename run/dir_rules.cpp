@@ -106,18 +106,11 @@ bool NamesRemovableDirectory(const std::string& path) {
     const std::string dir = WithoutTrailingBackslashes(path);
     if (dir.empty()) return false;
     if (dir.size() == 2 && IsDriveLetter(dir[0]) && dir[1] == ':') return false;
-    if (dir.compare(0, 2, "\\\\") == 0) {
-        // \\server\share and anything shorter is the root of a share, not a directory.
-        int components = 0;
-        bool inComponent = false;
-        for (std::size_t i = 2; i < dir.size(); ++i) {
-            const bool separator = dir[i] == '\\';
-            if (!separator && !inComponent) ++components;
-            inComponent = !separator;
-        }
-        if (components <= 2) return false;
-    }
-    return true;
+    // A root however written: "/", "C:\.", "C:\A\..", "//server/share". \\server
+    // and \\server\share are the roots of a share.
+    const PathNames read = ReadNames(dir);
+    const bool onRoot = !read.root.empty() && read.root.back() != ':';
+    return !(onRoot && read.names.empty());
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

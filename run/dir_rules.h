@@ -9,7 +9,8 @@ std::string WithoutTrailingBackslashes(const std::string& path);
 
 // False for what must never be handed to a directory removal: the empty text, a
 // bare drive ("C:" names that drive's current directory, not its root), a drive
-// root and a share root (\\server\share).
+// root and a share root (\\server\share), however written ("C:/", "C:\A\..").
+// None of them is a file either.
 bool NamesRemovableDirectory(const std::string& path);
 
 // Whether two paths name the same directory as Windows reads them: without

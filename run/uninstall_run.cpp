@@ -67,7 +67,7 @@ void RunUninstall() {
     }
 
     for (const platform::ProfileValue& file : files) {
-        if (file.whole) platform::DeleteFileAt(file.text);
+        if (file.whole && NamesRemovableDirectory(file.text)) platform::DeleteFileAt(file.text);
         Step();
     }
 

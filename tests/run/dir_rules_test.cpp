@@ -148,3 +148,12 @@ TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
     EXPECT_FALSE(SamePath("\\\\srv\\share\\Spool", "\\\\srv\\other\\Spool"));
     EXPECT_TRUE(SamePath("\\\\SRV\\share\\\\Spool\\", "//srv/share/spool"));
 }
+
+TEST(PathNames, RootsWrittenWithSlashesDotsOrDotDotsAreStillRoots) {
+    for (const char* root : {"/", "C:/", "C:\\.", "C:\\A\\..", "c:\\A\\B\\..\\..\\..", "C:\\ .", "//server/share",
+                             "\\\\server\\share\\dir\\..", "\\.", "\\A\\.."})
+        EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
+    // Relative to a current directory: not known to be a root here.
+    for (const char* dir : {"C:\\A\\..\\B", "C:/A", ".", "C:.", "A\\.."})
+        EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
+}

@@ -222,3 +222,17 @@ TEST_F(UninstallRun, ListThatNamesItselfIsReadWholeBeforeAnythingGoes) {
     EXPECT_EQ(g_stepCount, 3);
     EXPECT_EQ(fake::CallsOf("StepIt").size(), 3u);
 }
+
+TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
+    WriteFileList("[FILES]\nFILE00=C:\\\nFILE01=C:\nFILE02=\\\\srv\\share\\\n"
+                  "[PATHS]\nPATH00=C:\\.\nPATH01=/\nPATH02=C:\\A\\..\nPATH03=D:\\Data\\..\\Other\n"
+                  "[STMPATHS]\nPATH00=//srv/share\nPATH01=C:\\Spool\\.\\..\n");
+    fake::AddDirectory("D:\\Other");
+    CountAndRun();
+    for (const std::string& path : fake::CallsOf("DeleteFile"))
+        EXPECT_TRUE(path == "C:\\windows\\ZEVFList.ini" || path == "C:\\windows\\ZEVUnins.ini") << path;
+    // The one directory that is not a root, and no parent of it reached through "..".
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"D:\\Data\\..\\Other"}));
+    EXPECT_FALSE(fake::DirectoryExists("D:\\Other"));
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 4u);
+}
