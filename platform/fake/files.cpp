@@ -172,6 +172,10 @@ void AddFile(const std::string& path, const std::string& content) {
         entry->spelling = (parentEntry ? parentEntry->spelling : full.root) + "\\" + full.names.back();
     }
     entry->content = content;
+    // Never reused, not even after a Reset: cached parses of profile files
+    // are told apart by it.
+    static uint64_t lastVersion = 0;
+    entry->version = ++lastVersion;
 }
 
 void SetFileLocked(const std::string& path, bool locked) {

@@ -36,6 +36,7 @@ struct FileEntry {
     std::string spelling;  // the whole path as first spelt
     bool directory = false;
     std::string content;
+    uint64_t version = 0;  // changes with every write of the content
     bool locked = false;
     bool readOnly = false;
 };

@@ -1,5 +1,8 @@
-// Profile files read as GetPrivateProfileStringA reads them: the file's current
-// content is parsed on every read.
+// Profile files read as GetPrivateProfileStringA reads them, from the file's
+// current content.
+#include <map>
+#include <optional>
+
 #include "platform/fake/machine_state.h"
 
 namespace fake {
@@ -25,15 +28,19 @@ std::string ProfilePath(const std::string& file) {
     return file;
 }
 
-// The value of `key` in the first section named `section`; false when there is
-// none. Windows reads no further than that section, even when its name comes again.
-bool FindProfileValue(const std::string& content, const std::string& section, const std::string& key,
-                      std::string* value) {
-    const std::string wantedSection = Fold(Trim(section));
-    const std::string wantedKey = Fold(Trim(key));
+// A profile file as Windows keeps it once read: for each section its keys and
+// values. Only the first section of a name counts (Windows reads no further than
+// that section, even when its name comes again), and in it the first line of a
+// key, even one without "=" (which has no value and gives the default).
+struct ParsedProfile {
+    uint64_t version = 0;
+    std::map<std::string, std::map<std::string, std::optional<std::string>>> sections;
+};
+
+ParsedProfile Parse(const std::string& content) {
+    ParsedProfile parsed;
+    std::map<std::string, std::optional<std::string>>* current = nullptr;
     std::size_t start = content.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    bool inSection = false;
-    bool sectionSeen = false;
     while (start < content.size()) {
         std::size_t end = content.find('\n', start);
         if (end == std::string::npos) end = content.size();
@@ -46,21 +53,42 @@ bool FindProfileValue(const std::string& content, const std::string& section, co
         const std::size_t close = line.rfind(']');
         // "[name" without its bracket is not a section header: it reads as a key line.
         if (line[0] == '[' && close != std::string::npos) {
-            if (sectionSeen) return false;
-            inSection = Fold(Trim(line.substr(1, close - 1))) == wantedSection;
-            sectionSeen = inSection;
+            const std::string name = Fold(Trim(line.substr(1, close - 1)));
+            const bool repeated = parsed.sections.count(name) != 0;
+            current = repeated ? nullptr : &parsed.sections[name];
             continue;
         }
-        if (!inSection) continue;
+        if (current == nullptr) continue;
         const std::size_t equals = line.find('=');
-        const std::string name = Trim(line.substr(0, equals));
-        if (Fold(name) != wantedKey) continue;
-        // The first line with the key wins, even one without "=" (which has no value).
-        if (equals == std::string::npos) return false;
-        *value = Trim(line.substr(equals + 1));
-        return true;
+        const std::string name = Fold(Trim(line.substr(0, equals)));
+        if (current->count(name) != 0) continue;
+        if (equals == std::string::npos)
+            (*current)[name] = std::nullopt;
+        else
+            (*current)[name] = Trim(line.substr(equals + 1));
     }
-    return false;
+    return parsed;
+}
+
+// The value of `key` in `section` of the file `fileKey`; false when there is none.
+// The file is parsed again only when its content has changed since the last read,
+// so that long lists read in linear time.
+bool FindProfileValue(const std::string& fileKey, const FileEntry& file, const std::string& section,
+                      const std::string& key, std::string* value) {
+    static std::map<std::string, ParsedProfile> cache;
+    auto cached = cache.find(fileKey);
+    if (cached == cache.end() || cached->second.version != file.version) {
+        ParsedProfile parsed = Parse(file.content);
+        parsed.version = file.version;
+        cached = cache.insert_or_assign(fileKey, std::move(parsed)).first;
+    }
+    const auto& sections = cached->second.sections;
+    const auto foundSection = sections.find(Fold(Trim(section)));
+    if (foundSection == sections.end()) return false;
+    const auto foundKey = foundSection->second.find(Fold(Trim(key)));
+    if (foundKey == foundSection->second.end() || !foundKey->second) return false;
+    *value = *foundKey->second;
+    return true;
 }
 
 }  // namespace
@@ -88,7 +116,7 @@ ProfileValue ReadProfileString(const std::string& section, const std::string& ke
     // A file open elsewhere without sharing cannot be read either.
     if (found != M().files.end() && !found->second.directory && !found->second.locked) {
         std::string value;
-        if (FindProfileValue(found->second.content, section, key, &value)) {
+        if (FindProfileValue(found->first, found->second, section, key, &value)) {
             const char first = value.empty() ? '\0' : value[0];
             if (value.size() >= 2 && (first == '"' || first == '\'') && value.back() == first)
                 value = value.substr(1, value.size() - 2);
