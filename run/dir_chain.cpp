@@ -1,11 +1,13 @@
 // The install-directory chain.
 #include "run/dir_chain.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
 #include "app/uninstaller.h"
 #include "platform/platform.h"
+#include "run/dir_rules.h"
 
 DirChain g_dirChain;
 
@@ -61,10 +63,17 @@ int BuildDirChain(const std::string& installPath) {
                                   : installPath.compare(0, 1, "\\") == 0 ? "\\"
                                                                           : "";
         accumulated += tokens[0];
+        // A prefix is a parent of the install directory only where every name
+        // after it is plain: the chain starts after the last name that is not
+        // (C:\Old\..\Prog has neither C:\Old nor C:\Old\.. for a parent).
+        std::size_t first = 1;
+        for (std::size_t i = 1; i < tokens.size(); ++i)
+            if (!IsPlainName(tokens[i])) first = std::min(i + 1, tokens.size() - 1);
         int appended = 0;
         for (std::size_t i = 1; i < tokens.size(); ++i) {
             accumulated += '\\';
             accumulated += tokens[i];
+            if (i < first) continue;
             DirChainNode* node = new DirChainNode;
             node->path = accumulated;
             AppendDirChainNode(node);

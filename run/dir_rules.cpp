@@ -87,11 +87,15 @@ PathNames ReadNames(const std::string& path) {
 }
 
 // The part of `path` before its last backslash, without trailing backslashes;
-// empty when there is no backslash.
+// empty when there is no backslash, or when the text before the last name is not
+// that directory's parent (see IsPlainName).
 std::string ParentOf(const std::string& path) {
     const std::size_t cut = path.find_last_of('\\');
-    if (cut == std::string::npos) return std::string();
-    return WithoutTrailingBackslashes(path.substr(0, cut));
+    if (cut == std::string::npos || !IsPlainName(path.substr(cut + 1))) return std::string();
+    const std::string parent = WithoutTrailingBackslashes(path.substr(0, cut));
+    const std::size_t parentCut = parent.find_last_of('\\');
+    if (!IsPlainName(parentCut == std::string::npos ? parent : parent.substr(parentCut + 1))) return std::string();
+    return parent;
 }
 
 }  // namespace
@@ -111,6 +115,10 @@ bool NamesRemovableDirectory(const std::string& path) {
     const PathNames read = ReadNames(dir);
     const bool onRoot = !read.root.empty() && read.root.back() != ':';
     return !(onRoot && read.names.empty());
+}
+
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name.find('/') == std::string::npos && name.back() != '.' && name.back() != ' ';
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

@@ -13,6 +13,12 @@ std::string WithoutTrailingBackslashes(const std::string& path);
 // None of them is a file either.
 bool NamesRemovableDirectory(const std::string& path);
 
+// Whether `name` (one name, no backslash) names the same directory inside a path
+// as at its end, so that the text before it names the parent of what ends in it.
+// ".", "..", and the names Windows trims at the end only ("a.", "a ") do not; nor
+// does a name holding a slash, which may hide either.
+bool IsPlainName(const std::string& name);
+
 // Whether two paths name the same directory as Windows reads them: without
 // regard to case, separators ("/" too, doubled or trailing), "." and "..". A
 // path on the current drive or directory is never the same as a full one.

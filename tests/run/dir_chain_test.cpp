@@ -102,3 +102,17 @@ TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
     EXPECT_FALSE(fake::Boxes()[0].hasCaption);
     EXPECT_EQ(fake::Boxes()[0].buttons, platform::BoxButtons::Ok);
 }
+
+TEST_F(DirectoryChain, HoldsOnlyTheInstallDirectoryAndItsParents) {
+    // C:\Old is no parent of C:\Old\..\Prog\Tool, and C:\Old\.. is the drive's root.
+    EXPECT_EQ(BuildDirChain("C:\\Old\\..\\Prog\\Tool"), 2);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Old\\..\\Prog", "C:\\Old\\..\\Prog\\Tool"}));
+    EmptyDirChain();
+    // C:\Prog\Tool\.. is C:\Prog: C:\Prog\Tool lies below it.
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool\\.."), 1);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool\\.."}));
+    EmptyDirChain();
+    // "Tool " inside a path is a directory of its own; at the end Windows reads it as "Tool".
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\Bin"), 1);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\Bin"}));
+}

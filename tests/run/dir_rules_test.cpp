@@ -157,3 +157,35 @@ TEST(PathNames, RootsWrittenWithSlashesDotsOrDotDotsAreStillRoots) {
     for (const char* dir : {"C:\\A\\..\\B", "C:/A", ".", "C:.", "A\\.."})
         EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
 }
+
+TEST_F(DirectoryRules, WalkGoesUpOnlyThroughNamesThatTellTheirParent) {
+    // C:\A\B\.. is C:\A; the text before its last name, C:\A\B, lies below it.
+    fake::AddDirectory("C:\\A\\B");
+    RemoveDirAndParents("C:\\A\\B\\..");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\A\\B\\.."}));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\A\\B"));
+
+    // C:\Y is the parent of C:\X\..\Y\Z; C:\X\.. is the drive's root and C:\X no parent at all.
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\X");
+    fake::AddDirectory("C:\\Y\\Z");
+    RemoveDirAndParents("C:\\X\\..\\Y\\Z");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\X\\..\\Y\\Z", "C:\\X\\..\\Y"}));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\X"));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\Y"));
+
+    // "Q " inside a path is a directory of its own; "C:\P\Q " is read as C:\P\Q.
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\P\\Q \\R");
+    fake::AddDirectory("C:\\P\\Q");
+    RemoveDirAndParents("C:\\P\\Q \\R");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\P\\Q \\R"}));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\P\\Q"));
+
+    // The retried directory's parent likewise.
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\S\\T");
+    RemoveDirWithRetry("C:\\S\\T\\..", "C:\\Root");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("C:\\S\\T\\..", 10));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\S\\T"));
+}
