@@ -262,6 +262,9 @@ bool DeletePortNamed(const std::string& port) {
 
 bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
     Record("DeleteMonitor " + environment + "|" + monitor);
+    // The monitor's key is opened below Monitors: an empty name or one that starts
+    // with a backslash (which RegOpenKey refuses) would reach Monitors itself or another key.
+    if (monitor.empty() || monitor[0] == '\\') return false;
     const std::string monitorPath = std::string(fake::kMonitorsKey) + "\\" + monitor;
     const auto key = fake::detail::FindKey(monitorPath);
     if (!key) return false;

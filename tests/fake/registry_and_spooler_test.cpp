@@ -164,4 +164,13 @@ TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
     EXPECT_EQ(fake::CallsOf("DeleteMonitor").back(), "Any Environment|TOOL PORT");
 }
 
+TEST_F(FakeSpooler, AMonitorNameIsNeverThePathOfAnotherKey) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    // The spooler opens the monitor's key below Monitors, and a key below
+    // another never starts with a backslash: none of these is a monitor.
+    for (const char* name : {"", "\\", "\\Tool Port", "\\\\"})
+        EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", name)) << name;
+    EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Tool Port\\Ports\\TOOL1"));
+}
+
 }  // namespace
