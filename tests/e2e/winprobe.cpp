@@ -1,13 +1,16 @@
-// Reads what the uninstaller's windows show, from outside: run under the same
-// Wine prefix as the program, it prints a window's child controls and texts.
+// The end-to-end cases' eyes inside Wine: run under the same prefix as the
+// uninstaller, it reads the uninstaller's windows and starts the program itself
+// so that its whole exit status can be seen (a Linux exit status keeps 8 bits).
 //
-//   wintext box CAPTION   the dialog-class top-level window captioned CAPTION
-//   wintext progress      the visible top-level dialog that holds a progress bar
-//   wintext list          every visible top-level window
+//   winprobe box CAPTION   the dialog-class top-level window captioned CAPTION
+//   winprobe progress      the visible top-level dialog that holds a progress bar
+//   winprobe list          every visible top-level window
+//   winprobe run PROGRAM   starts PROGRAM, waits for it, prints "exit N"
 //
-// Nothing here sends a message to the windows it reads: the progress dialog's
-// thread is busy with the run and would not answer until the run ends.
-// Exit status 0 when the window was found, 3 when it was not.
+// Reading a window sends it no message, except STM_GETICON to an icon control
+// with a timeout: the progress dialog's thread is busy with the run and would
+// not answer until the run ends.
+// Exit status 0 when the window was found (or the program ran), 3 when not.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,7 +44,7 @@ std::string Escaped(const std::string& text) {
         else if (c == '\n') out += "\\n";
         else if (c == '\r') out += "\\r";
         else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7f) {
+        else if (c < 0x20 || c == 0x7f || c == '|') {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02x", c);
             out += hex;
@@ -56,16 +59,35 @@ void PrintRect(const char* what, HWND window) {
     std::printf("%s %ld %ld %ld %ld\n", what, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
+// "icon" when an SS_ICON static holds an icon, "noicon" when it holds none
+// (Wine's message box keeps its icon control even for a box without one).
+const char* IconState(HWND child) {
+    if (_stricmp(ClassOf(child).c_str(), "Static") != 0) return "-";
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return "-";
+    DWORD_PTR icon = 0;
+    if (!SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon)) return "unknown";
+    return icon != 0 ? "icon" : "noicon";
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM) {
-    const std::string cls = ClassOf(child);
-    const LONG style = GetWindowLongA(child, GWL_STYLE);
-    // A static control that shows an icon: whether it has one is read from its
-    // style, and from the control being shown at all.
-    const bool iconStatic = _stricmp(cls.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON;
-    std::printf("child|%s|%d|%s|%s|%s\n", cls.c_str(), GetDlgCtrlID(child),
-                IsWindowVisible(child) ? "visible" : "hidden", iconStatic ? "icon" : "-",
+    std::printf("child|%s|%d|%s|%s|%s\n", ClassOf(child).c_str(), GetDlgCtrlID(child),
+                IsWindowVisible(child) ? "visible" : "hidden", IconState(child),
                 Escaped(TextOf(child)).c_str());
     return TRUE;
+}
+
+BOOL CALLBACK FindProgressBar(HWND child, LPARAM found) {
+    if (_stricmp(ClassOf(child).c_str(), "msctls_progress32") == 0) {
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ProgressBarOf(HWND dialog) {
+    HWND bar = nullptr;
+    EnumChildWindows(dialog, FindProgressBar, reinterpret_cast<LPARAM>(&bar));
+    return bar;
 }
 
 struct Search {
@@ -74,21 +96,11 @@ struct Search {
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK HasProgressBar(HWND child, LPARAM found) {
-    if (_stricmp(ClassOf(child).c_str(), "msctls_progress32") == 0) {
-        *reinterpret_cast<HWND*>(found) = child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 BOOL CALLBACK Match(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     if (ClassOf(window) != "#32770") return TRUE;
     if (search->progress) {
-        HWND bar = nullptr;
-        EnumChildWindows(window, HasProgressBar, reinterpret_cast<LPARAM>(&bar));
-        if (bar != nullptr && IsWindowVisible(window)) search->found.push_back(window);
+        if (IsWindowVisible(window) && ProgressBarOf(window) != nullptr) search->found.push_back(window);
     } else if (TextOf(window) == search->caption) {
         search->found.push_back(window);
     }
@@ -97,10 +109,7 @@ BOOL CALLBACK Match(HWND window, LPARAM lParam) {
 
 BOOL CALLBACK ListWindow(HWND window, LPARAM) {
     if (!IsWindowVisible(window)) return TRUE;
-    RECT rect;
-    GetWindowRect(window, &rect);
-    std::printf("window|%s|%s|%ld %ld %ld %ld\n", ClassOf(window).c_str(), Escaped(TextOf(window)).c_str(),
-                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    std::printf("top|%s|%s\n", ClassOf(window).c_str(), Escaped(TextOf(window)).c_str());
     return TRUE;
 }
 
@@ -111,39 +120,50 @@ void PrintWindow(HWND window) {
     PrintRect("rect", window);
 }
 
+int RunProgram(const char* program) {
+    std::string commandLine = std::string("\"") + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::fprintf(stderr, "winprobe: cannot start %s (error %lu)\n", program, GetLastError());
+        return 3;
+    }
+    std::printf("pid %lu\n", process.dwProcessId);
+    std::fflush(stdout);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::printf("exit %lu\n", code);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "list") == 0) {
+    if (argc == 2 && std::strcmp(argv[1], "list") == 0) {
         EnumWindows(ListWindow, 0);
         return 0;
     }
+    if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
     Search search;
     if (argc == 3 && std::strcmp(argv[1], "box") == 0) {
         search.caption = argv[2];
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: wintext box CAPTION | wintext progress | wintext list\n");
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
     if (search.found.empty()) return 3;
-    if (search.found.size() > 1) std::printf("count %u\n", static_cast<unsigned>(search.found.size()));
+    std::printf("count %u\n", static_cast<unsigned>(search.found.size()));
     HWND window = search.found.front();
     PrintWindow(window);
-    if (search.progress) {
-        HWND bar = nullptr;
-        EnumChildWindows(window, HasProgressBar, reinterpret_cast<LPARAM>(&bar));
-        PrintRect("bar", bar);
-        // The bar's inside, without its border: where the fill is drawn.
-        RECT client;
-        GetClientRect(bar, &client);
-        POINT origin = {0, 0};
-        ClientToScreen(bar, &origin);
-        std::printf("barclient %ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
-    }
+    if (search.progress) PrintRect("bar", ProgressBarOf(window));
     EnumChildWindows(window, PrintChild, 0);
-    std::fflush(stdout);
     return 0;
 }
