@@ -32,7 +32,10 @@ void RemoveWithRetries(const std::string& dir) {
 struct PathNames {
     std::string root;
     std::vector<std::string> names;
-    bool operator==(const PathNames& other) const { return root == other.root && names == other.names; }
+    bool onRoot = false;  // below a root rather than a current directory
+    bool operator==(const PathNames& other) const {
+        return root == other.root && names == other.names && onRoot == other.onRoot;
+    }
 };
 
 std::vector<std::string> SplitNames(const std::string& text) {
@@ -55,26 +58,28 @@ PathNames ReadNames(const std::string& path) {
     if (text.compare(0, 2, "\\\\") == 0) {
         given = SplitNames(text);
         read.root = "\\\\";
+        read.onRoot = true;
         for (int i = 0; i < 2 && !given.empty(); ++i) {
             read.root += (i == 0 ? "" : "\\") + given.front();
             given.erase(given.begin());
         }
     } else if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
-        read.root = text.substr(0, 2) + (text.size() > 2 && text[2] == '\\' ? "\\" : "");
+        read.onRoot = text.size() > 2 && text[2] == '\\';
+        read.root = text.substr(0, 2) + (read.onRoot ? "\\" : "");
         given = SplitNames(text.substr(2));
     } else {
-        read.root = !text.empty() && text[0] == '\\' ? "\\" : "";
+        read.onRoot = !text.empty() && text[0] == '\\';
+        read.root = read.onRoot ? "\\" : "";
         given = SplitNames(text);
     }
     // Above a root there is nothing; above a current directory there is its parent.
-    const bool relative = read.root.empty() || read.root.back() == ':';
     for (const std::string& name : given) {
         if (name == ".") continue;
         if (name != "..") {
             read.names.push_back(name);
         } else if (!read.names.empty() && read.names.back() != "..") {
             read.names.pop_back();
-        } else if (relative) {
+        } else if (!read.onRoot) {
             read.names.push_back(name);
         }
     }
@@ -113,8 +118,7 @@ bool NamesRemovableDirectory(const std::string& path) {
     // A root however written: "/", "C:\.", "C:\A\..", "//server/share". \\server
     // and \\server\share are the roots of a share.
     const PathNames read = ReadNames(dir);
-    const bool onRoot = !read.root.empty() && read.root.back() != ':';
-    return !(onRoot && read.names.empty());
+    return !(read.onRoot && read.names.empty());
 }
 
 bool IsPlainName(const std::string& name) {

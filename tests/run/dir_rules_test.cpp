@@ -151,7 +151,7 @@ TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
 
 TEST(PathNames, RootsWrittenWithSlashesDotsOrDotDotsAreStillRoots) {
     for (const char* root : {"/", "C:/", "C:\\.", "C:\\A\\..", "c:\\A\\B\\..\\..\\..", "C:\\ .", "//server/share",
-                             "\\\\server\\share\\dir\\..", "\\.", "\\A\\.."})
+                             "\\\\server\\share\\dir\\..", "\\.", "\\A\\..", "\\\\srv\\d:", "\\/srv\\x:\\", "\\\\/"})
         EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
     // Relative to a current directory: not known to be a root here.
     for (const char* dir : {"C:\\A\\..\\B", "C:/A", ".", "C:.", "A\\.."})
