@@ -2,6 +2,8 @@
 // printers on them moved to LPT1, then the ports and the monitor deleted.
 #include "print/monitor_removal.h"
 
+#include <cctype>
+
 PortTable g_portTable;
 
 namespace {
@@ -26,6 +28,16 @@ void ReadPortSettings(const platform::RegKey& port, PortRecord* record) {
     ReadDwordValue(port, "SerialNo", &record->serialNo);
     ReadTextValue(port, "HostName", &record->hostName);
     ReadTextValue(port, "PortName", &record->portName);
+}
+
+// The spooler names ports without regard to case.
+bool SamePortName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -69,7 +81,7 @@ int RemoveLprMonitor(const std::string& monitorName) {
 
     for (const auto& port : g_portTable.records) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
-            if (printers.PortName(i) != port->name) continue;
+            if (!SamePortName(printers.PortName(i), port->name)) continue;
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
             if (!printer.IsOpen()) continue;
             // The record written back is the one just read: every other setting stays.

@@ -207,3 +207,15 @@ TEST_F(MonitorRemoval, SnapshotIsAskedForAgainWhenAPrinterArrivesMeanwhile) {
     EXPECT_EQ(PortOf("Late"), "LPT1:");
     EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
 }
+
+TEST_F(MonitorRemoval, PrinterOnAPortSpeltInAnotherCaseIsMovedToo) {
+    // The spooler compares port names without case: "tool1" is the monitor's TOOL1.
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Other Monitor", "OTHER1");
+    fake::AddPrinter(MakePrinter("P1", "tool1"));
+    fake::AddPrinter(MakePrinter("Q", "other1"));
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(PortOf("P1"), "LPT1:");
+    EXPECT_EQ(PortOf("Q"), "other1");
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
+}
