@@ -51,11 +51,14 @@ FullPath Resolve(const std::string& given) {
         // \\server\share is the root; both names are needed.
         const std::size_t serverEnd = path.find('\\', 2);
         if (serverEnd == std::string::npos) return full;
-        const std::size_t shareEnd = path.find('\\', serverEnd + 1);
+        // Runs of backslashes between the two names count as one here too.
+        const std::size_t shareStart = path.find_first_not_of('\\', serverEnd);
+        if (shareStart == std::string::npos) return full;
+        const std::size_t shareEnd = path.find('\\', shareStart);
         const std::string server = path.substr(2, serverEnd - 2);
-        const std::string share = path.substr(serverEnd + 1, shareEnd == std::string::npos
-                                                                  ? std::string::npos
-                                                                  : shareEnd - serverEnd - 1);
+        const std::string share = path.substr(shareStart, shareEnd == std::string::npos
+                                                              ? std::string::npos
+                                                              : shareEnd - shareStart);
         if (server.empty() || share.empty()) return full;
         full.root = "\\\\" + server + "\\" + share;
         if (shareEnd != std::string::npos) rest = path.substr(shareEnd);

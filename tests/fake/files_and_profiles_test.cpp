@@ -42,6 +42,14 @@ TEST_F(FakeFiles, EveryPathFormNamesTheFileWindowsWouldFind) {
     EXPECT_FALSE(fake::FileExists("\\\\server"));
 }
 
+TEST_F(FakeFiles, RunsOfBackslashesAfterTheServerNameCountAsOne) {
+    // As in every other place of a path; Windows skips them when it looks for the share.
+    fake::AddFile("\\\\server\\share\\dir\\c.dll");
+    EXPECT_TRUE(fake::FileExists("\\\\server\\\\share\\dir\\c.dll"));
+    EXPECT_TRUE(fake::DirectoryExists("\\\\server\\\\\\share\\\\dir"));
+    EXPECT_FALSE(fake::DirectoryExists("\\\\server\\\\"));  // still no share
+}
+
 TEST_F(FakeFiles, NamesKeepTheirFirstSpelling) {
     fake::AddDirectory("c:\\Prog\\Bin");
     fake::AddFile("C:\\PROG\\BIN\\Tool.Exe", "one");
