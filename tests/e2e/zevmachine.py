@@ -1,0 +1,779 @@
+"""A throwaway Windows machine under Wine for the end-to-end cases and the demo.
+
+Prepares and copies Wine prefixes, runs a virtual screen and a prefix's own
+wineserver, installs a product (files, directories, the two INI files, its
+programs-list entry, a print monitor's ports and printers), reads the machine
+back (every file under drive_c, a whole registry export) and drives the
+uninstaller's windows (xdotool for X windows and keys, winprobe.exe for the
+controls and texts Windows holds, and for the program's whole exit status).
+
+Every process started here is a child whose id is kept; stop() ends it by that
+id, and the owners call stop() in a finally block.
+"""
+
+import hashlib
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+from dataclasses import dataclass, field
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
+PROBE = os.path.join(ROOT, "build", "e2e", "winprobe.exe")
+
+UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+PRINT_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print"
+MONITORS_KEY = PRINT_KEY + r"\Monitors"
+PRINTERS_KEY = PRINT_KEY + r"\Printers"
+
+HASHED_SIZE = 1 << 20
+
+# A fresh prefix asks for Mono and Gecko, and writes menu entries into the real
+# home directory; nothing here needs either.
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=,winemenubuilder.exe=d"}
+
+
+class MachineError(Exception):
+    pass
+
+
+def _say(log, text):
+    if log:
+        log(text)
+
+
+def _end(proc, grace=5.0):
+    """Ends one child by its id: TERM, then KILL if it does not go."""
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(timeout=grace)
+    except ProcessLookupError:
+        pass
+
+
+# ---------------------------------------------------------------- virtual screen
+
+class VirtualScreen:
+    """An Xvfb server on a display number it picks itself (-displayfd)."""
+
+    def __init__(self, width=1024, height=768):
+        self.size = (width, height)
+        self.proc = None
+        self.display = None
+
+    def start(self, timeout=20):
+        read_end, write_end = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % self.size,
+                 "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        finally:
+            os.close(write_end)
+        deadline = time.monotonic() + timeout
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            os.set_blocking(pipe.fileno(), False)
+            while not number.endswith(b"\n"):
+                if time.monotonic() > deadline or self.proc.poll() is not None:
+                    self.stop()
+                    raise MachineError("Xvfb did not start")
+                chunk = pipe.read()
+                if chunk:
+                    number += chunk
+                else:
+                    time.sleep(0.05)
+        self.display = ":" + number.decode().strip()
+        return self
+
+    def stop(self):
+        _end(self.proc)
+        self.proc = None
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+                       check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def read_pixels(path, x, y, width, height):
+    """Rows of (r, g, b) of one rectangle of a picture, through ImageMagick."""
+    result = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
+                             "-depth", "8", "txt:-"], check=True, timeout=60, stdout=subprocess.PIPE)
+    rows = [[None] * width for _ in range(height)]
+    for line in result.stdout.decode().splitlines():
+        m = re.match(r"(\d+),(\d+): \((\d+),(\d+),(\d+)", line)
+        if m:
+            px, py, r, g, b = (int(v) for v in m.groups())
+            if px < width and py < height:
+                rows[py][px] = (r, g, b)
+    return rows
+
+
+# ---------------------------------------------------------------- Wine prefixes
+
+def _server_sockets(prefix):
+    """Where a prefix's wineserver may listen: <tmp>/<tag>/server-<dev>-<inode>/socket,
+    the tag written by the server into the prefix's `wineserver` file."""
+    try:
+        with open(os.path.join(prefix, "wineserver")) as f:
+            tag = f.read().strip()
+    except OSError:
+        return []
+    st = os.stat(prefix)
+    where = os.path.join(tag, "server-%x-%x" % (st.st_dev, st.st_ino), "socket")
+    return [os.path.join(tmp, where) for tmp in {"/tmp", tempfile.gettempdir()}]
+
+
+class WineMachine:
+    """One Wine prefix and the wineserver this object started for it."""
+
+    def __init__(self, prefix, display=None):
+        self.prefix = os.path.abspath(prefix)
+        self.display = display
+        self.server = None
+        self.children = []
+
+    # -- environment and processes
+
+    def env(self):
+        env = dict(os.environ)
+        env.update(WINE_ENV)
+        env["WINEPREFIX"] = self.prefix
+        if self.display:
+            env["DISPLAY"] = self.display
+        else:
+            env.pop("DISPLAY", None)
+        return env
+
+    def start(self, timeout=20):
+        # Started here, in the foreground, so that its id is ours; a wine command
+        # run before its socket exists would start a server of its own.
+        self.server = subprocess.Popen([WINESERVER, "-f", "-p"], env=self.env(),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + timeout
+        while True:
+            if any(os.path.exists(sock) for sock in _server_sockets(self.prefix)):
+                return self
+            if self.server.poll() is not None or time.monotonic() > deadline:
+                self.stop()
+                raise MachineError("wineserver did not start for " + self.prefix)
+            time.sleep(0.05)
+
+    def stop(self):
+        for child in self.children:
+            _end(child)
+        self.children = []
+        if self.server is not None and self.server.poll() is None:
+            # Ask our own server (this prefix only) to end its clients and save the
+            # registry, then end it by its id.
+            subprocess.run([WINESERVER, "-k"], env=self.env(), timeout=30,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                self.server.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        _end(self.server)
+        self.server = None
+        # A client the server did not take down (services wine started for this
+        # prefix) outlives its server; each is found by its id and ended.
+        for pid in prefix_processes(self.prefix):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def wine(self, args, timeout=60, check=True):
+        """Runs a Windows program to its end; returns (status, stdout bytes).
+        Output goes through a file, not a pipe: wine leaves service processes
+        behind that would hold a pipe open long after the program ended."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.Popen([WINE] + list(args), env=self.env(), cwd=self.prefix,
+                                    stdout=out, stderr=err, stdin=subprocess.DEVNULL)
+            try:
+                status = proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                _end(proc)
+                raise MachineError("wine %s: no end after %ds" % (" ".join(args), timeout))
+            out.seek(0)
+            err.seek(0)
+            stdout, stderr = out.read(), err.read()
+        if check and status != 0:
+            raise MachineError("wine %s: status %d\n%s" % (" ".join(args), status,
+                                                           stderr.decode(errors="replace")))
+        return status, stdout
+
+    # -- paths
+
+    def unix_path(self, windows_path):
+        drive, _, rest = windows_path.partition(":")
+        if drive.upper() != "C" or not rest.startswith("\\"):
+            raise MachineError("not a path on drive C: " + windows_path)
+        parts = [p for p in rest.split("\\") if p]
+        return os.path.join(self.prefix, "drive_c", *parts)
+
+    def windows_dir(self):
+        return os.path.join(self.prefix, "drive_c", "windows")
+
+    # -- registry
+
+    def import_reg(self, text):
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.prefix, delete=False,
+                                         encoding="latin-1", newline="\r\n") as f:
+            f.write(text)
+            name = f.name
+        try:
+            self.wine(["regedit", "/S", name])
+        finally:
+            os.unlink(name)
+
+    def export_registry(self, key=None):
+        """The whole registry (or one subtree) as {key: {value name: exported data}};
+        key paths as regedit writes them."""
+        fd, name = tempfile.mkstemp(suffix=".reg", dir=self.prefix)
+        os.close(fd)
+        try:
+            self.wine(["regedit", "/E", name] + ([key] if key else []), timeout=120)
+            with open(name, "rb") as f:
+                data = f.read()
+        finally:
+            os.unlink(name)
+        return parse_reg_export(data.decode("utf-16"))
+
+    # -- files
+
+    def listing(self):
+        """Every entry under drive_c: 'dir', 'link -> target' or 'file <size> <sha256>'
+        (Wine's own large DLLs by size and modification time instead)."""
+        top = os.path.join(self.prefix, "drive_c")
+        entries = {}
+        for dirpath, dirnames, filenames in os.walk(top):
+            rel_dir = os.path.relpath(dirpath, top)
+            for name in dirnames + filenames:
+                path = os.path.join(dirpath, name)
+                rel = name if rel_dir == "." else os.path.join(rel_dir, name)
+                if os.path.islink(path):
+                    entries[rel] = "link -> " + os.readlink(path)
+                elif os.path.isdir(path):
+                    entries[rel] = "dir"
+                else:
+                    st = os.lstat(path)
+                    if st.st_size <= HASHED_SIZE:
+                        with open(path, "rb") as f:
+                            digest = hashlib.sha256(f.read()).hexdigest()
+                    else:
+                        digest = "mtime %d" % st.st_mtime_ns
+                    entries[rel] = "file %d %s" % (st.st_size, digest)
+        return entries
+
+    def snapshot(self):
+        return Snapshot(self.listing(), self.export_registry())
+
+    # -- the screen as seen from Windows and from X
+
+    def find_x_window(self, caption):
+        """X ids of windows named exactly `caption` (xdotool matches a regex, ignoring case)."""
+        pattern = "^" + re.sub(r"([][.^$*+?(){}|\\])", r"\\\1", caption) + "$"
+        result = subprocess.run(["xdotool", "search", "--name", pattern], env=self.env(), timeout=20,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ids = result.stdout.decode().split()
+        return [w for w in ids if self.x_window_name(w) == caption]
+
+    def x_window_name(self, window):
+        result = subprocess.run(["xdotool", "getwindowname", window], env=self.env(), timeout=20,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        return result.stdout.decode("utf-8", errors="replace").rstrip("\n")
+
+    def press(self, window, key):
+        subprocess.run(["xdotool", "key", "--window", window, key], env=self.env(), timeout=20,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+    def probe(self, args, timeout=30):
+        status, out = self.wine([PROBE] + list(args), timeout=timeout, check=False)
+        if status not in (0, 3):
+            raise MachineError("winprobe %s: status %d" % (" ".join(args), status))
+        return status, out.decode("cp1252", errors="replace")
+
+    def read_box(self, caption):
+        """The dialog captioned `caption` as Windows holds it, or None."""
+        status, out = self.probe(["box", caption])
+        return parse_window_dump(out) if status == 0 else None
+
+    def read_progress_dialog(self):
+        status, out = self.probe(["progress"])
+        return parse_window_dump(out) if status == 0 else None
+
+    def visible_windows(self):
+        """(class, caption) of every visible top-level window."""
+        _, out = self.probe(["list"])
+        found = []
+        for line in out.splitlines():
+            if line.startswith("top|"):
+                _, cls, caption = line.split("|", 2)
+                found.append((cls, unescape(caption)))
+        return found
+
+
+def windows_path_of(unix_path):
+    """The Z: path under which Wine sees a file of this machine."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class ProgramRun:
+    """The uninstaller, started through winprobe so that its whole exit status
+    (1602 does not fit a Linux exit status) is read back."""
+
+    def __init__(self, machine, exe):
+        self.machine = machine
+        fd, self.output = tempfile.mkstemp(prefix="run.", dir=machine.prefix)
+        try:
+            self.proc = subprocess.Popen([WINE, PROBE, "run", windows_path_of(exe)], env=machine.env(),
+                                         cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
+                                         stdin=subprocess.DEVNULL)
+        finally:
+            os.close(fd)
+        machine.children.append(self.proc)
+        self.started = time.monotonic()
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait(self, timeout):
+        """The program's exit status; MachineError when it has not ended in time."""
+        try:
+            self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise MachineError("the uninstaller did not end within %ds" % timeout)
+        return self.exit_status()
+
+    def exit_status(self):
+        with open(self.output, "rb") as f:
+            for line in f.read().decode(errors="replace").splitlines():
+                if line.startswith("exit "):
+                    return int(line.split()[1])
+        raise MachineError("winprobe gave no exit status")
+
+    def wait_for_box(self, caption, timeout):
+        """Waits for a window named `caption`; returns (X window id, what Windows
+        holds in it). Fails early when the program ends first."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ids = self.machine.find_x_window(caption)
+            if ids:
+                view = self.machine.read_box(caption)
+                if view is not None and view.visible:
+                    return ids[0], view
+            if not self.running():
+                raise MachineError("the uninstaller ended (status %s) before a box %r appeared"
+                                   % (self.exit_status(), caption))
+            if time.monotonic() > deadline:
+                raise MachineError("no box %r within %ds; on screen: %s"
+                                   % (caption, timeout, self.machine.visible_windows()))
+            time.sleep(0.2)
+
+
+def prefix_processes(prefix):
+    """Ids of this user's processes running with WINEPREFIX=prefix."""
+    wanted = b"WINEPREFIX=" + os.fsencode(prefix)
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                if wanted in f.read().split(b"\0"):
+                    with open("/proc/%s/stat" % entry) as st:
+                        if st.read().split(") ")[-1].startswith("Z"):
+                            continue  # already ended, waiting for its parent
+                    found.append(int(entry))
+        except OSError:
+            continue
+    return found
+
+
+def prepare_prefix(base, log=None, timeout=180):
+    """Makes the prepared prefix at `base` once (wineboot); later calls reuse it.
+    Built aside and renamed into place, so a run beside this one never sees half of it."""
+    base = os.path.abspath(base)
+    if os.path.isfile(os.path.join(base, "system.reg")):
+        return base
+    os.makedirs(os.path.dirname(base), exist_ok=True)
+    staging = tempfile.mkdtemp(prefix="prefix-staging.", dir=os.path.dirname(base))
+    _say(log, "preparing a Wine prefix in %s (once)" % base)
+    machine = WineMachine(staging)
+    try:
+        machine.start()
+        machine.wine(["wineboot", "-i"], timeout=timeout)
+    except BaseException:
+        machine.stop()
+        shutil.rmtree(staging, ignore_errors=True)
+        raise
+    machine.stop()
+    # The user folders point at the real home directory; a throwaway machine gets
+    # folders of its own.
+    users = os.path.join(staging, "drive_c", "users")
+    for dirpath, dirnames, _ in os.walk(users):
+        for name in dirnames:
+            path = os.path.join(dirpath, name)
+            if os.path.islink(path):
+                os.unlink(path)
+                os.mkdir(path)
+    try:
+        os.rename(staging, base)
+    except OSError:
+        shutil.rmtree(staging, ignore_errors=True)  # another run made it meanwhile
+    return base
+
+
+def copy_prefix(base, dest):
+    subprocess.run(["cp", "-a", base + "/.", dest], check=True, timeout=120)
+    # The copy gets its own server; the prepared one's socket tag is kept, the
+    # socket directory differs by the copy's inode.
+    return dest
+
+
+# ---------------------------------------------------------------- registry text
+
+def parse_reg_export(text):
+    """A regedit export as {key path: {value name: data as exported}}."""
+    keys = {}
+    current = None
+    pending = None
+    for raw in text.splitlines():
+        line = raw.rstrip("\r")
+        if pending is not None:
+            pending[1].append(line.strip())
+            if not line.endswith("\\"):
+                name, parts = pending
+                keys[current][name] = "".join(p.rstrip("\\") for p in parts)
+                pending = None
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            current = line[1:-1]
+            keys[current] = {}
+        elif current is not None and (line.startswith('"') or line.startswith("@=")):
+            name, data = _split_value_line(line)
+            if data.endswith("\\"):
+                pending = (name, [data])
+            else:
+                keys[current][name] = data
+    return keys
+
+
+def _split_value_line(line):
+    if line.startswith("@="):
+        return "@", line[2:]
+    i = 1
+    while i < len(line):
+        if line[i] == "\\":
+            i += 2
+            continue
+        if line[i] == '"':
+            break
+        i += 1
+    name = line[1:i].replace('\\"', '"').replace("\\\\", "\\")
+    return name, line[i + 2:]
+
+
+def reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def reg_text(keys):
+    """REGEDIT4 text for [(key path, {name: str, int (DWORD) or bytes (binary)})]."""
+    lines = ["REGEDIT4", ""]
+    for key, values in keys:
+        lines.append("[%s]" % key)
+        for name, value in values.items():
+            if isinstance(value, int):
+                data = "dword:%08x" % value
+            elif isinstance(value, bytes):
+                data = "hex:" + ",".join("%02x" % b for b in value)
+            else:
+                data = reg_string(value)
+            lines.append("%s=%s" % (reg_string(name), data))
+        lines.append("")
+    return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------- snapshots
+
+@dataclass
+class Snapshot:
+    files: dict
+    registry: dict
+
+    def registry_ci(self):
+        return {k.lower(): v for k, v in self.registry.items()}
+
+
+@dataclass
+class Changes:
+    files_gone: set = field(default_factory=set)
+    files_new: set = field(default_factory=set)
+    files_changed: set = field(default_factory=set)
+    keys_gone: set = field(default_factory=set)
+    keys_new: set = field(default_factory=set)
+    # (key, value name): (before, after); None for a value that is not there
+    values_changed: dict = field(default_factory=dict)
+
+    def empty(self):
+        return not (self.files_gone or self.files_new or self.files_changed or self.keys_gone
+                    or self.keys_new or self.values_changed)
+
+    def describe(self, limit=40):
+        out = []
+        for title, items in (("files gone", self.files_gone), ("files new", self.files_new),
+                             ("files changed", self.files_changed), ("keys gone", self.keys_gone),
+                             ("keys new", self.keys_new)):
+            for item in sorted(items)[:limit]:
+                out.append("  %s: %s" % (title, item))
+            if len(items) > limit:
+                out.append("  %s: ... %d more" % (title, len(items) - limit))
+        for (key, name), (before, after) in sorted(self.values_changed.items())[:limit]:
+            out.append("  value %s\\[%s]: %s -> %s" % (key, name, before, after))
+        return "\n".join(out) if out else "  (none)"
+
+
+# Wine's own session state, written by its desktop process whenever it starts
+# or the pointer settings are read, whatever program runs: not the machine's
+# settings, and never touched by the uninstaller.
+VOLATILE_KEYS = re.compile(r"hkey_users\\[^\\]+\\software\\wine\\temporary system parameters(\\|$)")
+
+
+def compare(before, after):
+    """What differs between two snapshots; registry keys compared without case,
+    as Windows names them."""
+    changes = Changes()
+    changes.files_gone = set(before.files) - set(after.files)
+    changes.files_new = set(after.files) - set(before.files)
+    changes.files_changed = {p for p in set(before.files) & set(after.files)
+                             if before.files[p] != after.files[p]}
+    b = {k: v for k, v in before.registry_ci().items() if not VOLATILE_KEYS.match(k)}
+    a = {k: v for k, v in after.registry_ci().items() if not VOLATILE_KEYS.match(k)}
+    changes.keys_gone = set(b) - set(a)
+    changes.keys_new = set(a) - set(b)
+    for key in set(b) & set(a):
+        for name in set(b[key]) | set(a[key]):
+            old, new = b[key].get(name), a[key].get(name)
+            if old != new:
+                changes.values_changed[(key, name)] = (old, new)
+    return changes
+
+
+# ---------------------------------------------------------------- what winprobe prints
+
+@dataclass
+class WindowView:
+    cls: str = ""
+    visible: bool = False
+    has_caption: bool = False
+    caption: str = ""
+    rect: tuple = ()
+    bar_rect: tuple = ()
+    count: int = 1
+    children: list = field(default_factory=list)  # dicts: cls, id, visible, icon, text
+
+    def texts(self):
+        """Texts of the visible static controls that show text."""
+        return [c["text"] for c in self.children
+                if c["cls"].lower() == "static" and c["visible"] and c["icon"] == "-" and c["text"]]
+
+    def buttons(self):
+        return [c["text"] for c in self.children if c["cls"].lower() == "button" and c["visible"]]
+
+    def icons(self):
+        return [c for c in self.children if c["icon"] == "icon" and c["visible"]]
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            if n == "x":
+                out.append(chr(int(text[i + 2:i + 4], 16)))
+                i += 4
+                continue
+            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(n, n))
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def parse_window_dump(text):
+    view = WindowView()
+    for line in text.splitlines():
+        if line.startswith("window|"):
+            _, cls, visible, caption_style, caption = line.split("|", 4)
+            view.cls, view.visible = cls, visible == "visible"
+            view.has_caption, view.caption = caption_style == "caption", unescape(caption)
+        elif line.startswith("child|"):
+            _, cls, ident, visible, icon, child_text = line.split("|", 5)
+            view.children.append({"cls": cls, "id": int(ident), "visible": visible == "visible",
+                                  "icon": icon, "text": unescape(child_text)})
+        elif line.startswith(("rect ", "bar ", "count ")):
+            word, *numbers = line.split()
+            numbers = tuple(int(n) for n in numbers)
+            if word == "rect":
+                view.rect = numbers
+            elif word == "bar":
+                view.bar_rect = numbers
+            else:
+                view.count = numbers[0]
+    return view
+
+
+# ---------------------------------------------------------------- products
+
+@dataclass
+class Printer:
+    name: str
+    port: str
+    driver: str = "Generic / Text Only"
+    description: str = ""
+
+    def registry_values(self):
+        # The level-2 record as Wine's spooler keeps it, every value present, so
+        # that writing the record back has nothing of its own to add.
+        return {
+            "Name": self.name, "Share Name": "", "Port": self.port, "Printer Driver": self.driver,
+            "Description": self.description, "Location": "", "Separator File": "",
+            "Print Processor": "winprint", "Datatype": "RAW", "Parameters": "",
+            "Attributes": 0x00000040, "Priority": 1, "Default Priority": 0,
+            "StartTime": 0, "UntilTime": 0, "Status": 0,
+            "Default DevMode": self.devmode(),
+        }
+
+    def devmode(self):
+        # DEVMODEA: the device name, two version words, then its size
+        # (156 bytes, no driver extra); every setting left zero.
+        name = self.name.encode("cp1252")[:31].ljust(32, b"\0")
+        return name + struct.pack("<HHHH", 0, 0, 156, 0) + bytes(156 - 40)
+
+
+@dataclass
+class Product:
+    """What an installer put on a machine. Paths are Windows paths on drive C."""
+    name: str
+    files: dict = field(default_factory=dict)          # path: content (bytes or str)
+    dirs: list = field(default_factory=list)           # directories, empty unless files fill them
+    entry: str = ""                                    # programs-list key name
+    entry_values: dict = field(default_factory=dict)
+    entry_subkeys: dict = field(default_factory=dict)  # subkey name: values
+    monitor: str = ""
+    monitor_driver: str = ""
+    ports: list = field(default_factory=list)
+    printers: list = field(default_factory=list)       # Printer
+    file_list: str = None                              # ZEVFList.ini text, written when not None
+    strings: str = None                                # ZEVUnins.ini text, written when not None
+
+    def registry_keys(self):
+        keys = []
+        if self.entry:
+            base = UNINSTALL_KEY + "\\" + self.entry
+            keys.append((base, self.entry_values))
+            for sub, values in self.entry_subkeys.items():
+                keys.append((base + "\\" + sub, values))
+        if self.monitor:
+            base = MONITORS_KEY + "\\" + self.monitor
+            keys.append((base, {"Driver": self.monitor_driver} if self.monitor_driver else {}))
+            keys.append((base + "\\Ports", {}))
+            for port in self.ports:
+                keys.append((base + "\\Ports\\" + port, {}))
+        for printer in self.printers:
+            keys.append((PRINTERS_KEY + "\\" + printer.name, printer.registry_values()))
+        return keys
+
+
+def install(machine, product):
+    """Puts `product` on the machine: directories, files, the two INI files and its keys."""
+    for d in product.dirs:
+        os.makedirs(machine.unix_path(d), exist_ok=True)
+    for path, content in product.files.items():
+        target = machine.unix_path(path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(content.encode() if isinstance(content, str) else content)
+    for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
+        if text is not None:
+            with open(os.path.join(machine.windows_dir(), name), "w", encoding="cp1252",
+                      newline="\r\n") as f:
+                f.write(text)
+    keys = product.registry_keys()
+    if keys:
+        machine.import_reg(reg_text(keys))
+
+
+def printer_ports(snapshot):
+    """{printer name: Port} from a snapshot's printer keys."""
+    prefix = PRINTERS_KEY.lower() + "\\"
+    ports = {}
+    for key, values in snapshot.registry.items():
+        rest = key.lower()
+        if rest.startswith(prefix) and "\\" not in key[len(prefix):]:
+            port = values.get("Port")
+            ports[key[len(prefix):]] = None if port is None else unescape_reg_string(port)
+    return ports
+
+
+def unescape_reg_string(data):
+    if data.startswith('"') and data.endswith('"'):
+        return data[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+    return data
+
+
+def listing_name(windows_path):
+    """A path on C: as Snapshot.files names it."""
+    return "/".join(p for p in windows_path.split("\\")[1:] if p)
+
+
+def describe_product(product, snapshot, out):
+    """What `product` has on the machine in `snapshot`, as a person would look for it."""
+    reg = snapshot.registry_ci()
+    out("  files and directories:")
+    paths = sorted(set(product.dirs) | set(product.files), key=str.lower)
+    paths += [r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini"]
+    for path in paths:
+        out("    %-8s %s" % ("present" if listing_name(path) in snapshot.files else "gone", path))
+    if product.entry:
+        key = (UNINSTALL_KEY + "\\" + product.entry).lower()
+        values = reg.get(key)
+        out("  programs-list entry %s: %s" % (
+            product.entry, "gone" if values is None else
+            ", ".join("%s=%s" % (n, v) for n, v in sorted(values.items())) or "(no values)"))
+    if product.monitor:
+        key = (MONITORS_KEY + "\\" + product.monitor).lower()
+        ports = sorted(k.rsplit("\\", 1)[1] for k in snapshot.registry if k.lower().startswith(key + "\\ports\\"))
+        out("  print monitor %s: %s" % (product.monitor, "gone" if key not in reg else
+                                        "ports " + (", ".join(ports) or "(none)")))
+    ports = printer_ports(snapshot)
+    for printer in product.printers:
+        out("  printer %-24s port %s" % (printer.name, ports.get(printer.name, "(printer gone)")))
