@@ -1,0 +1,376 @@
+"""The end-to-end cases: a product installed into a fresh Wine machine, the
+uninstaller answered from the keyboard, the machine read back and compared.
+
+Each case gets a Session (a prefix copy with its own wineserver, a virtual
+screen, the program under test) and records what it found with check(); a case
+passes when no check failed.
+"""
+
+import os
+
+from zevmachine import (MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
+                        compare, install, listing_name, printer_ports, read_pixels)
+
+# ---------------------------------------------------------------- the products
+
+# The product taken off. Its install directory is four levels deep; the
+# directories are laid out so that each rule shows on its own: Drivers goes as
+# the emptied parent of a PATHS entry, Queue as the parent of a STMPATHS entry,
+# Suite, Print and Acme only with the install chain, C:\Spool (the root) stays
+# although it ends up empty, and C:\Apps stays because the other product is in it.
+ACME_FILE_LIST = r"""; Acme Print 4.2
+[UNINSTALL]
+PATH=C:\Apps\Acme\Print\Suite
+
+[UnInstKey]
+UnInstKey=AcmePrint
+
+[LPR]
+Monitor=Acme Port
+
+[FILES]
+FILE00=C:\Apps\Acme\Print\Suite\acprint.exe
+FILE01=C:\Apps\Acme\Print\Suite\Help\acprint.chm
+FILE02=C:\Apps\Acme\Print\Suite\Drivers\x64\acdrv.dll
+FILE03=C:\windows\system32\acmemon.dll
+FILE05=C:\windows\system32\acmeui.dll
+
+[PATHS]
+PATH00=C:\Apps\Acme\Print\Suite\Drivers\x64
+PATH01=C:\Apps\Acme\Print\Suite\Help
+
+[STMPATHS]
+ROOT=C:\Spool\
+PATH00=C:\spool\Outbox
+PATH01=C:\Apps\Acme\Print\Suite\Queue\Jobs
+"""
+
+ACME_STRINGS = """[STATIC]
+DIALOG00=Remove Acme Print 4.2
+DIALOG01=Really remove it?
+MSGBOX00=Acme Print is gone.
+
+[TITLE]
+DIALOG=Acme Print Setup
+MSGBOX=Acme Print Setup Done
+"""
+
+
+def acme_product():
+    return Product(
+        name="Acme Print",
+        files={
+            r"C:\Apps\Acme\Print\Suite\acprint.exe": "acprint program\n",
+            r"C:\Apps\Acme\Print\Suite\Help\acprint.chm": "acprint help\n",
+            r"C:\Apps\Acme\Print\Suite\Drivers\x64\acdrv.dll": "acme driver\n",
+            r"C:\windows\system32\acmemon.dll": "acme port monitor\n",
+            # Listed after the gap at FILE04: never read, so it stays.
+            r"C:\windows\system32\acmeui.dll": "acme monitor ui\n",
+            # Beside the listed ones, not listed.
+            r"C:\windows\system32\acmemon.dll.bak": "an older acme port monitor\n",
+        },
+        dirs=[r"C:\Spool\Outbox", r"C:\Apps\Acme\Print\Suite\Queue\Jobs"],
+        entry="AcmePrint",
+        entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "DisplayIcon": r"C:\Apps\Acme\Print\Suite\acprint.exe,0", "Publisher": "Acme"},
+        monitor="Acme Port", monitor_driver="acmemon.dll", ports=["ACME1:", "ACME2:"],
+        printers=[Printer("Acme Office", "ACME1:", description="second floor"),
+                  Printer("Acme Label", "ACME1:"),
+                  Printer("Acme Draft", "ACME2:")],
+        file_list=ACME_FILE_LIST, strings=ACME_STRINGS)
+
+
+def other_product():
+    """Another product on the same machine, named close to the first one where
+    a careless comparison would take it along. Nothing of it may change."""
+    return Product(
+        name="Other",
+        files={
+            r"C:\Apps\Other\other.exe": "other program\n",
+            r"C:\Apps\Other\Data\labels.db": "labels\n",
+            r"C:\Apps\AcmeTools\tool.exe": "a tool that is not Acme Print\n",
+            r"C:\Spool2\Acme\waiting.job": "a job\n",
+        },
+        dirs=[r"C:\Apps\Other\Empty"],
+        entry="AcmePrintViewer",
+        entry_values={"DisplayName": "Acme Print Viewer", "UninstallString": r"C:\Apps\Other\other.exe /u",
+                      "DisplayIcon": r"C:\Apps\Other\other.exe,0"},
+        monitor="Other Port", monitor_driver="othmon.dll", ports=["OTH1:"],
+        printers=[Printer("Other Label", "OTH1:"), Printer("Office Laser", "LPT2:")])
+
+
+# ---------------------------------------------------------------- expectations
+
+def with_parents(path, stop):
+    """`path` and its parents below `stop`, as listing names."""
+    out, parts = set(), listing_name(path).split("/")
+    while parts and "/".join(parts) != listing_name(stop):
+        out.add("/".join(parts))
+        parts.pop()
+    return out
+
+
+def key(path):
+    return path.lower()
+
+
+def system_colour(snapshot, name):
+    """A colour of the user's scheme (a whole export holds HKCU as HKEY_USERS\\<sid>)."""
+    values = {}
+    for k, v in snapshot.registry_ci().items():
+        parts = k.split("\\")
+        if (len(parts) == 4 and parts[0] == "hkey_users" and parts[1].startswith("s-1-5-21-")
+                and parts[2:] == ["control panel", "colors"]):
+            values = v
+    raw = values.get(name)
+    if raw is None:
+        return None
+    return tuple(int(v) for v in raw.strip('"').split())
+
+
+def check_exact(session, what, actual, expected):
+    missing, extra = expected - actual, actual - expected
+    session.check(not missing, "%s: expected but not seen: %s" % (what, sorted(missing)))
+    session.check(not extra, "%s: seen but not expected: %s" % (what, sorted(extra)))
+
+
+def check_machine(session, before, after, files_gone=(), keys_gone=(), values_changed=None):
+    """Everything that changed is exactly what was expected to change."""
+    changes = compare(before, after)
+    check_exact(session, "files and directories gone", changes.files_gone, set(files_gone))
+    check_exact(session, "files and directories new", changes.files_new, set())
+    check_exact(session, "files changed", changes.files_changed, set())
+    check_exact(session, "registry keys gone", changes.keys_gone, {key(k) for k in keys_gone})
+    check_exact(session, "registry keys new", changes.keys_new, set())
+    expected_values = {(key(k), n): v for (k, n), v in (values_changed or {}).items()}
+    actual_values = dict(changes.values_changed)
+    for item in sorted(set(expected_values) | set(actual_values)):
+        session.check(expected_values.get(item) == actual_values.get(item),
+                      "registry value %s [%s]: expected %s, saw %s"
+                      % (item[0], item[1], expected_values.get(item, "no change"),
+                         actual_values.get(item, "no change")))
+    return changes
+
+
+def check_box(session, xid, view, caption, text, buttons, icon):
+    """The box on screen: its X window's name, the caption Windows holds, its
+    one text, its buttons and whether it shows an icon."""
+    session.check(session.machine.x_window_name(xid) == caption,
+                  "X window name %r, expected %r" % (session.machine.x_window_name(xid), caption))
+    session.check(view.caption == caption, "box caption %r, expected %r" % (view.caption, caption))
+    session.check(view.count == 1, "%d windows captioned %r" % (view.count, caption))
+    session.check(view.texts() == [text], "box %r shows %r, expected %r" % (caption, view.texts(), text))
+    session.check(view.buttons() == buttons, "box %r has buttons %r, expected %r"
+                  % (caption, view.buttons(), buttons))
+    session.check(bool(view.icons()) == icon, "box %r %s an icon" % (caption, "lacks" if icon else "shows"))
+
+
+def check_progress_bar(session, shot, view, snapshot):
+    """From the screenshot's pixels: the captionless dialog is painted in the
+    dialog colour and its bar is filled from the left in the selection colour,
+    some but not all of its width. Returns the filled fraction."""
+    fill = system_colour(snapshot, "Hilight")
+    face = system_colour(snapshot, "ButtonFace")
+    session.check(fill is not None and face is not None, "no system colours in the registry")
+    if fill is None or face is None:
+        return None
+    x, y, w, h = view.rect
+    # The dialog's own face: the band above the bar, inside the frame.
+    bx, by, bw, bh = view.bar_rect
+    band = read_pixels(shot, bx, y + 3, bw, max(1, by - y - 4))
+    band_pixels = [p for row in band for p in row]
+    on_face = sum(1 for p in band_pixels if p == face)
+    session.check(band_pixels and on_face >= 0.9 * len(band_pixels),
+                  "progress dialog not painted: %d of %d pixels above the bar in the dialog colour %s"
+                  % (on_face, len(band_pixels), face))
+    # One row through the middle of the bar, inside its one-pixel border.
+    row = read_pixels(shot, bx + 1, by + bh // 2, bw - 2, 1)[0]
+    filled = 0
+    while filled < len(row) and row[filled] == fill:
+        filled += 1
+    rest = row[filled:]
+    session.check(0 < filled < len(row), "bar filled %d of %d pixels, expected some but not all"
+                  % (filled, len(row)))
+    session.check(all(p != fill for p in rest), "the fill colour %s appears again after the filled part"
+                  % (fill,))
+    session.check(len(set(rest)) <= 1, "the empty part of the bar is not one colour: %s" % sorted(set(rest))[:5])
+    return filled / len(row) if row else None
+
+
+# ---------------------------------------------------------------- the cases
+
+def case_full_product(session):
+    """Yes: everything the file list names goes; the rest of the machine stays."""
+    m = session.machine
+    acme, other = acme_product(), other_product()
+    install(m, acme)
+    install(m, other)
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, box = run.wait_for_box("Acme Print Setup", session.limit(60))
+    check_box(session, xid, box, "Acme Print Setup", "Remove Acme Print 4.2\nReally remove it?",
+              ["&Yes", "&No"], icon=True)
+    session.screenshot("confirm")
+    m.press(xid, "Return")
+
+    # The first STMPATHS directory goes at the first of its ten attempts; from
+    # then on the run pauses for seconds with the bar partly filled.
+    outbox = m.unix_path(r"C:\Spool\Outbox")
+    session.wait_until(lambda: not os.path.exists(outbox) or not run.running(), session.limit(60),
+                       "C:\\Spool\\Outbox to go")
+    view = m.read_progress_dialog()
+    shot = session.screenshot("progress")
+    session.check(view is not None, "no progress dialog on screen while the run pauses")
+    if view is not None:
+        session.check(not view.has_caption and view.caption == "",
+                      "progress dialog has a caption: %r" % view.caption)
+        fraction = check_progress_bar(session, shot, view, before)
+        if fraction is not None:
+            session.note("bar %.0f%% filled during the STMPATHS pause" % (100 * fraction))
+
+    xid, box = run.wait_for_box("Acme Print Setup Done", session.limit(60))
+    check_box(session, xid, box, "Acme Print Setup Done", "Acme Print is gone.", ["OK"], icon=False)
+    session.screenshot("complete")
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+
+    after = m.snapshot()
+    suite = r"C:\Apps\Acme\Print\Suite"
+    gone = {listing_name(p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
+                             suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
+                             r"C:\Spool\Outbox", suite + r"\Drivers\x64", suite + r"\Drivers",
+                             suite + r"\Help", suite + r"\Queue\Jobs", suite + r"\Queue",
+                             r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")}
+    gone |= with_parents(suite, r"C:\Apps")
+    monitor = MONITORS_KEY + r"\Acme Port"
+    check_machine(session, before, after, files_gone=gone,
+                  keys_gone={UNINSTALL_KEY + r"\AcmePrint", monitor, monitor + r"\Ports",
+                             monitor + r"\Ports\ACME1:", monitor + r"\Ports\ACME2:"},
+                  values_changed={(PRINTERS_KEY + "\\" + p.name, "Port"): ('"%s"' % p.port, '"LPT1:"')
+                                  for p in acme.printers})
+    # The same, as a person would look: where each printer prints now.
+    ports = printer_ports(after)
+    session.check(ports == {"Acme Office": "LPT1:", "Acme Label": "LPT1:", "Acme Draft": "LPT1:",
+                            "Other Label": "OTH1:", "Office Laser": "LPT2:"}, "printer ports: %s" % ports)
+    session.check(os.path.isdir(m.unix_path(r"C:\Spool")) and not os.listdir(m.unix_path(r"C:\Spool")),
+                  "C:\\Spool (the STMPATHS root) should stay, empty")
+
+
+def case_no(session):
+    """No: the program ends with 1602, shows nothing more and changes nothing."""
+    m = session.machine
+    install(m, acme_product())
+    install(m, other_product())
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, box = run.wait_for_box("Acme Print Setup", session.limit(60))
+    check_box(session, xid, box, "Acme Print Setup", "Remove Acme Print 4.2\nReally remove it?",
+              ["&Yes", "&No"], icon=True)
+    session.screenshot("confirm")
+    m.press(xid, "n")
+
+    # Until the program ends, every dialog it shows is noted: there must be none
+    # (a box would also hold the program open until answered).
+    seen = set()
+    deadline = session.deadline(30)
+    while run.running() and not session.past(deadline):
+        seen.update(w for w in m.visible_windows() if w[0] == "#32770")
+    session.check(not seen, "windows shown after No: %s" % sorted(seen))
+    session.check(not m.find_x_window("Acme Print Setup Done"), "completion box after No")
+    status = run.wait(session.limit(10))
+    session.check(status == 1602, "exit status %d, expected 1602" % status)
+    check_machine(session, before, m.snapshot())
+
+
+def case_no_ini_files(session):
+    """Neither INI file: the default texts, and nothing on the machine changes."""
+    m = session.machine
+    install(m, other_product())
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, box = run.wait_for_box("Uninstaller", session.limit(60))
+    check_box(session, xid, box, "Uninstaller", "Uninstall Vantorin\nAre you Sure ?", ["&Yes", "&No"],
+              icon=True)
+    session.screenshot("confirm")
+    m.press(xid, "Return")
+    xid, box = run.wait_for_box("Complete", session.limit(60))
+    check_box(session, xid, box, "Complete", "Uninstall is Complete", ["OK"], icon=False)
+    session.screenshot("complete")
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    check_machine(session, before, m.snapshot())
+
+
+PERCENT_STRINGS = """[STATIC]
+DIALOG00=Remove %s from %d printers (100%)
+DIALOG01=%n%x%p ?
+MSGBOX00=Done: %d%% of %s
+
+[TITLE]
+DIALOG=Setup %s
+MSGBOX=%s Complete
+"""
+
+
+def case_percent_texts(session):
+    """Texts with printf directives are shown exactly as written."""
+    m = session.machine
+    product = Product(name="percent", strings=PERCENT_STRINGS)
+    install(m, product)
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, box = run.wait_for_box("Setup %s", session.limit(60))
+    check_box(session, xid, box, "Setup %s", "Remove %s from %d printers (100%)\n%n%x%p ?",
+              ["&Yes", "&No"], icon=True)
+    session.screenshot("confirm")
+    m.press(xid, "Return")
+    xid, box = run.wait_for_box("%s Complete", session.limit(60))
+    check_box(session, xid, box, "%s Complete", "Done: %d%% of %s", ["OK"], icon=False)
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    check_machine(session, before, m.snapshot(), files_gone={listing_name(r"C:\windows\ZEVUnins.ini")})
+
+
+def case_entry_with_subkeys(session):
+    """A programs-list entry with subkeys keeps its key, its subkeys and its other
+    values; only the three values Windows lists it by go."""
+    m = session.machine
+    product = Product(
+        name="entry", entry="AcmePrint",
+        entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "DisplayIcon": r"C:\windows\ZEVUnins.exe,0", "DisplayVersion": "4.2",
+                      "Publisher": "Acme"},
+        entry_subkeys={"Components": {"Core": "installed"}},
+        file_list="[UnInstKey]\nUnInstKey=AcmePrint\n")
+    install(m, product)
+    install(m, other_product())
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, _ = run.wait_for_box("Uninstaller", session.limit(60))
+    m.press(xid, "Return")
+    xid, _ = run.wait_for_box("Complete", session.limit(60))
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    entry = UNINSTALL_KEY + r"\AcmePrint"
+    values = product.entry_values
+    check_machine(session, before, m.snapshot(), files_gone={listing_name(r"C:\windows\ZEVFList.ini")},
+                  values_changed={(entry, name): ('"%s"' % values[name].replace("\\", "\\\\"), None)
+                                  for name in ("DisplayName", "UninstallString", "DisplayIcon")})
+
+
+CASES = [
+    ("full-product", case_full_product),
+    ("no", case_no),
+    ("no-ini-files", case_no_ini_files),
+    ("percent-texts", case_percent_texts),
+    ("entry-with-subkeys", case_entry_with_subkeys),
+]
