@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""The demo: installs the example product (examples/ZEVFList.ini and
+examples/ZEVUnins.ini) into a throwaway Wine machine, shows what it put there,
+runs the uninstaller and shows what remains and what went.
+
+With DISPLAY set the uninstaller appears on that screen and its boxes are
+answered there, by the person watching; without it, it runs on a virtual screen,
+is answered Yes from the keyboard, and screenshots are kept under build/demo/.
+
+  scripts/demo.py [--exe build/win64/ZEVUnins.exe]
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+import zevmachine  # noqa: E402
+from zevmachine import Printer, Product  # noqa: E402
+
+EXAMPLES = os.path.join(ROOT, "examples")
+
+
+class Interrupted(BaseException):
+    pass
+
+
+def on_termination(signum, frame):
+    raise Interrupted("signal %d" % signum)
+
+
+def read_profile(text):
+    """{section: {key: value}} with names in lower case, as Windows reads a
+    profile file: blanks and one pair of surrounding quotes dropped."""
+    sections, current = {}, None
+    for raw in text.splitlines():
+        line = raw.strip()
+        if not line or line.startswith(";"):
+            continue
+        if line.startswith("[") and "]" in line:
+            current = sections.setdefault(line[1:line.index("]")].strip().lower(), {})
+        elif current is not None and "=" in line:
+            name, value = line.split("=", 1)
+            value = value.strip()
+            if len(value) >= 2 and value[0] == value[-1] and value[0] in "\"'":
+                value = value[1:-1]
+            current.setdefault(name.strip().lower(), value)
+    return sections
+
+
+def numbered(section, stem):
+    """STEM00, STEM01, ... up to the first missing or empty one."""
+    values, n = [], 0
+    while section.get("%s%02d" % (stem.lower(), n)):
+        values.append(section["%s%02d" % (stem.lower(), n)])
+        n += 1
+    return values
+
+
+def example_product():
+    """The example product as its installer would have left it: the files and
+    directories its file list names, its programs-list entry, its print monitor
+    with two ports and a printer on each, and the two INI files."""
+    with open(os.path.join(EXAMPLES, "ZEVFList.ini"), encoding="cp1252") as f:
+        file_list = f.read()
+    with open(os.path.join(EXAMPLES, "ZEVUnins.ini"), encoding="cp1252") as f:
+        strings = f.read()
+    listed = read_profile(file_list)
+    files = {path: "%s, as the Vantorin Print installer left it\r\n" % path.rsplit("\\", 1)[-1]
+             for path in numbered(listed.get("files", {}), "FILE")}
+    # Every directory the lists name, with the parents the uninstaller may take
+    # along or must leave (the STMPATHS root among them).
+    stmpaths = listed.get("stmpaths", {})
+    named = [listed.get("uninstall", {}).get("path", "")] + numbered(listed.get("paths", {}), "PATH") \
+        + numbered(stmpaths, "PATH") + [stmpaths.get("root", "")]
+    dirs = set()
+    for path in filter(None, named):
+        parts = path.rstrip("\\").split("\\")
+        dirs.update("\\".join(parts[:n]) for n in range(2, len(parts) + 1))
+    entry = listed.get("uninstkey", {}).get("uninstkey", "VantorinPrint")
+    monitor = listed.get("lpr", {}).get("monitor", "Vantorin Port")
+    return Product(
+        name="Vantorin Print", files=files, dirs=sorted(dirs),
+        entry=entry,
+        entry_values={"DisplayName": "Vantorin Print", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "DisplayIcon": r"C:\Program Files\Vantorin\Print\vprint.exe,0",
+                      "Publisher": "Vantorin", "DisplayVersion": "2.1"},
+        monitor=monitor, monitor_driver="vpmon.dll", ports=["VPORT1:", "VPORT2:"],
+        printers=[Printer("Vantorin Print Office", "VPORT1:", description="Vantorin Print on the office queue"),
+                  Printer("Vantorin Print Labels", "VPORT2:"),
+                  Printer("Office Laser", "LPT2:", description="not part of Vantorin Print")],
+        file_list=file_list, strings=strings), read_profile(strings)
+
+
+def show_changes(before, after, out):
+    changes = zevmachine.compare(before, after)
+    for path in sorted(changes.files_gone, key=str.lower):
+        out("    removed  C:\\" + path.replace("/", "\\"))
+    for key in sorted(changes.keys_gone):
+        out("    deleted  " + next(k for k in before.registry if k.lower() == key))
+    for (key, name), (old, new) in sorted(changes.values_changed.items()):
+        shown = next(k for k in after.registry if k.lower() == key)
+        out("    changed  %s [%s]: %s -> %s" % (shown, name, old, "(removed)" if new is None else new))
+    others = changes.files_new | changes.files_changed | changes.keys_new
+    if others:
+        out("    also: %s" % sorted(others))
+
+
+def run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say):
+    caption = texts.get("title", {}).get("dialog") or "Uninstaller"
+    done_caption = texts.get("title", {}).get("msgbox") or "Complete"
+    run = zevmachine.ProgramRun(machine, exe)
+    xid, box = run.wait_for_box(caption, 60)
+    say("  the question (%r): %r" % (caption, "\n".join(box.texts())))
+    shots = [screen.screenshot(os.path.join(shots_dir, "1-confirm.png"))]
+    say("  answering Yes (Return)")
+    machine.press(xid, "Return")
+    # The STMPATHS directories hold the progress dialog on screen for seconds.
+    stm = [machine.unix_path(p) for p in numbered(read_profile(product.file_list).get("stmpaths", {}), "PATH")]
+    deadline = time.monotonic() + 60
+    while stm and os.path.exists(stm[0]) and run.running() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    if machine.read_progress_dialog() is not None:
+        shots.append(screen.screenshot(os.path.join(shots_dir, "2-progress.png")))
+    xid, box = run.wait_for_box(done_caption, 120)
+    say("  the completion box (%r): %r" % (done_caption, "\n".join(box.texts())))
+    shots.append(screen.screenshot(os.path.join(shots_dir, "3-complete.png")))
+    machine.press(xid, "Return")
+    return run.wait(30), shots
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--exe", default=os.path.join(ROOT, "build", "win64", "ZEVUnins.exe"))
+    parser.add_argument("--prefix", default=os.path.join(ROOT, "build", "e2e", "prefix"),
+                        help="the prepared prefix the throwaway machine is copied from")
+    args = parser.parse_args()
+    exe = os.path.abspath(args.exe)
+    for path in (exe, zevmachine.PROBE):
+        if not os.path.isfile(path):
+            print("demo: %s is missing (make build %s)" % (path, zevmachine.PROBE), file=sys.stderr)
+            return 2
+    for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(signum, on_termination)
+
+    say = print
+    started = time.monotonic()
+    out_dir = os.path.join(ROOT, "build", "demo")
+    shots_dir = os.path.join(out_dir, "shots")
+    os.makedirs(out_dir, exist_ok=True)
+    shutil.rmtree(shots_dir, ignore_errors=True)
+    work = tempfile.mkdtemp(prefix="machine.", dir=out_dir)
+    display = os.environ.get("DISPLAY")
+    screen = None if display else zevmachine.VirtualScreen()
+    machine = None
+    try:
+        base = zevmachine.prepare_prefix(os.path.abspath(args.prefix), log=lambda t: say("demo: " + t))
+        prefix = os.path.join(work, "prefix")
+        os.mkdir(prefix)
+        zevmachine.copy_prefix(base, prefix)
+        if screen:
+            screen.start()
+        machine = zevmachine.WineMachine(prefix, display or screen.display).start()
+
+        product, texts = example_product()
+        zevmachine.install(machine, product)
+        before = machine.snapshot()
+        say("\n== What Vantorin Print put on the machine (a throwaway Wine prefix, %s)"
+            % os.path.relpath(prefix, ROOT))
+        zevmachine.describe_product(product, before, say)
+
+        say("\n== Running %s" % os.path.relpath(exe, ROOT))
+        if display:
+            say("  on your screen (DISPLAY=%s): answer its boxes there." % display)
+            run = zevmachine.ProgramRun(machine, exe)
+            status, shots = run.wait(600), []
+        else:
+            say("  on a virtual screen (%s), answered from the keyboard" % screen.display)
+            status, shots = run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say)
+        say("  exit status %d%s" % (status, {0: " (completed)", 1602: " (answered No)"}.get(status, "")))
+        for shot in shots:
+            say("  screenshot %s" % os.path.relpath(shot, ROOT))
+
+        after = machine.snapshot()
+        say("\n== What remains of Vantorin Print")
+        zevmachine.describe_product(product, after, say)
+        say("\n== What went, and what changed")
+        show_changes(before, after, say)
+    except Interrupted as e:
+        print("demo: interrupted (%s)" % e, file=sys.stderr)
+        return 130
+    finally:
+        if machine is not None:
+            machine.stop()
+        if screen:
+            screen.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    say("\ndemo: done in %.0f s; the throwaway machine is gone" % (time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
