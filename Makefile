@@ -41,7 +41,31 @@ test-wine-suite: build/win64-suite/Makefile
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
-test: build test-host test-resources test-wine-suite
+test: build test-host test-resources test-wine-suite test-e2e
+
+# ---------------------------------------------------------------- end to end, and the demo
+# The cases run E2E_EXE under Wine in copies of E2E_PREFIX (made once when
+# missing). Another build is named here: E2E_EXE=build/win32/ZEVUnins.exe with a
+# prefix that runs it and E2E_FLAGS="--time-scale 4" for its slower start.
+E2E_EXE ?= build/win64/ZEVUnins.exe
+E2E_PREFIX ?= build/e2e/prefix
+E2E_FLAGS ?=
+E2E_PROBE := build/e2e/winprobe.exe
+
+.PHONY: e2e-deps test-e2e demo
+
+e2e-deps: | deps
+	@scripts/install-deps.sh python3
+
+$(E2E_PROBE): tests/e2e/winprobe.cpp | e2e-deps
+	@mkdir -p $(@D)
+	x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -static -s -o $@ $<
+
+test-e2e: build $(E2E_PROBE)
+	WINE64=$(WINE64) python3 scripts/e2e.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
+
+demo: build $(E2E_PROBE)
+	WINE64=$(WINE64) python3 scripts/demo.py --exe $(E2E_EXE)
 
 clean:
 	rm -rf build
