@@ -57,11 +57,9 @@ int BuildDirChain(const std::string& installPath) {
         const std::vector<std::string> tokens = SplitAtBackslashes(installPath);
         if (tokens.empty()) return 0;
         // The leading backslashes of a share (\\server) or of a root-relative path
-        // (\dir) belong to the path; without them it would name a directory under
-        // the current one.
-        std::string accumulated = installPath.compare(0, 2, "\\\\") == 0 ? "\\\\"
-                                  : installPath.compare(0, 1, "\\") == 0 ? "\\"
-                                                                          : "";
+        // (\dir) belong to the path, all of them: without them it would name a
+        // directory under the current one, and with two in place of three a share.
+        std::string accumulated = installPath.substr(0, installPath.find_first_not_of('\\'));
         accumulated += tokens[0];
         // A prefix is a parent of the install directory only where every name
         // after it is plain: the chain starts after the last name that is not

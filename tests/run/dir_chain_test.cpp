@@ -116,3 +116,9 @@ TEST_F(DirectoryChain, HoldsOnlyTheInstallDirectoryAndItsParents) {
     EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\Bin"), 1);
     EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\Bin"}));
 }
+
+TEST_F(DirectoryChain, KeepsEveryLeadingBackslashAsWritten) {
+    // \\\srv\share names no share of server srv; two backslashes in its place would.
+    BuildDirChain("\\\\\\srv\\share\\dir");
+    EXPECT_EQ(ChainPaths(), (Strings{"\\\\\\srv\\share", "\\\\\\srv\\share\\dir"}));
+}
