@@ -41,7 +41,7 @@ test-wine-suite: build/win64-suite/Makefile
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
-test: build test-host test-resources test-wine-suite test-e2e
+test: build test-host test-host-sanitized test-resources test-wine-suite test-e2e
 
 # ---------------------------------------------------------------- end to end, and the demo
 # The cases run E2E_EXE under Wine in copies of E2E_PREFIX (made once when
@@ -69,3 +69,37 @@ demo: build $(E2E_PROBE)
 
 clean:
 	rm -rf build
+
+# ---------------------------------------------------------------- sanitizers and fuzzing
+# The host tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (leaks included); part of `make test`.
+.PHONY: build-host-sanitized test-host-sanitized fuzz-deps fuzz
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+build/host-asan/Makefile: | deps
+	cmake -S . -B build/host-asan -DCMAKE_BUILD_TYPE=Debug -DZEV_SANITIZE=ON >/dev/null
+
+build-host-sanitized: build/host-asan/Makefile
+	cmake --build build/host-asan -j $(JOBS)
+
+test-host-sanitized: build-host-sanitized
+	cd build/host-asan && $(SANITIZER_ENV) ctest --output-on-failure
+
+
+# The file list fuzzed through the whole run with libFuzzer (clang), for FUZZ_TIME
+# seconds from the corpus in fuzz/corpus; what it finds goes to build/fuzz. Not
+# part of `make test`.
+FUZZ_TIME ?= 60
+
+fuzz-deps: | deps
+	@scripts/install-deps.sh clang libclang-rt-14-dev
+
+build/fuzz/Makefile: | fuzz-deps
+	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEV_FUZZ=ON >/dev/null
+
+fuzz: build/fuzz/Makefile
+	cmake --build build/fuzz --target fuzz_file_list -j $(JOBS)
+	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	build/fuzz/fuzz_file_list build/fuzz/corpus fuzz/corpus -dict=fuzz/zevflist.dict -max_len=4096 \
+	  -max_total_time=$(FUZZ_TIME) -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1

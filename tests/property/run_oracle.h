@@ -1,0 +1,89 @@
+// What one whole run of the uninstaller may and must do to the fake machine,
+// judged from the machine before and after: shared by the property test and the
+// fuzz target, so it reports violations as text and never stops the process.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fake_machine.h"
+
+namespace oracle {
+
+// A Windows path resolved the way Windows resolves it, names folded to lower
+// case. Kept apart from the fake's own resolution so that the two check each other.
+struct WinPath {
+    bool valid = false;
+    std::string root;                // "c:" or "\\server\share"
+    std::vector<std::string> names;  // below the root
+    bool IsRoot() const { return valid && names.empty(); }
+    std::string Key() const;
+};
+
+WinPath Resolve(const std::string& path, const WinPath& currentDir);
+
+// "X:\..." or "\\server\share...": not relative to the current directory or drive.
+bool IsAbsoluteText(const std::string& path);
+
+// What the harness set up that the fake cannot tell back.
+struct MachineFacts {
+    std::string currentDir = "C:\\";
+    bool windows95 = false;
+    std::vector<std::string> protectedPaths;  // locked or read-only
+    std::vector<std::string> deniedKeys;      // registry keys that refuse to open
+    std::vector<std::string> printerNames;    // every printer set up
+    std::vector<std::string> refusedPrinters;
+    bool racing = false;  // a printer arrives during the enumeration
+    fake::Printer racingPrinter;
+    int racingTimes = 0;
+};
+
+// Taken before the run, after the machine is set up: the file list and the
+// strings file read back as the program will read them, and the state it must
+// leave alone. Clears the call record.
+class RunCheck {
+public:
+    explicit RunCheck(MachineFacts facts);
+
+    // After UninstallerMain returned `exitStatus` with the question answered
+    // Yes (`answeredYes`) or otherwise. Empty when the run kept every promise.
+    std::vector<std::string> Check(int exitStatus, bool answeredYes) const;
+
+    // The file list's values as read, for reports.
+    std::string Describe() const;
+
+private:
+    struct Value {
+        std::string text;
+        bool whole = true;
+        bool Usable() const { return whole && !text.empty(); }
+    };
+
+    Value Read(const std::string& section, const std::string& key, const std::string& def,
+               const std::string& file) const;
+    std::vector<Value> ReadList(const std::string& section, const std::string& prefix) const;
+    void CheckFiles(std::vector<std::string>* out) const;
+    void CheckRegistry(std::vector<std::string>* out) const;
+    void CheckPrinters(std::vector<std::string>* out) const;
+    void CheckScreen(std::vector<std::string>* out) const;
+    bool Protected(const WinPath& path) const;
+
+    MachineFacts facts_;
+    WinPath cwd_;
+
+    Value installPath_, entry_, monitor_, root_;
+    std::vector<Value> files_, paths_, stmPaths_;
+    Value completeText_, completeCaption_;
+
+    std::vector<std::string> pathsBefore_;
+    std::set<std::string> fileKeysBefore_;  // keys of files (not directories) before
+    std::set<std::string> regBefore_;       // folded key paths
+    // Programs-list entries: folded name -> which of the three listing values it had.
+    std::map<std::string, std::vector<bool>> entryValuesBefore_;
+    std::map<std::string, fake::Printer> printersBefore_;  // by folded name
+    std::vector<std::string> monitorPorts_;                // as the registry lists them
+};
+
+}  // namespace oracle
