@@ -73,7 +73,8 @@ int BuildDirChain(const std::string& installPath) {
             accumulated += tokens[i];
             if (i < first) continue;
             DirChainNode* node = new DirChainNode;
-            node->path = accumulated;
+            // A last name Windows trims ("Tool ") keeps the trailing backslash that keeps it whole.
+            node->path = IsPlainName(tokens[i]) ? accumulated : installPath;
             AppendDirChainNode(node);
             ++appended;
         }

@@ -103,6 +103,16 @@ std::string ParentOf(const std::string& path) {
     return parent;
 }
 
+// `path` as it goes to a removal: without trailing backslashes, but for a last
+// name that Windows trims ("Q ", "R."), which only its backslash keeps whole.
+std::string DirectoryToRemove(const std::string& path) {
+    const std::string dir = WithoutTrailingBackslashes(path);
+    const std::size_t cut = dir.find_last_of('\\');
+    const std::string last = cut == std::string::npos ? dir : dir.substr(cut + 1);
+    const bool trimmed = !last.empty() && (last.back() == '.' || last.back() == ' ') && last != "." && last != "..";
+    return trimmed ? path : dir;
+}
+
 }  // namespace
 
 std::string WithoutTrailingBackslashes(const std::string& path) {
@@ -130,7 +140,7 @@ bool SamePath(const std::string& a, const std::string& b) {
 }
 
 int RemoveDirAndParents(const std::string& path) {
-    std::string dir = WithoutTrailingBackslashes(path);
+    std::string dir = DirectoryToRemove(path);
     if (!NamesRemovableDirectory(dir)) return 1;
     platform::RemoveEmptyDirectory(dir);  // gone already, or still in use: the parents decide
     for (;;) {
@@ -142,7 +152,7 @@ int RemoveDirAndParents(const std::string& path) {
 }
 
 int RemoveDirWithRetry(const std::string& path, const std::string& root) {
-    const std::string dir = WithoutTrailingBackslashes(path);
+    const std::string dir = DirectoryToRemove(path);
     if (!NamesRemovableDirectory(dir)) return 1;
     RemoveWithRetries(dir);
     const std::string parent = ParentOf(dir);

@@ -122,3 +122,9 @@ TEST_F(DirectoryChain, KeepsEveryLeadingBackslashAsWritten) {
     BuildDirChain("\\\\\\srv\\share\\dir");
     EXPECT_EQ(ChainPaths(), (Strings{"\\\\\\srv\\share", "\\\\\\srv\\share\\dir"}));
 }
+
+TEST_F(DirectoryChain, KeepsTheTrailingBackslashOfANameWindowsWouldTrim) {
+    // "Tool \" is the directory "Tool "; "C:\Prog\Tool " would be C:\Prog\Tool.
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\"), 1);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\"}));
+}

@@ -189,3 +189,18 @@ TEST_F(DirectoryRules, WalkGoesUpOnlyThroughNamesThatTellTheirParent) {
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("C:\\S\\T\\..", 10));
     EXPECT_TRUE(fake::DirectoryExists("C:\\S\\T"));
 }
+
+TEST_F(DirectoryRules, ATrailingBackslashKeepsANameWindowsWouldTrim) {
+    // "C:\P\Q \" names the directory "Q "; without its backslash it would name C:\P\Q.
+    fake::AddDirectory("C:\\P\\Q \\");
+    fake::AddDirectory("C:\\P\\Q");
+    fake::AddDirectory("C:\\P\\R.\\");
+    fake::AddDirectory("C:\\P\\R");
+    RemoveDirAndParents("C:\\P\\Q \\");
+    RemoveDirWithRetry("C:\\P\\R.\\\\", "C:\\Root");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Join(Strings{"C:\\P\\Q \\"}, Repeat("C:\\P\\R.\\\\", 10)));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\P\\Q \\"));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\P\\R.\\"));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\P\\Q"));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\P\\R"));
+}
