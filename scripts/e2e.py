@@ -156,7 +156,7 @@ def main():
             case_started = time.monotonic()
             failures, session = run_case(name, function, args, work_root)
             took = time.monotonic() - case_started
-            print("[%d/%d] %-20s %s  %5.1f s" % (index, len(selected), name, "FAIL" if failures else "ok", took))
+            print("[%d/%d] %-26s %s  %5.1f s" % (index, len(selected), name, "FAIL" if failures else "ok", took))
             for note in session.notes if session else []:
                 print("        " + note)
             for shot in session.shots if session else []:

@@ -165,35 +165,35 @@ def check_box(session, xid, view, caption, text, buttons, icon):
     session.check(bool(view.icons()) == icon, "box %r %s an icon" % (caption, "lacks" if icon else "shows"))
 
 
-def check_progress_bar(session, shot, view, snapshot):
+def check_progress_bar(session, shot, view, snapshot, partly=True):
     """From the screenshot's pixels: the captionless dialog is painted in the
-    dialog colour and its bar is filled from the left in the selection colour,
-    some but not all of its width. Returns the filled fraction."""
-    fill = system_colour(snapshot, "Hilight")
-    face = system_colour(snapshot, "ButtonFace")
-    session.check(fill is not None and face is not None, "no system colours in the registry")
-    if fill is None or face is None:
+    dialog colour, and its bar is filled from the left in the selection colour
+    (some but not all of its width when `partly`, none of it otherwise), the rest
+    in the window colour. Returns the filled fraction."""
+    fill, face, empty = (system_colour(snapshot, n) for n in ("Hilight", "ButtonFace", "Window"))
+    if not session.check(None not in (fill, face, empty), "no system colours in the registry"):
         return None
     x, y, w, h = view.rect
-    # The dialog's own face: the band above the bar, inside the frame.
     bx, by, bw, bh = view.bar_rect
-    band = read_pixels(shot, bx, y + 3, bw, max(1, by - y - 4))
-    band_pixels = [p for row in band for p in row]
-    on_face = sum(1 for p in band_pixels if p == face)
-    session.check(band_pixels and on_face >= 0.9 * len(band_pixels),
+    # The dialog's own face: the band above the bar, inside the frame.
+    band = [p for row in read_pixels(shot, bx, y + 3, bw, max(1, by - y - 4)) for p in row]
+    on_face = sum(1 for p in band if p == face)
+    session.check(band and on_face >= 0.9 * len(band),
                   "progress dialog not painted: %d of %d pixels above the bar in the dialog colour %s"
-                  % (on_face, len(band_pixels), face))
+                  " (most common: %s)" % (on_face, len(band), face, max(set(band), key=band.count)))
     # One row through the middle of the bar, inside its one-pixel border.
     row = read_pixels(shot, bx + 1, by + bh // 2, bw - 2, 1)[0]
     filled = 0
     while filled < len(row) and row[filled] == fill:
         filled += 1
-    rest = row[filled:]
-    session.check(0 < filled < len(row), "bar filled %d of %d pixels, expected some but not all"
-                  % (filled, len(row)))
-    session.check(all(p != fill for p in rest), "the fill colour %s appears again after the filled part"
-                  % (fill,))
-    session.check(len(set(rest)) <= 1, "the empty part of the bar is not one colour: %s" % sorted(set(rest))[:5])
+    unfilled = [p for p in row[filled:] if p != empty]
+    if partly:
+        session.check(0 < filled < len(row), "bar filled %d of %d pixels, expected some but not all"
+                      % (filled, len(row)))
+    else:
+        session.check(filled == 0, "bar filled %d of %d pixels, expected none" % (filled, len(row)))
+    session.check(not unfilled, "%d pixels of the bar's empty part are not in the window colour %s: %s"
+                  % (len(unfilled), empty, sorted(set(unfilled))[:4]))
     return filled / len(row) if row else None
 
 
@@ -256,6 +256,33 @@ def case_full_product(session):
                             "Other Label": "OTH1:", "Office Laser": "LPT2:"}, "printer ports: %s" % ports)
     session.check(os.path.isdir(m.unix_path(r"C:\Spool")) and not os.listdir(m.unix_path(r"C:\Spool")),
                   "C:\\Spool (the STMPATHS root) should stay, empty")
+
+
+def case_progress_before_first_step(session):
+    """The progress dialog is painted from the moment it shows, not from the first
+    step of its bar: here the run pauses in STMPATHS before any step."""
+    m = session.machine
+    install(m, Product(name="spool only", dirs=[r"C:\Spool\Outbox"],
+                       file_list="[STMPATHS]\nROOT=C:\\Spool\\\nPATH00=C:\\Spool\\Outbox\n"))
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    xid, _ = run.wait_for_box("Uninstaller", session.limit(60))
+    m.press(xid, "Return")
+    outbox = m.unix_path(r"C:\Spool\Outbox")
+    session.wait_until(lambda: not os.path.exists(outbox) or not run.running(), session.limit(60),
+                       "C:\\Spool\\Outbox to go")
+    view = m.read_progress_dialog()
+    shot = session.screenshot("progress")
+    if session.check(view is not None, "no progress dialog on screen while the run pauses"):
+        check_progress_bar(session, shot, view, before, partly=False)
+
+    xid, _ = run.wait_for_box("Complete", session.limit(60))
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    check_machine(session, before, m.snapshot(),
+                  files_gone={listing_name(r"C:\Spool\Outbox"), listing_name(r"C:\windows\ZEVFList.ini")})
 
 
 def case_no(session):
@@ -369,6 +396,7 @@ def case_entry_with_subkeys(session):
 
 CASES = [
     ("full-product", case_full_product),
+    ("progress-before-first-step", case_progress_before_first_step),
     ("no", case_no),
     ("no-ini-files", case_no_ini_files),
     ("percent-texts", case_percent_texts),
