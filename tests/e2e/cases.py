@@ -299,6 +299,10 @@ def case_no(session):
     session.screenshot("confirm")
     m.press(xid, "n")
 
+    def question_answered():
+        view = m.read_box("Acme Print Setup")
+        return view is None or not view.visible or not run.running()
+    session.wait_until(question_answered, session.limit(30), "the question to close")
     # Until the program ends, every dialog it shows is noted: there must be none
     # (a box would also hold the program open until answered).
     seen = set()
