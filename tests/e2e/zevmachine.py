@@ -107,12 +107,6 @@ class VirtualScreen:
                        check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
 
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-
 
 def read_pixels(path, x, y, width, height):
     """Rows of (r, g, b) of one rectangle of a picture, through ImageMagick."""
@@ -200,12 +194,6 @@ class WineMachine:
                 os.kill(pid, signal.SIGKILL)
             except ProcessLookupError:
                 pass
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     def wine(self, args, timeout=60, check=True):
         """Runs a Windows program to its end; returns (status, stdout bytes).
@@ -541,27 +529,10 @@ class Changes:
     # (key, value name): (before, after); None for a value that is not there
     values_changed: dict = field(default_factory=dict)
 
-    def empty(self):
-        return not (self.files_gone or self.files_new or self.files_changed or self.keys_gone
-                    or self.keys_new or self.values_changed)
 
-    def describe(self, limit=40):
-        out = []
-        for title, items in (("files gone", self.files_gone), ("files new", self.files_new),
-                             ("files changed", self.files_changed), ("keys gone", self.keys_gone),
-                             ("keys new", self.keys_new)):
-            for item in sorted(items)[:limit]:
-                out.append("  %s: %s" % (title, item))
-            if len(items) > limit:
-                out.append("  %s: ... %d more" % (title, len(items) - limit))
-        for (key, name), (before, after) in sorted(self.values_changed.items())[:limit]:
-            out.append("  value %s\\[%s]: %s -> %s" % (key, name, before, after))
-        return "\n".join(out) if out else "  (none)"
-
-
-# Wine's own session state, written by its desktop process whenever it starts
-# or the pointer settings are read, whatever program runs: not the machine's
-# settings, and never touched by the uninstaller.
+# Wine keeps the system parameters it does not save under this key and writes it
+# on its own, whatever program runs (it appeared between the two snapshots of a
+# run answered No): Wine's session state, not the machine's settings.
 VOLATILE_KEYS = re.compile(r"hkey_users\\[^\\]+\\software\\wine\\temporary system parameters(\\|$)")
 
 
