@@ -59,6 +59,10 @@ Window GetDialogControl(Window dialog, int controlId) {
 
 void ShowWindowNormal(Window window) {
     ShowWindow(AsHwnd(window), SW_SHOWNORMAL);
+    // The run holds this thread from the dialog's initialisation on, so no
+    // WM_PAINT would be handled: paint now, or the dialog stays blank until
+    // the bar's first step repaints it.
+    UpdateWindow(AsHwnd(window));
 }
 
 void SendDialogCommand(Window dialog, int commandId) {
