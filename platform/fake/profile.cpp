@@ -1,5 +1,6 @@
 // Profile files read as GetPrivateProfileStringA reads them, from the file's
 // current content.
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -117,6 +118,8 @@ ProfileValue ReadProfileString(const std::string& section, const std::string& ke
     if (found != M().files.end() && !found->second.directory && !found->second.locked) {
         std::string value;
         if (FindProfileValue(found->first, found->second, section, key, &value)) {
+            // The value is handed back as C text: it ends at a NUL byte.
+            value.resize(std::min(value.size(), value.find('\0')));
             const char first = value.empty() ? '\0' : value[0];
             if (value.size() >= 2 && (first == '"' || first == '\'') && value.back() == first)
                 value = value.substr(1, value.size() - 2);

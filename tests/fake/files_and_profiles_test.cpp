@@ -130,6 +130,16 @@ TEST_F(FakeProfiles, ValuesAreReadAsWindowsReadsThem) {
     EXPECT_EQ(Read("missing", "kept  ").text, "kept");  // trailing blanks of a default are dropped
 }
 
+TEST_F(FakeProfiles, AValueEndsAtANulByteAsWindowsCopiesIt) {
+    // GetPrivateProfileStringA hands the value back as C text; the quotes are
+    // those of what comes before the NUL.
+    const char content[] = "[S]\nk=Tool\0\0junk\nq=\"x\0\"\nz=\0rest\n";
+    fake::AddFile("C:\\windows\\list.ini", std::string(content, sizeof content - 1));
+    EXPECT_EQ(Read("k").text, "Tool");
+    EXPECT_EQ(Read("q").text, "\"x");
+    EXPECT_EQ(Read("z").text, "");
+}
+
 TEST_F(FakeProfiles, EachReadSeesTheFileAsItIsNow) {
     EXPECT_EQ(Read("k").text, "<default>");
     fake::AddFile("C:\\windows\\list.ini", "[S]\nk=one\n");

@@ -163,3 +163,15 @@ TEST_F(ProfileRead, OnlyTheFirstOfRepeatedSectionsIsRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProfileRead, AValueEndsAtANulByte) {
+    const char content[] = "[s]\r\nk=Tool\0\0junk\r\nq=\"x\0\"\r\n";
+    setup::WriteWindowsFile("ZevSuiteP12.ini", std::string(content, sizeof content - 1));
+
+    EXPECT_EQ(Read("ZevSuiteP12.ini", "s", "k"), "Tool");
+    EXPECT_EQ(Read("ZevSuiteP12.ini", "s", "q"), "\"x");
+}
+
+}  // namespace
