@@ -298,11 +298,8 @@ void RunCheck::CheckScreen(std::vector<std::string>* out) const {
         out->push_back("the run showed " + std::to_string(boxes.size()) + " boxes, not the question and the completion");
     } else {
         const fake::ShownBox& done = boxes[1];
-        // The caption goes to MessageBoxA as C text: it ends at a NUL the fake's
-        // profile reader kept (GetPrivateProfileStringA never returns one).
-        const std::string caption = completeCaption_.text.substr(0, completeCaption_.text.find('\0'));
         if (done.buttons != platform::BoxButtons::Ok || done.text != completeText_.text ||
-            !done.hasCaption || done.caption != caption)
+            !done.hasCaption || done.caption != completeCaption_.text)
             out->push_back("the completion box showed " + Quoted(done.text) + " / " + Quoted(done.caption));
     }
     if (!fake::DialogShown()) out->push_back("the progress dialog was not shown");
