@@ -114,3 +114,14 @@ fuzz: build/fuzz/Makefile
 	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
 	build/fuzz/fuzz_file_list build/fuzz/corpus fuzz/corpus -dict=fuzz/zevflist.dict -max_len=4096 \
 	  -max_total_time=$(FUZZ_TIME) -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1
+
+# ---------------------------------------------------------------- running out of memory
+# The program as built for Windows (no exceptions, its own operator new), under
+# Wine: a failed allocation reaches the handler set for it, and ends the process
+# anywhere else.
+.PHONY: test-no-memory
+test-no-memory: build/win64/Makefile
+	cmake --build build/win64 --target no_memory_check -j $(JOBS)
+	scripts/run-wine-suite.sh build/win64/no_memory_check.exe
+
+test: test-no-memory

@@ -193,4 +193,12 @@ void ProgressStepIt(Window bar);                           // PBM_STEPIT
 // Ends the process at once with `code`.
 [[noreturn]] void ExitProcessWith(int code);
 
+// Calls `work(text)` and returns what it returns; should memory run out while it
+// runs, calls `onNoMemory` instead, which must end the process. A failure inside
+// `onNoMemory` itself ends the process at once. The Win32 program is built
+// without exceptions: there a failed allocation calls the new-handler, which is
+// set for the call; the fake catches std::bad_alloc.
+int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
+                            void (*onNoMemory)());
+
 }  // namespace platform

@@ -2,7 +2,6 @@
 #include "run/dir_chain.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include "app/uninstaller.h"
@@ -30,6 +29,34 @@ std::vector<std::string> SplitAtBackslashes(const std::string& path) {
     return tokens;
 }
 
+int AppendInstallPrefixes(const std::string& installPath) {
+    const std::vector<std::string> tokens = SplitAtBackslashes(installPath);
+    if (tokens.empty()) return 0;
+    // The leading backslashes of a share (\\server) or of a root-relative path
+    // (\dir) belong to the path, all of them: without them it would name a
+    // directory under the current one, and with two in place of three a share.
+    std::string accumulated = installPath.substr(0, installPath.find_first_not_of('\\'));
+    accumulated += tokens[0];
+    // A prefix is a parent of the install directory only where every name
+    // after it is plain: the chain starts after the last name that is not
+    // (C:\Old\..\Prog has neither C:\Old nor C:\Old\.. for a parent).
+    std::size_t first = 1;
+    for (std::size_t i = 1; i < tokens.size(); ++i)
+        if (!IsPlainName(tokens[i])) first = std::min(i + 1, tokens.size() - 1);
+    int appended = 0;
+    for (std::size_t i = 1; i < tokens.size(); ++i) {
+        accumulated += '\\';
+        accumulated += tokens[i];
+        if (i < first) continue;
+        DirChainNode* node = new DirChainNode;
+        // A last name Windows trims ("Tool ") keeps the trailing backslash that keeps it whole.
+        node->path = IsPlainName(tokens[i]) ? accumulated : installPath;
+        AppendDirChainNode(node);
+        ++appended;
+    }
+    return appended;
+}
+
 }  // namespace
 
 void AppendDirChainNode(DirChainNode* node) {
@@ -53,33 +80,5 @@ void EmptyDirChain() {
 }
 
 int BuildDirChain(const std::string& installPath) {
-    try {
-        const std::vector<std::string> tokens = SplitAtBackslashes(installPath);
-        if (tokens.empty()) return 0;
-        // The leading backslashes of a share (\\server) or of a root-relative path
-        // (\dir) belong to the path, all of them: without them it would name a
-        // directory under the current one, and with two in place of three a share.
-        std::string accumulated = installPath.substr(0, installPath.find_first_not_of('\\'));
-        accumulated += tokens[0];
-        // A prefix is a parent of the install directory only where every name
-        // after it is plain: the chain starts after the last name that is not
-        // (C:\Old\..\Prog has neither C:\Old nor C:\Old\.. for a parent).
-        std::size_t first = 1;
-        for (std::size_t i = 1; i < tokens.size(); ++i)
-            if (!IsPlainName(tokens[i])) first = std::min(i + 1, tokens.size() - 1);
-        int appended = 0;
-        for (std::size_t i = 1; i < tokens.size(); ++i) {
-            accumulated += '\\';
-            accumulated += tokens[i];
-            if (i < first) continue;
-            DirChainNode* node = new DirChainNode;
-            // A last name Windows trims ("Tool ") keeps the trailing backslash that keeps it whole.
-            node->path = IsPlainName(tokens[i]) ? accumulated : installPath;
-            AppendDirChainNode(node);
-            ++appended;
-        }
-        return appended;
-    } catch (const std::bad_alloc&) {
-        FailForMemory();
-    }
+    return platform::CallWithNoMemoryHandler(AppendInstallPrefixes, installPath, FailForMemory);
 }

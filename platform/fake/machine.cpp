@@ -2,6 +2,8 @@
 // clock and the end of the process.
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <new>
 
 #include "platform/fake/machine_state.h"
 
@@ -87,6 +89,17 @@ void Pause(unsigned milliseconds) {
 void ExitProcessWith(int code) {
     fake::detail::Record("ExitProcess " + std::to_string(code));
     throw fake::ProcessExit{code};
+}
+
+int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
+                            void (*onNoMemory)()) {
+    try {
+        return work(text);
+    } catch (const std::bad_alloc&) {
+        onNoMemory();
+    }
+    // onNoMemory broke its promise to end the process.
+    std::abort();
 }
 
 }  // namespace platform

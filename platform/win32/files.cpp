@@ -1,6 +1,8 @@
 // Files, directories, the clock and the process for the Win32 side.
 #include <windows.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "platform/platform.h"
@@ -39,6 +41,27 @@ void Pause(unsigned milliseconds) {
 
 void ExitProcessWith(int code) {
     ExitProcess(static_cast<UINT>(code));
+}
+
+namespace {
+void (*g_onNoMemory)() = nullptr;
+
+// The handler takes itself out first: an allocation that fails while the
+// failure is being reported must not come back here.
+void NoMemory() {
+    std::set_new_handler(nullptr);
+    g_onNoMemory();
+    std::abort();
+}
+}  // namespace
+
+int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
+                            void (*onNoMemory)()) {
+    g_onNoMemory = onNoMemory;
+    const std::new_handler previous = std::set_new_handler(NoMemory);
+    const int result = work(text);
+    std::set_new_handler(previous);
+    return result;
 }
 
 }  // namespace platform
