@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "print/monitor_removal.h"
@@ -32,6 +33,12 @@ std::vector<platform::ProfileValue> ReadWholeList(const char* section, const cha
     return values;
 }
 
+// The FILES list as the step count read it, kept for the run that follows: on
+// a long list the profile reads are most of a run's cost, and the count and
+// the run then also agree on the list.
+std::vector<platform::ProfileValue> g_countedFiles;
+bool g_haveCountedFiles = false;
+
 }  // namespace
 
 void CountUninstallSteps() {
@@ -40,18 +47,21 @@ void CountUninstallSteps() {
     const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
     if (Usable(installPath)) chainNodes = BuildDirChain(installPath.text);
 
-    int32_t files = 0;
-    ForEachListed("FILES", "FILE", [&files](const platform::ProfileValue&) { ++files; });
+    g_countedFiles = ReadWholeList("FILES", "FILE");
+    g_haveCountedFiles = true;
 
     // One step per file, one per chain directory but the first, and the final
     // one: with an empty chain that final step still has to be counted.
-    g_stepCount = files + std::max(chainNodes, 1);
+    g_stepCount = static_cast<int32_t>(g_countedFiles.size()) + std::max(chainNodes, 1);
 }
 
 void RunUninstall() {
     // Every list is read before anything goes: the file list may name itself
     // among the files, and once deleted it reads as empty.
-    const std::vector<platform::ProfileValue> files = ReadWholeList("FILES", "FILE");
+    const std::vector<platform::ProfileValue> files =
+        g_haveCountedFiles ? std::move(g_countedFiles) : ReadWholeList("FILES", "FILE");
+    g_countedFiles.clear();
+    g_haveCountedFiles = false;
     const std::vector<platform::ProfileValue> dirs = ReadWholeList("PATHS", "PATH");
     const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
     const std::vector<platform::ProfileValue> retriedDirs = ReadWholeList("STMPATHS", "PATH");

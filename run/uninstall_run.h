@@ -9,8 +9,10 @@ extern int32_t g_stepCount;              // progress steps the run will send
 extern platform::Window g_hProgress;     // the progress bar the run advances
 
 // Reads the install path and the file list, builds the directory chain and sets
-// g_stepCount to the number of steps RunUninstall will send.
+// g_stepCount to the number of steps RunUninstall will send. The FILES list it
+// read is kept for the next RunUninstall, which does not read it again.
 void CountUninstallSteps();
 
-// Removes everything the file list names, in order, advancing the bar.
+// Removes everything the file list names, in order, advancing the bar. Reads
+// the FILES list itself when no count came before it.
 void RunUninstall();
