@@ -7,9 +7,11 @@ passes when no check failed.
 """
 
 import os
+import random
+import time
 
 from zevmachine import (MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
-                        compare, install, listing_name, printer_ports, read_pixels)
+                        compare, end_holder, hold_file, install, listing_name, printer_ports, read_pixels)
 
 # ---------------------------------------------------------------- the products
 
@@ -398,6 +400,291 @@ def case_entry_with_subkeys(session):
                                   for name in ("DisplayName", "UninstallString", "DisplayIcon")})
 
 
+# ---------------------------------------------------------------- faults on the machine and in the file list
+# Each run goes to its end and shows the completion box whatever fails; what
+# could be removed is removed and nothing else is. Each case notes which of its
+# paths went and which stayed, and how long the run took from Yes to the box.
+
+def run_through(session, question="Uninstaller", done="Complete", limit=60, before_box=None):
+    """Starts the program, answers Yes, waits for the completion box and answers
+    it; checks the exit status is 0. `before_box` is called once the box is up,
+    before it is answered. Returns the seconds from Yes to the completion box."""
+    m = session.machine
+    run = ProgramRun(m, session.exe)
+    xid, _ = run.wait_for_box(question, session.limit(60))
+    m.press(xid, "Return")
+    answered = time.monotonic()
+    xid, box = run.wait_for_box(done, session.limit(limit))
+    took = time.monotonic() - answered
+    if before_box is not None:
+        before_box(box)
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    session.note("run: %.1f s from Yes to the completion box" % took)
+    return took
+
+
+def note_outcome(session, before, after, paths):
+    """Notes which of `paths` (Windows paths) went and which stayed."""
+    went = [p for p in paths if listing_name(p) in before.files and listing_name(p) not in after.files]
+    stayed = [p for p in paths if listing_name(p) in after.files]
+    session.note("went: " + (", ".join(went) or "nothing"))
+    session.note("stayed: " + (", ".join(stayed) or "nothing"))
+
+
+FILE_LIST_NAME = r"C:\windows\ZEVFList.ini"
+
+
+def age_file_list(machine, seconds=3600):
+    """Dates the file list back as an installer's file would be: Wine re-parses
+    a profile file younger than about two seconds on every read."""
+    path = os.path.join(machine.windows_dir(), "ZEVFList.ini")
+    then = time.time() - seconds
+    os.utime(path, (then, then))
+
+
+LOCKED_LIST = r"""[UNINSTALL]
+PATH=C:\Apps\Acme
+
+[FILES]
+FILE00=C:\Apps\Acme\acprint.exe
+FILE01=C:\Apps\Acme\acmemon.dll
+FILE02=C:\Apps\Acme\Help\acprint.chm
+
+[PATHS]
+PATH00=C:\Apps\Acme\Help
+"""
+
+
+def case_file_in_use(session):
+    """A listed file held open by another process that shares nothing: it is
+    passed over and stays, with the directories above it; the files before and
+    after it and the emptied directory go."""
+    m = session.machine
+    held = r"C:\Apps\Acme\acmemon.dll"
+    install(m, Product(name="locked", files={r"C:\Apps\Acme\acprint.exe": "acprint program\n",
+                                             held: "acme port monitor\n",
+                                             r"C:\Apps\Acme\Help\acprint.chm": "acprint help\n"},
+                       file_list=LOCKED_LIST))
+    before = m.snapshot()
+    holder = hold_file(m, held, seconds=600)
+    still_held = []
+    run_through(session, before_box=lambda box: still_held.append(holder.poll() is None))
+    session.check(still_held == [True], "the file was let go before the run ended")
+    end_holder(holder)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in (r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme\Help",
+                                                        r"C:\Apps\Acme\Help\acprint.chm", FILE_LIST_NAME)})
+    note_outcome(session, before, after, [r"C:\Apps\Acme\acprint.exe", held, r"C:\Apps\Acme\Help\acprint.chm",
+                                          r"C:\Apps\Acme\Help", r"C:\Apps\Acme", r"C:\Apps"])
+
+
+READ_ONLY_LIST = r"""[UNINSTALL]
+PATH=C:\Apps\Acme
+
+[FILES]
+FILE00=C:\Apps\Acme\readme.txt
+FILE01=C:\Apps\Acme\acprint.exe
+"""
+
+
+def case_read_only_file(session):
+    """A listed file with the read-only attribute: DeleteFile refuses it (on
+    Windows as under Wine) and the program does not clear the attribute, so it
+    stays, and with it the install directory; the next file goes."""
+    m = session.machine
+    read_only = r"C:\Apps\Acme\readme.txt"
+    install(m, Product(name="read-only", files={read_only: "read me\n", r"C:\Apps\Acme\acprint.exe": "acprint\n"},
+                       file_list=READ_ONLY_LIST))
+    # Wine keeps a file's read-only attribute as the lack of write permission.
+    os.chmod(m.unix_path(read_only), 0o444)
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(r"C:\Apps\Acme\acprint.exe"), listing_name(FILE_LIST_NAME)})
+    note_outcome(session, before, after, [read_only, r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme"])
+
+
+FULL_DIR_LIST = r"""[UNINSTALL]
+PATH=C:\Apps\Acme
+
+[FILES]
+FILE00=C:\Apps\Acme\acprint.exe
+
+[PATHS]
+PATH00=C:\Apps\Acme\Data
+PATH01=C:\Apps\Acme\Logs
+"""
+
+
+def case_directory_not_empty(session):
+    """A listed directory that still holds what the list does not name (a file
+    and an empty subdirectory): it stays with all it holds, and so do its
+    parents; the empty listed directory beside it goes."""
+    m = session.machine
+    data = r"C:\Apps\Acme\Data"
+    install(m, Product(name="full dir", files={r"C:\Apps\Acme\acprint.exe": "acprint\n",
+                                               data + r"\labels.db": "the user's labels\n"},
+                       dirs=[data + r"\Templates", r"C:\Apps\Acme\Logs"], file_list=FULL_DIR_LIST))
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in (r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme\Logs",
+                                                        FILE_LIST_NAME)})
+    note_outcome(session, before, after, [r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme\Logs", data,
+                                          data + r"\labels.db", data + r"\Templates", r"C:\Apps\Acme",
+                                          r"C:\Apps"])
+
+
+def case_printer_not_opened(session):
+    """A printer on the monitor's port that the spooler lists but will not open:
+    it is passed over and keeps its port; the other printer on that port moves
+    to LPT1:, and the ports and the monitor go."""
+    m = session.machine
+    # Wine lists a printer by its Name value but opens it by its key's name: a
+    # key named otherwise gives a printer EnumPrinters shows and OpenPrinter refuses.
+    ghost = Printer("Acme Ghost", "ACME1:", key="Acme Ghost (old driver)")
+    product = Product(name="printers", monitor="Acme Port", monitor_driver="acmemon.dll", ports=["ACME1:"],
+                      printers=[Printer("Acme Office", "ACME1:"), ghost],
+                      file_list="[LPR]\nMonitor=Acme Port\n")
+    install(m, product)
+    install(m, other_product())
+    listed = {name: (port, opened, error) for name, port, opened, error in m.printers()}
+    if not session.check(listed.get("Acme Ghost", ())[:2] == ("ACME1:", False),
+                         "Wine does not give a printer it lists and cannot open: %s" % listed):
+        return
+    session.note("the spooler lists Acme Ghost on ACME1: and refuses to open it (error %d)"
+                 % listed["Acme Ghost"][2])
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    monitor = MONITORS_KEY + r"\Acme Port"
+    check_machine(session, before, after, files_gone={listing_name(FILE_LIST_NAME)},
+                  keys_gone={monitor, monitor + r"\Ports", monitor + r"\Ports\ACME1:"},
+                  values_changed={(PRINTERS_KEY + r"\Acme Office", "Port"): ('"ACME1:"', '"LPT1:"')})
+    ports = printer_ports(after)
+    session.note("printer ports after: " + ", ".join("%s=%s" % kv for kv in sorted(ports.items())))
+    session.note("monitor Acme Port: %s" % ("gone" if monitor.lower() not in after.registry_ci() else "stayed"))
+
+
+LONG_LIST_SIZE = 10000
+# Seconds from Yes to the completion box. Measured here: 19 s with the list
+# aged (6 s of it Wine's wait on each window it hides without a window
+# manager, as in every run); 71 s with a list Wine takes as just written.
+LONG_LIST_BOUND = 40
+
+
+def case_long_file_list(session):
+    """10,000 listed files (FILE00 … FILE9999, across the two- to four-digit
+    keys) all go, then their emptied install directory; FILE10001 after the gap
+    at FILE10000 is never read. The run has a time bound."""
+    m = session.machine
+    paths = [r"C:\Big\f%05d.dat" % i for i in range(LONG_LIST_SIZE)]
+    after_gap = r"C:\windows\system32\big-after-gap.dat"
+    lines = ["[UNINSTALL]", r"PATH=C:\Big", "", "[FILES]"]
+    lines += ["FILE%02d=%s" % (i, p) for i, p in enumerate(paths)]
+    lines.append("FILE%d=%s" % (LONG_LIST_SIZE + 1, after_gap))
+    files = {p: "%d\n" % i for i, p in enumerate(paths)}
+    files[after_gap] = "listed after the gap\n"
+    install(m, Product(name="long list", files=files, file_list="\n".join(lines) + "\n"))
+    age_file_list(m)
+    before = m.snapshot()
+    took = run_through(session, limit=LONG_LIST_BOUND * 4)
+    session.check(took <= session.limit(LONG_LIST_BOUND), "the run took %.1f s, bound %d s"
+                  % (took, session.limit(LONG_LIST_BOUND)))
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in paths + [r"C:\Big", FILE_LIST_NAME]})
+    gone = sum(1 for p in paths if listing_name(p) not in after.files)
+    session.note("%d of %d listed files went; C:\\Big %s; the file after the gap %s"
+                 % (gone, len(paths), "went" if "Big" not in after.files else "stayed",
+                    "stayed" if listing_name(after_gap) in after.files else "went"))
+
+
+def case_empty_file_list(session):
+    """A file list of 0 bytes: nothing to remove but the list itself."""
+    m = session.machine
+    install(m, Product(name="empty list", file_list=b""))
+    install(m, other_product())
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    check_machine(session, before, after, files_gone={listing_name(FILE_LIST_NAME)})
+    note_outcome(session, before, after, [FILE_LIST_NAME])
+
+
+SMALL_LIST = r"""[UNINSTALL]
+PATH=C:\Apps\Acme
+
+[FILES]
+FILE00=C:\Apps\Acme\acprint.exe
+FILE01=C:\Apps\Acme\Help\acprint.chm
+
+[PATHS]
+PATH00=C:\Apps\Acme\Help
+"""
+
+SMALL_FILES = {r"C:\Apps\Acme\acprint.exe": "acprint program\n", r"C:\Apps\Acme\Help\acprint.chm": "help\n"}
+
+
+def case_lf_line_ends(session):
+    """Both INI files with bare LF line ends: every listed file and directory
+    goes, and the texts are shown without a stray carriage return."""
+    m = session.machine
+    strings = "[STATIC]\nMSGBOX00=Acme Print is gone.\n\n[TITLE]\nDIALOG=Acme Setup\nMSGBOX=Acme Done\n"
+    install(m, Product(name="LF", files=SMALL_FILES, file_list=SMALL_LIST.encode("ascii"),
+                       strings=strings.encode("ascii")))
+    before = m.snapshot()
+    shown = []
+    run_through(session, question="Acme Setup", done="Acme Done", before_box=lambda box: shown.extend(box.texts()))
+    session.check(shown == ["Acme Print is gone."], "completion box shows %r" % shown)
+    after = m.snapshot()
+    gone = {listing_name(p) for p in SMALL_FILES} | {listing_name(FILE_LIST_NAME),
+                                                     listing_name(r"C:\windows\ZEVUnins.ini")}
+    check_machine(session, before, after, files_gone=gone | with_parents(r"C:\Apps\Acme\Help", "C:"))
+    note_outcome(session, before, after, list(SMALL_FILES) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme", r"C:\Apps"])
+
+
+def case_utf8_bom(session):
+    """A file list in UTF-8 with a byte-order mark, its first section right
+    after the mark. Wine reads such a file as UTF-8 and drops the mark, so
+    [FILES] is found and a name with an accent is read as written: everything
+    listed goes."""
+    m = session.machine
+    accented = "C:\\Apps\\Acme\\caf\u00e9.txt"
+    text = SMALL_LIST.replace("[UNINSTALL]\nPATH=C:\\Apps\\Acme\n\n", "")
+    text = text.replace("[FILES]\n", "[FILES]\nFILE02=%s\n" % accented, 1) + "\n[UNINSTALL]\nPATH=C:\\Apps\\Acme\n"
+    session.check(text.startswith("[FILES]"), "the list does not open with [FILES]")
+    files = dict(SMALL_FILES)
+    files[accented] = "a note\n"
+    install(m, Product(name="BOM", files=files,
+                       file_list=b"\xef\xbb\xbf" + text.replace("\n", "\r\n").encode("utf-8")))
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in files} | {listing_name(FILE_LIST_NAME)}
+                  | with_parents(r"C:\Apps\Acme\Help", "C:"))
+    note_outcome(session, before, after, list(files) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme", r"C:\Apps"])
+
+
+def case_garbage_file_list(session):
+    """A file list of random bytes (fixed seed): nothing is removed but the list
+    itself; the other product beside it stays whole."""
+    m = session.machine
+    install(m, Product(name="garbage", file_list=random.Random(1602).randbytes(16384)))
+    install(m, other_product())
+    before = m.snapshot()
+    run_through(session)
+    after = m.snapshot()
+    check_machine(session, before, after, files_gone={listing_name(FILE_LIST_NAME)})
+    note_outcome(session, before, after, [FILE_LIST_NAME])
+
+
 CASES = [
     ("full-product", case_full_product),
     ("progress-before-first-step", case_progress_before_first_step),
@@ -405,4 +692,13 @@ CASES = [
     ("no-ini-files", case_no_ini_files),
     ("percent-texts", case_percent_texts),
     ("entry-with-subkeys", case_entry_with_subkeys),
+    ("file-in-use", case_file_in_use),
+    ("read-only-file", case_read_only_file),
+    ("directory-not-empty", case_directory_not_empty),
+    ("printer-not-opened", case_printer_not_opened),
+    ("long-file-list", case_long_file_list),
+    ("empty-file-list", case_empty_file_list),
+    ("lf-line-ends", case_lf_line_ends),
+    ("utf8-bom", case_utf8_bom),
+    ("garbage-file-list", case_garbage_file_list),
 ]

@@ -6,14 +6,21 @@
 //   winprobe progress      the visible top-level dialog that holds a progress bar
 //   winprobe list          every visible top-level window
 //   winprobe run PROGRAM   starts PROGRAM, waits for it, prints "exit N"
+//   winprobe hold FILE S   opens FILE sharing nothing, prints "held", keeps it
+//                          open for S seconds (or until ended)
+//   winprobe printers      each local printer the spooler lists, its port, and
+//                          whether OpenPrinter with all access takes it
 //
 // Reading a window sends it no message, except STM_GETICON to an icon control
 // with a timeout: the progress dialog's thread is busy with the run and would
 // not answer until the run ends.
-// Exit status 0 when the window was found (or the program ran), 3 when not.
+// Exit status 0 when the window was found (or the program ran, the file was
+// held, the printers listed), 3 when not.
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -141,6 +148,60 @@ int RunProgram(const char* program) {
     return 0;
 }
 
+// Share mode 0: until this process lets go, no other open succeeds, so a
+// DeleteFile of FILE fails with a sharing violation.
+int HoldFile(const char* path, const char* seconds) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "winprobe: cannot open %s (error %lu)\n", path, GetLastError());
+        return 3;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(std::strtoul(seconds, nullptr, 10)) * 1000);
+    CloseHandle(file);
+    return 0;
+}
+
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// winspool.drv is loaded here rather than linked, so the probe builds with
+// the plain command line the Makefile gives it.
+int ListPrinters() {
+    HMODULE spooler = LoadLibraryA("winspool.drv");
+    if (spooler == nullptr) return 3;
+    using EnumFn = BOOL(WINAPI*)(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+    using OpenFn = BOOL(WINAPI*)(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA);
+    using CloseFn = BOOL(WINAPI*)(HANDLE);
+    auto enumPrinters = Export<EnumFn>(spooler, "EnumPrintersA");
+    auto openPrinter = Export<OpenFn>(spooler, "OpenPrinterA");
+    auto closePrinter = Export<CloseFn>(spooler, "ClosePrinter");
+    if (!enumPrinters || !openPrinter || !closePrinter) return 3;
+    DWORD needed = 0, count = 0;
+    enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<unsigned long long> buffer(needed / 8 + 1);
+    if (needed != 0 && !enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()),
+                                     static_cast<DWORD>(buffer.size() * 8), &needed, &count))
+        return 3;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; needed != 0 && i < count; ++i) {
+        std::string name = printers[i].pPrinterName ? printers[i].pPrinterName : "";
+        PRINTER_DEFAULTSA defaults = {};
+        defaults.DesiredAccess = PRINTER_ALL_ACCESS;
+        HANDLE printer = nullptr;
+        const BOOL opened = openPrinter(&name[0], &printer, &defaults);
+        const DWORD error = opened ? 0 : GetLastError();
+        if (opened) closePrinter(printer);
+        std::printf("printer|%s|%s|%s|%lu\n", Escaped(name).c_str(),
+                    Escaped(printers[i].pPortName ? printers[i].pPortName : "").c_str(),
+                    opened ? "opened" : "refused", error);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,13 +210,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
+    if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
     Search search;
     if (argc == 3 && std::strcmp(argv[1], "box") == 0) {
         search.caption = argv[2];
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM\n");
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));

@@ -5,7 +5,9 @@ wineserver, installs a product (files, directories, the two INI files, its
 programs-list entry, a print monitor's ports and printers), reads the machine
 back (every file under drive_c, a whole registry export) and drives the
 uninstaller's windows (xdotool for X windows and keys, winprobe.exe for the
-controls and texts Windows holds, and for the program's whole exit status).
+controls and texts Windows holds, and for the program's whole exit status);
+winprobe also holds a file open against deletion and shows the printers as
+the spooler gives them.
 
 Every process started here is a child whose id is kept; stop() ends it by that
 id, and the owners call stop() in a finally block.
@@ -315,6 +317,17 @@ class WineMachine:
         status, out = self.probe(["progress"])
         return parse_window_dump(out) if status == 0 else None
 
+    def printers(self):
+        """[(name, port, opened, error)] for each printer the spooler lists, with
+        whether OpenPrinter with all access took it (and its error if not)."""
+        _, out = self.probe(["printers"])
+        found = []
+        for line in out.splitlines():
+            if line.startswith("printer|"):
+                _, name, port, state, error = line.split("|", 4)
+                found.append((unescape(name), unescape(port), state == "opened", int(error)))
+        return found
+
     def visible_windows(self):
         """(class, caption) of every visible top-level window."""
         _, out = self.probe(["list"])
@@ -382,6 +395,34 @@ class ProgramRun:
                 raise MachineError("no box %r within %ds; on screen: %s"
                                    % (caption, timeout, self.machine.visible_windows()))
             time.sleep(0.2)
+
+
+def hold_file(machine, windows_path, seconds, timeout=30):
+    """Starts winprobe holding `windows_path` open with no sharing, in the
+    machine's prefix; returns the process once the file is held. Ended with the
+    machine, or earlier by end_holder()."""
+    fd, output = tempfile.mkstemp(prefix="hold.", dir=machine.prefix)
+    try:
+        proc = subprocess.Popen([WINE, PROBE, "hold", windows_path, str(int(seconds))], env=machine.env(),
+                                cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
+                                stdin=subprocess.DEVNULL)
+    finally:
+        os.close(fd)
+    machine.children.append(proc)
+    deadline = time.monotonic() + timeout
+    while True:
+        with open(output, "rb") as f:
+            if f.read().startswith(b"held"):
+                return proc
+        if proc.poll() is not None:
+            raise MachineError("winprobe could not hold %s (status %d)" % (windows_path, proc.returncode))
+        if time.monotonic() > deadline:
+            raise MachineError("winprobe did not hold %s within %ds" % (windows_path, timeout))
+        time.sleep(0.05)
+
+
+def end_holder(proc):
+    _end(proc)
 
 
 def prefix_processes(prefix):
@@ -630,6 +671,10 @@ class Printer:
     port: str
     driver: str = "Generic / Text Only"
     description: str = ""
+    key: str = None  # the printer's key under PRINTERS_KEY; its name when None
+
+    def key_name(self):
+        return self.name if self.key is None else self.key
 
     def registry_values(self):
         # The level-2 record as Wine's spooler keeps it, every value present, so
@@ -663,8 +708,10 @@ class Product:
     monitor_driver: str = ""
     ports: list = field(default_factory=list)
     printers: list = field(default_factory=list)       # Printer
-    file_list: str = None                              # ZEVFList.ini text, written when not None
-    strings: str = None                                # ZEVUnins.ini text, written when not None
+    # ZEVFList.ini and ZEVUnins.ini, written when not None: text in the system's
+    # code page with CRLF line ends, bytes as they are.
+    file_list: object = None
+    strings: object = None
 
     def registry_keys(self):
         keys = []
@@ -680,7 +727,7 @@ class Product:
             for port in self.ports:
                 keys.append((base + "\\Ports\\" + port, {}))
         for printer in self.printers:
-            keys.append((PRINTERS_KEY + "\\" + printer.name, printer.registry_values()))
+            keys.append((PRINTERS_KEY + "\\" + printer.key_name(), printer.registry_values()))
         return keys
 
 
@@ -694,7 +741,10 @@ def install(machine, product):
         with open(target, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
     for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
-        if text is not None:
+        if isinstance(text, bytes):
+            with open(os.path.join(machine.windows_dir(), name), "wb") as f:
+                f.write(text)
+        elif text is not None:
             with open(os.path.join(machine.windows_dir(), name), "w", encoding="cp1252",
                       newline="\r\n") as f:
                 f.write(text)
@@ -704,7 +754,7 @@ def install(machine, product):
 
 
 def printer_ports(snapshot):
-    """{printer name: Port} from a snapshot's printer keys."""
+    """{printer key name: Port} from a snapshot's printer keys."""
     prefix = PRINTERS_KEY.lower() + "\\"
     ports = {}
     for key, values in snapshot.registry.items():
@@ -747,4 +797,4 @@ def describe_product(product, snapshot, out):
                                         "ports " + (", ".join(ports) or "(none)")))
     ports = printer_ports(snapshot)
     for printer in product.printers:
-        out("  printer %-24s port %s" % (printer.name, ports.get(printer.name, "(printer gone)")))
+        out("  printer %-24s port %s" % (printer.name, ports.get(printer.key_name(), "(printer gone)")))
