@@ -572,9 +572,9 @@ def case_printer_not_opened(session):
 
 
 LONG_LIST_SIZE = 10000
-# Seconds from Yes to the completion box. Measured here: 19 s with the list
-# aged (6 s of it Wine's wait on each window it hides without a window
-# manager, as in every run); 71 s with a list Wine takes as just written.
+# Seconds from Yes to the completion box. Measured here: about 16 s with the
+# list aged (6 s of it Wine's wait on each window it hides without a window
+# manager, as in every run); over 60 s with a list Wine takes as just written.
 LONG_LIST_BOUND = 40
 
 
