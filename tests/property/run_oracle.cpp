@@ -402,7 +402,7 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
         for (const std::string& text : listedDirTexts) {
             std::string bare = text;
             while (!bare.empty() && bare.back() == '\\') bare.pop_back();
-            listed = listed || bare == given;
+            listed = listed || bare == given || text == given;
         }
         // A path Windows cannot resolve (\\server\\share) names nothing to remove.
         checkRequest("RemoveDirectory", given,
