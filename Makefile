@@ -125,3 +125,23 @@ test-no-memory: build/win64/Makefile
 	scripts/run-wine-suite.sh build/win64/no_memory_check.exe
 
 test: test-no-memory
+
+# ---------------------------------------------------------------- benchmarks
+# One table (BENCHMARKS.md): the shipped program's size and DLLs, its start and
+# its run under Wine against floor programs built the same way, and the run
+# against the fake machine. Also written, with every sample, to build/bench/.
+# BENCH_FLAGS passes options to bench/bench.py (--samples, --run-samples, --sizes).
+BENCH_FLAGS ?=
+
+.PHONY: bench bench-deps
+bench-deps: | deps
+	@scripts/install-deps.sh libbenchmark-dev libx11-dev
+
+build/bench-host/Makefile: | bench-deps
+	cmake -S . -B build/bench-host -DCMAKE_BUILD_TYPE=Release -DZEV_BENCH=ON >/dev/null
+
+bench: build build/bench-host/Makefile | e2e-deps
+	cmake --build build/win64 --target start_floor run_floor run_floor_bar -j $(JOBS)
+	cmake --build build/bench-host -j $(JOBS)
+	python3 bench/test_bench.py
+	WINE64=$(WINE64) python3 bench/bench.py $(BENCH_FLAGS)
