@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "platform/win32/late_dlls.h"
+
 namespace platform::win32 {
 
 // One owner for every kind of handle; Traits says what "no handle" is and how
@@ -57,7 +59,8 @@ struct KeyTraits {
 struct PrinterTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { ClosePrinter(h); }
+    // Only a printer opened through the spooler's functions is ever closed.
+    static void Close(Handle h) { Spooler()->closePrinter(h); }
 };
 
 struct FileTraits {

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/late_dlls.h"
 
 namespace platform {
 
@@ -80,10 +81,12 @@ void PrinterList::SetPortName(std::size_t index, const std::string& port) {
 }
 
 PrinterList EnumLocalPrinters() {
+    const win32::SpoolerFunctions* spooler = win32::Spooler();
+    if (spooler == nullptr) return PrinterList();
     for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
         DWORD needed = 0;
         DWORD returned = 0;
-        if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned))
+        if (spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &returned))
             return PrinterList();  // no printers at all
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return PrinterList();
 
@@ -91,7 +94,7 @@ PrinterList EnumLocalPrinters() {
         DWORD bytes = needed + kEnumSlackBytes;
         state->buffer.assign((bytes + 7) / 8, 0);
         bytes = static_cast<DWORD>(state->buffer.size() * 8);
-        if (EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2,
+        if (spooler->enumPrinters(PRINTER_ENUM_LOCAL, nullptr, 2,
                           reinterpret_cast<BYTE*>(state->buffer.data()), bytes, &needed,
                           &returned)) {
             state->count = returned;
@@ -104,13 +107,15 @@ PrinterList EnumLocalPrinters() {
 }
 
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
+    const win32::SpoolerFunctions* spooler = win32::Spooler();
+    if (spooler == nullptr) return PrinterHandle();
     PRINTER_DEFAULTSA defaults = {};
     defaults.pDatatype = nullptr;
     defaults.pDevMode = nullptr;
     defaults.DesiredAccess = PRINTER_ALL_ACCESS;
     std::vector<char> name = Writable(printerName);
     auto state = std::make_unique<PrinterHandleState>();
-    if (!OpenPrinterA(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
+    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
         return PrinterHandle();
     return PrinterHandle(std::move(state));
 }
@@ -118,18 +123,23 @@ PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
 bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
     if (!printer.IsOpen() || index >= list.Count()) return false;
     PRINTER_INFO_2A* record = &list.State()->Records()[index];
-    return SetPrinterA(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0) != 0;
+    // An open printer means the spooler's functions were found.
+    return win32::Spooler()->setPrinter(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0) != 0;
 }
 
 bool DeletePortNamed(const std::string& port) {
+    const win32::SpoolerFunctions* spooler = win32::Spooler();
+    if (spooler == nullptr) return false;
     std::vector<char> name = Writable(port);
-    return DeletePortA(nullptr, nullptr, name.data()) != 0;
+    return spooler->deletePort(nullptr, nullptr, name.data()) != 0;
 }
 
 bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
+    const win32::SpoolerFunctions* spooler = win32::Spooler();
+    if (spooler == nullptr) return false;
     std::vector<char> env = Writable(environment);
     std::vector<char> name = Writable(monitor);
-    return DeleteMonitorA(nullptr, env.data(), name.data()) != 0;
+    return spooler->deleteMonitor(nullptr, env.data(), name.data()) != 0;
 }
 
 bool IsWindows95Family() {

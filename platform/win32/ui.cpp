@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/late_dlls.h"
 
 namespace platform {
 
@@ -74,7 +75,7 @@ BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons butto
 }
 
 void InitProgressControls() {
-    InitCommonControls();
+    win32::InitCommonControlsLate();
 }
 
 intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc) {
