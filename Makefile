@@ -72,8 +72,8 @@ WIN32_PREFIX ?= build/e2e/prefix-win32
 .PHONY: test-win32
 test-win32: build $(E2E_PROBE)
 	scripts/setup-win32-emulation.sh
-	WINE64=$(WINE64) python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe --prefix $(WIN32_PREFIX) \
-	  --case full-product --time-scale 4
+	WINE64=$(WINE64) ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
+	  --prefix $(WIN32_PREFIX) --case full-product --time-scale 4
 
 demo: build $(E2E_PROBE)
 	WINE64=$(WINE64) python3 scripts/demo.py --exe $(E2E_EXE)

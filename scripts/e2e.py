@@ -122,6 +122,15 @@ def run_case(name, function, args, work_root):
     return failures, session
 
 
+def pe_bits(path):
+    """32 or 64, from the machine field of a Windows program's PE header."""
+    with open(path, "rb") as f:
+        header = f.read(4096)
+    offset = int.from_bytes(header[0x3C:0x40], "little")
+    machine = int.from_bytes(header[offset + 4:offset + 6], "little")
+    return {0x14C: 32, 0x8664: 64}.get(machine)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--exe", default=os.path.join(ROOT, "build", "win64", "ZEVUnins.exe"))
@@ -139,6 +148,11 @@ def main():
         if not os.path.isfile(path):
             print("e2e: no %s at %s" % (what, path), file=sys.stderr)
             return 2
+    bits = pe_bits(args.exe)
+    if bits != zevmachine.PROGRAM_BITS:
+        print("e2e: %s is a %s-bit program; run it with ZEV_PROGRAM_BITS=%s" % (args.exe, bits, bits),
+              file=sys.stderr)
+        return 2
 
     signal.signal(signal.SIGALRM, on_alarm)
     for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):

@@ -29,7 +29,16 @@ WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
 WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
 PROBE = os.path.join(ROOT, "build", "e2e", "winprobe.exe")
 
-UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# The program's bitness (ZEV_PROGRAM_BITS, 64 unless told). On 64-bit Windows a
+# 32-bit program sees the 32-bit views: C:\windows\system32 is the machine's
+# C:\windows\syswow64, and HKLM\Software its Software\Wow6432Node. A 32-bit
+# installer wrote the product through the same views, so a case names paths and
+# keys as the program sees them, and they are translated here.
+PROGRAM_BITS = int(os.environ.get("ZEV_PROGRAM_BITS", "64"))
+if PROGRAM_BITS == 32:
+    UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
+else:
+    UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 PRINT_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print"
 MONITORS_KEY = PRINT_KEY + r"\Monitors"
 PRINTERS_KEY = PRINT_KEY + r"\Printers"
@@ -223,8 +232,7 @@ class WineMachine:
         drive, _, rest = windows_path.partition(":")
         if drive.upper() != "C" or not rest.startswith("\\"):
             raise MachineError("not a path on drive C: " + windows_path)
-        parts = [p for p in rest.split("\\") if p]
-        return os.path.join(self.prefix, "drive_c", *parts)
+        return os.path.join(self.prefix, "drive_c", *machine_parts(windows_path))
 
     def windows_dir(self):
         return os.path.join(self.prefix, "drive_c", "windows")
@@ -771,9 +779,17 @@ def unescape_reg_string(data):
     return data
 
 
+def machine_parts(windows_path):
+    """The names below C:\\ of a path as the program sees it, where the machine keeps it."""
+    parts = [p for p in windows_path.split("\\")[1:] if p]
+    if PROGRAM_BITS == 32 and [p.lower() for p in parts[:2]] == ["windows", "system32"]:
+        parts[1] = "syswow64"
+    return parts
+
+
 def listing_name(windows_path):
     """A path on C: as Snapshot.files names it."""
-    return "/".join(p for p in windows_path.split("\\")[1:] if p)
+    return "/".join(machine_parts(windows_path))
 
 
 def describe_product(product, snapshot, out):
