@@ -84,9 +84,8 @@ def imported_dlls(exe):
 
 
 def delay_loaded_dlls(exe, imported):
-    """DLLs named in the file but not in its import table: those loaded at their
-    first use (GNU ld leaves the delay-import directory empty, so objdump -p
-    does not list them)."""
+    """DLLs named in the file but not in its import table: those the program
+    loads itself (LoadLibraryA) at their first use, which objdump -p cannot list."""
     with open(exe, "rb") as f:
         data = f.read()
     named = []
