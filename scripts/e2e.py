@@ -165,7 +165,7 @@ def main():
     work_root = tempfile.mkdtemp(prefix="run.", dir=args.out)
     failed = []
     try:
-        zevmachine.prepare_prefix(args.prefix, log=lambda t: print("e2e: " + t), timeout=300)
+        zevmachine.prepare_prefix(args.prefix, log=lambda t: print("e2e: " + t), timeout=600)
         for index, (name, function) in enumerate(selected, 1):
             case_started = time.monotonic()
             failures, session = run_case(name, function, args, work_root)
