@@ -234,7 +234,7 @@ def wine_rows(program, floors_dir):
     screen = zevmachine.VirtualScreen()
     machine = None
     try:
-        zevmachine.prepare_prefix(args.prefix, log=log, timeout=300)
+        zevmachine.prepare_prefix(args.prefix, log=log, timeout=600)
         zevmachine.copy_prefix(args.prefix, prefix)
         screen.start()
         machine = zevmachine.WineMachine(prefix, screen.display).start()

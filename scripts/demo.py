@@ -160,7 +160,7 @@ def main():
     screen = None if display else zevmachine.VirtualScreen()
     machine = None
     try:
-        base = zevmachine.prepare_prefix(os.path.abspath(args.prefix), log=lambda t: say("demo: " + t))
+        base = zevmachine.prepare_prefix(os.path.abspath(args.prefix), log=lambda t: say("demo: " + t), timeout=600)
         prefix = os.path.join(work, "prefix")
         os.mkdir(prefix)
         zevmachine.copy_prefix(base, prefix)
