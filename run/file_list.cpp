@@ -13,3 +13,12 @@ std::string NumberedKey(const char* prefix, int index) {
     if (digits.size() < 2) digits.insert(0, 2 - digits.size(), '0');
     return prefix + digits;
 }
+
+std::vector<platform::ProfileValue> ReadNumberedList(const std::string& section, const char* prefix) {
+    std::vector<platform::ProfileValue> values;
+    for (int index = 0;; ++index) {
+        platform::ProfileValue value = ReadListValue(section, NumberedKey(prefix, index));
+        if (value.text.empty()) return values;
+        values.push_back(std::move(value));
+    }
+}

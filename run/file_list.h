@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -15,14 +16,7 @@ platform::ProfileValue ReadListValue(const std::string& section, const std::stri
 // The key of entry `index` of a numbered list: "FILE00" … "FILE99", "FILE100".
 std::string NumberedKey(const char* prefix, int index);
 
-// Calls `visit` with each value of the numbered list `prefix` of `section`, from
-// 00 upward, until the first empty or missing value. A value that could not be
-// read whole is visited too (its `whole` is false): it does not end the list.
-template <typename Visit>
-void ForEachListed(const std::string& section, const char* prefix, Visit visit) {
-    for (int index = 0;; ++index) {
-        const platform::ProfileValue value = ReadListValue(section, NumberedKey(prefix, index));
-        if (value.text.empty()) return;
-        visit(value);
-    }
-}
+// The values of the numbered list `prefix` of `section`, from 00 upward, until
+// the first empty or missing value. A value that could not be read whole is
+// kept too (its `whole` is false): it does not end the list.
+std::vector<platform::ProfileValue> ReadNumberedList(const std::string& section, const char* prefix);

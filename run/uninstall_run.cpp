@@ -3,6 +3,7 @@
 #include "run/uninstall_run.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,17 +28,10 @@ bool Usable(const platform::ProfileValue& value) {
     return value.whole && !value.text.empty();
 }
 
-std::vector<platform::ProfileValue> ReadWholeList(const char* section, const char* prefix) {
-    std::vector<platform::ProfileValue> values;
-    ForEachListed(section, prefix, [&values](const platform::ProfileValue& value) { values.push_back(value); });
-    return values;
-}
-
 // The FILES list as the step count read it, kept for the run that follows: on
 // a long list the profile reads are most of a run's cost, and the count and
 // the run then also agree on the list.
-std::vector<platform::ProfileValue> g_countedFiles;
-bool g_haveCountedFiles = false;
+std::optional<std::vector<platform::ProfileValue>> g_countedFiles;
 
 }  // namespace
 
@@ -47,24 +41,22 @@ void CountUninstallSteps() {
     const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
     if (Usable(installPath)) chainNodes = BuildDirChain(installPath.text);
 
-    g_countedFiles = ReadWholeList("FILES", "FILE");
-    g_haveCountedFiles = true;
+    g_countedFiles = ReadNumberedList("FILES", "FILE");
 
     // One step per file, one per chain directory but the first, and the final
     // one: with an empty chain that final step still has to be counted.
-    g_stepCount = static_cast<int32_t>(g_countedFiles.size()) + std::max(chainNodes, 1);
+    g_stepCount = static_cast<int32_t>(g_countedFiles->size()) + std::max(chainNodes, 1);
 }
 
 void RunUninstall() {
     // Every list is read before anything goes: the file list may name itself
     // among the files, and once deleted it reads as empty.
     const std::vector<platform::ProfileValue> files =
-        g_haveCountedFiles ? std::move(g_countedFiles) : ReadWholeList("FILES", "FILE");
-    g_countedFiles.clear();
-    g_haveCountedFiles = false;
-    const std::vector<platform::ProfileValue> dirs = ReadWholeList("PATHS", "PATH");
+        g_countedFiles ? std::move(*g_countedFiles) : ReadNumberedList("FILES", "FILE");
+    g_countedFiles.reset();
+    const std::vector<platform::ProfileValue> dirs = ReadNumberedList("PATHS", "PATH");
     const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
-    const std::vector<platform::ProfileValue> retriedDirs = ReadWholeList("STMPATHS", "PATH");
+    const std::vector<platform::ProfileValue> retriedDirs = ReadNumberedList("STMPATHS", "PATH");
 
     const platform::ProfileValue entry = ReadListValue("UnInstKey", "UnInstKey");
     if (Usable(entry)) RemoveProgramsEntry(entry.text.c_str());
