@@ -27,6 +27,13 @@ struct ProfileValue {
 ProfileValue ReadProfileString(const std::string& section, const std::string& key,
                                const std::string& defaultText, const std::string& file);
 
+// ---------------------------------------------------------------- text
+
+// IsDBCSLeadByteEx(CP_ACP, byte): whether `byte` is the first of a two-byte
+// character in the system's ANSI code page. False for every byte on a
+// single-byte code page, and below 0x80 on any.
+bool IsLeadByte(unsigned char byte);
+
 // ---------------------------------------------------------------- files
 
 // The Windows directory without a trailing backslash; empty when it cannot be had.

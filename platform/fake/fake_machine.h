@@ -45,9 +45,14 @@ struct ProgressBar {
 // recorded and change nothing.
 
 // Resets the whole machine to a fresh state: Windows directory C:\windows
-// (which exists), current directory C:\, NT family, empty registry and spooler,
-// no scripted answers.
+// (which exists), current directory C:\, NT family, code page 1252, empty
+// registry and spooler, no scripted answers.
 void Reset();
+
+// The system's ANSI code page: 1252 (single-byte) or 932 (Shift-JIS, whose lead
+// bytes are 0x81-0x9F and 0xE0-0xFC). Paths, key names and port names are then
+// read one character at a time, as Windows reads them.
+void SetCodePage(unsigned codePage);
 
 // -------------------------------------------------------------------- files
 // Paths are Windows paths; names compare case-insensitively. Relative paths are

@@ -12,27 +12,22 @@ namespace detail {
 namespace {
 
 bool IsDriveLetter(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 void ApplyNames(const std::string& rest, FullPath* full) {
-    std::size_t start = 0;
-    while (start <= rest.size()) {
-        std::size_t end = rest.find('\\', start);
-        if (end == std::string::npos) end = rest.size();
-        const std::string name = rest.substr(start, end - start);
+    for (const std::string& name : SplitAtBackslashes(rest)) {
         if (name == "..") {
             if (!full->names.empty()) full->names.pop_back();  // ".." at a root stays there
-        } else if (!name.empty() && name != ".") {
+        } else if (name != ".") {
             full->names.push_back(name);
         }
-        start = end + 1;
     }
-    full->trailingBackslash = !rest.empty() && rest.back() == '\\';
+    full->trailingBackslash = EndsWithChar(rest, '\\');
     // Windows drops trailing dots and blanks from the last name: "a.txt." is a.txt.
     if (!full->trailingBackslash && !full->names.empty()) {
         std::string& last = full->names.back();
-        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        while (EndsWithChar(last, '.') || EndsWithChar(last, ' ')) last.pop_back();
         if (last.empty()) full->names.pop_back();
     }
 }
@@ -41,7 +36,8 @@ void ApplyNames(const std::string& rest, FullPath* full) {
 
 FullPath Resolve(const std::string& given) {
     std::string path = given;
-    std::replace(path.begin(), path.end(), '/', '\\');
+    for (std::size_t at = FindChar(path, '/'); at != std::string::npos; at = FindChar(path, '/', at + 1))
+        path[at] = '\\';
     FullPath full;
     if (path.empty()) return full;
     const FullPath& current = M().currentDir;
@@ -49,12 +45,12 @@ FullPath Resolve(const std::string& given) {
 
     if (path.compare(0, 2, "\\\\") == 0) {
         // \\server\share is the root; both names are needed.
-        const std::size_t serverEnd = path.find('\\', 2);
+        const std::size_t serverEnd = FindChar(path, '\\', 2);
         if (serverEnd == std::string::npos) return full;
         // Runs of backslashes between the two names count as one here too.
         const std::size_t shareStart = path.find_first_not_of('\\', serverEnd);
         if (shareStart == std::string::npos) return full;
-        const std::size_t shareEnd = path.find('\\', shareStart);
+        const std::size_t shareEnd = FindChar(path, '\\', shareStart);
         const std::string server = path.substr(2, serverEnd - 2);
         const std::string share = path.substr(shareStart, shareEnd == std::string::npos
                                                               ? std::string::npos

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 
 #include "platform/fake/machine_state.h"
 
@@ -15,10 +16,44 @@ std::unique_ptr<Machine> g_machine;
 unsigned g_generation = 0;
 }  // namespace
 
+bool IsLead(unsigned char byte) {
+    // Code page 932 (Shift-JIS), the one double-byte code page the fake knows.
+    return M().codePage == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+std::size_t NextChar(const std::string& text, std::size_t at) {
+    return at + (at + 1 < text.size() && IsLead(static_cast<unsigned char>(text[at])) ? 2 : 1);
+}
+
+std::size_t FindChar(const std::string& text, char c, std::size_t from) {
+    for (std::size_t at = from; at < text.size(); at = NextChar(text, at)) {
+        if (text[at] == c) return at;
+    }
+    return std::string::npos;
+}
+
+bool EndsWithChar(const std::string& text, char c) {
+    std::size_t last = std::string::npos;
+    for (std::size_t at = 0; at < text.size(); at = NextChar(text, at)) last = at;
+    return last != std::string::npos && last + 1 == text.size() && text[last] == c;
+}
+
+std::vector<std::string> SplitAtBackslashes(const std::string& text) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = FindChar(text, '\\', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) names.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
 std::string Fold(const std::string& text) {
     std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (std::size_t at = 0; at < folded.size(); at = NextChar(folded, at)) {
+        if (folded[at] >= 'A' && folded[at] <= 'Z') folded[at] = static_cast<char>(folded[at] - 'A' + 'a');
     }
     return folded;
 }
@@ -43,6 +78,11 @@ void Record(const std::string& line) {
 }  // namespace detail
 
 using detail::M;
+
+void SetCodePage(unsigned codePage) {
+    if (codePage != 932 && codePage != 1252) throw std::invalid_argument("fake machine: unknown code page");
+    M().codePage = codePage;
+}
 
 void Reset() {
     detail::g_machine = std::make_unique<detail::Machine>();
@@ -100,6 +140,14 @@ int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::str
     }
     // onNoMemory broke its promise to end the process.
     std::abort();
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool IsLeadByte(unsigned char byte) {
+    return fake::detail::IsLead(byte);
 }
 
 }  // namespace platform

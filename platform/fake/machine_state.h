@@ -14,7 +14,15 @@
 
 namespace fake::detail {
 
-std::string Fold(const std::string& text);  // ASCII lower case
+// Text in the machine's code page, one character at a time: a double-byte
+// character's second byte is never a separator and never folded.
+bool IsLead(unsigned char byte);
+std::size_t NextChar(const std::string& text, std::size_t at);
+// The first character `c` at or after `from` (a character's start); npos when none.
+std::size_t FindChar(const std::string& text, char c, std::size_t from = 0);
+bool EndsWithChar(const std::string& text, char c);
+std::vector<std::string> SplitAtBackslashes(const std::string& text);  // empty names dropped
+std::string Fold(const std::string& text);  // single-byte A-Z to lower case
 bool SameName(const std::string& a, const std::string& b);
 
 // ---------------------------------------------------------------- files
@@ -74,6 +82,7 @@ struct Machine {
     std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
     int openKeys = 0;
     bool windows95 = false;
+    unsigned codePage = 1252;
 
     // spooler
     std::vector<std::string> refusedPrinters;  // folded names

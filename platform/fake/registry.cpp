@@ -24,13 +24,7 @@ namespace {
 // that starts with a backslash and reads runs of backslashes as one.
 bool SplitKeyPath(const std::string& path, std::vector<std::string>* names) {
     if (!path.empty() && path[0] == '\\') return false;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) names->push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    *names = SplitAtBackslashes(path);
     return true;
 }
 

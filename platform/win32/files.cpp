@@ -21,7 +21,9 @@ std::string GetWindowsDir() {
         }
         dir.resize(got);
         // Only a root ("C:\") comes back with a backslash; the contract drops it.
-        while (!dir.empty() && dir.back() == '\\') dir.pop_back();
+        // Nothing else is cut: on a double-byte code page the last byte of a
+        // directory's name may be 0x5C without being a backslash.
+        if (dir.size() == 3 && dir[1] == ':' && dir[2] == '\\') dir.pop_back();
         return dir;
     }
     return std::string();
