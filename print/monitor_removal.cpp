@@ -2,7 +2,7 @@
 // printers on them moved to LPT1, then the ports and the monitor deleted.
 #include "print/monitor_removal.h"
 
-#include <cctype>
+#include "run/win_path.h"
 
 PortTable g_portTable;
 
@@ -32,12 +32,7 @@ void ReadPortSettings(const platform::RegKey& port, PortRecord* record) {
 
 // The spooler names ports without regard to case.
 bool SamePortName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return winpath::SameIgnoringCase(a, b);
 }
 
 }  // namespace

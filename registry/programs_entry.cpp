@@ -4,15 +4,22 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "run/win_path.h"
 
 namespace {
 
 // A name with an empty component could name more than the entry: "Uninstall\"
 // is the whole programs list, and the 95 family deletes a key with its tree.
+// On a double-byte code page a name may end in a character whose second byte
+// is the backslash's: that is no separator.
 bool NamesOneEntry(const std::string& name) {
     if (name.empty()) return false;
-    if (name.front() == '\\' || name.back() == '\\') return false;
-    return name.find("\\\\") == std::string::npos;
+    if (name.front() == '\\' || winpath::EndsWithChar(name, '\\')) return false;
+    std::size_t names = 0;
+    for (std::size_t at = 0; at < name.size(); at = winpath::CharEnd(name, at)) {
+        if (name[at] == '\\') ++names;
+    }
+    return winpath::SplitNames(name).size() == names + 1;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/uninstaller.h"
 #include "platform/platform.h"
 #include "run/dir_rules.h"
+#include "run/win_path.h"
 
 DirChain g_dirChain;
 
@@ -17,20 +18,8 @@ namespace {
     platform::ExitProcessWith(kExitNoMemory);
 }
 
-std::vector<std::string> SplitAtBackslashes(const std::string& path) {
-    std::vector<std::string> tokens;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) tokens.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return tokens;
-}
-
 int AppendInstallPrefixes(const std::string& installPath) {
-    const std::vector<std::string> tokens = SplitAtBackslashes(installPath);
+    const std::vector<std::string> tokens = winpath::SplitNames(installPath);
     if (tokens.empty()) return 0;
     // The leading backslashes of a share (\\server) or of a root-relative path
     // (\dir) belong to the path, all of them: without them it would name a

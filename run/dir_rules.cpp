@@ -1,19 +1,15 @@
 // Directory removal rules for the PATHS and STMPATHS lists.
 #include "run/dir_rules.h"
 
-#include <cctype>
 #include <vector>
 
 #include "platform/platform.h"
+#include "run/win_path.h"
 
 namespace {
 
 constexpr int kRetryAttempts = 10;
 constexpr unsigned kRetryPauseMs = 500;
-
-bool IsDriveLetter(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0;
-}
 
 // Ten attempts, each followed by its pause, whatever the outcome: a directory
 // that the product's own processes still hold open may come free meanwhile.
@@ -38,39 +34,26 @@ struct PathNames {
     }
 };
 
-std::vector<std::string> SplitNames(const std::string& text) {
-    std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\\', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) names.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
 PathNames ReadNames(const std::string& path) {
-    std::string text = path;
-    for (char& c : text) c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string text = winpath::FoldCase(winpath::WithBackslashes(path));
     PathNames read;
     std::vector<std::string> given;
     if (text.compare(0, 2, "\\\\") == 0) {
-        given = SplitNames(text);
+        given = winpath::SplitNames(text);
         read.root = "\\\\";
         read.onRoot = true;
         for (int i = 0; i < 2 && !given.empty(); ++i) {
             read.root += (i == 0 ? "" : "\\") + given.front();
             given.erase(given.begin());
         }
-    } else if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':') {
+    } else if (text.size() >= 2 && winpath::IsDriveLetter(text[0]) && text[1] == ':') {
         read.onRoot = text.size() > 2 && text[2] == '\\';
         read.root = text.substr(0, 2) + (read.onRoot ? "\\" : "");
-        given = SplitNames(text.substr(2));
+        given = winpath::SplitNames(text.substr(2));
     } else {
         read.onRoot = !text.empty() && text[0] == '\\';
         read.root = read.onRoot ? "\\" : "";
-        given = SplitNames(text);
+        given = winpath::SplitNames(text);
     }
     // Above a root there is nothing; above a current directory there is its parent.
     for (const std::string& name : given) {
@@ -85,7 +68,7 @@ PathNames ReadNames(const std::string& path) {
     }
     if (!read.names.empty() && read.names.back() != "..") {
         std::string& last = read.names.back();
-        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        last = winpath::WithoutTrailingDotsAndBlanks(last);
         if (last.empty()) read.names.pop_back();
     }
     return read;
@@ -95,36 +78,28 @@ PathNames ReadNames(const std::string& path) {
 // empty when there is no backslash, or when the text before the last name is not
 // that directory's parent (see IsPlainName).
 std::string ParentOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of('\\');
+    const std::size_t cut = winpath::LastSeparator(path);
     if (cut == std::string::npos || !IsPlainName(path.substr(cut + 1))) return std::string();
-    const std::string parent = WithoutTrailingBackslashes(path.substr(0, cut));
-    const std::size_t parentCut = parent.find_last_of('\\');
-    if (!IsPlainName(parentCut == std::string::npos ? parent : parent.substr(parentCut + 1))) return std::string();
+    const std::string parent = winpath::WithoutTrailingSeparators(path.substr(0, cut));
+    if (!IsPlainName(winpath::LastName(parent))) return std::string();
     return parent;
 }
 
 // `path` as it goes to a removal: without trailing backslashes, but for a last
 // name that Windows trims ("Q ", "R."), which only its backslash keeps whole.
 std::string DirectoryToRemove(const std::string& path) {
-    const std::string dir = WithoutTrailingBackslashes(path);
-    const std::size_t cut = dir.find_last_of('\\');
-    const std::string last = cut == std::string::npos ? dir : dir.substr(cut + 1);
-    const bool trimmed = !last.empty() && (last.back() == '.' || last.back() == ' ') && last != "." && last != "..";
+    const std::string dir = winpath::WithoutTrailingSeparators(path);
+    const std::string last = winpath::LastName(dir);
+    const bool trimmed = winpath::EndsWithDotOrBlank(last) && last != "." && last != "..";
     return trimmed ? path : dir;
 }
 
 }  // namespace
 
-std::string WithoutTrailingBackslashes(const std::string& path) {
-    std::size_t end = path.size();
-    while (end > 0 && path[end - 1] == '\\') --end;
-    return path.substr(0, end);
-}
-
 bool NamesRemovableDirectory(const std::string& path) {
-    const std::string dir = WithoutTrailingBackslashes(path);
+    const std::string dir = winpath::WithoutTrailingSeparators(path);
     if (dir.empty()) return false;
-    if (dir.size() == 2 && IsDriveLetter(dir[0]) && dir[1] == ':') return false;
+    if (dir.size() == 2 && winpath::IsDriveLetter(dir[0]) && dir[1] == ':') return false;
     // A root however written: "/", "C:\.", "C:\A\..", "//server/share". \\server
     // and \\server\share are the roots of a share.
     const PathNames read = ReadNames(dir);
@@ -132,7 +107,7 @@ bool NamesRemovableDirectory(const std::string& path) {
 }
 
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name.find('/') == std::string::npos && name.back() != '.' && name.back() != ' ';
+    return !name.empty() && !winpath::HasChar(name, '/') && !winpath::EndsWithDotOrBlank(name);
 }
 
 bool SamePath(const std::string& a, const std::string& b) {

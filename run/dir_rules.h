@@ -4,9 +4,6 @@
 
 #include <string>
 
-// `path` without any trailing backslashes.
-std::string WithoutTrailingBackslashes(const std::string& path);
-
 // False for what must never be handed to a directory removal: the empty text, a
 // bare drive ("C:" names that drive's current directory, not its root), a drive
 // root and a share root (\\server\share), however written ("C:/", "C:\A\..").

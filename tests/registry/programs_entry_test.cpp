@@ -77,3 +77,19 @@ TEST_F(ProgramsEntry, NamesWithAnEmptyComponentAreRefusedBeforeAnyRegistryCall) 
     EXPECT_TRUE(fake::Calls().empty());
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
 }
+
+TEST_F(ProgramsEntry, DoubleByteNameEndingInASecondByteLikeABackslashIsOneName) {
+    using namespace testing_support::sjis;
+    fake::SetCodePage(932);
+    const std::string printing = "\x88\xF3\x8D\xFC\x8B\x40\x94\x5C";  // "printing function", last byte 5C
+    AddEntry(printing);
+    AddEntry(kSo);
+    AddEntry(kSo + "\\Sub");
+    EXPECT_EQ(RemoveProgramsEntry(printing.c_str()), 1);
+    EXPECT_FALSE(fake::RegKeyExists(kList + "\\" + printing));
+    EXPECT_TRUE(fake::RegKeyExists(kList + "\\" + kSo + "\\Sub"));
+    fake::ClearCalls();
+    for (const std::string& name : {kSo + "\\", kSo + "\\\\Sub", "\\" + kSo})
+        EXPECT_EQ(RemoveProgramsEntry(name.c_str()), 0) << name;
+    EXPECT_TRUE(fake::Calls().empty());
+}

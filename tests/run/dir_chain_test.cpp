@@ -128,3 +128,14 @@ TEST_F(DirectoryChain, KeepsTheTrailingBackslashOfANameWindowsWouldTrim) {
     EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\"), 1);
     EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\"}));
 }
+
+TEST_F(DirectoryChain, DoubleByteNamesAreNeverCutInside) {
+    using namespace testing_support::sjis;
+    fake::SetCodePage(932);
+    // Second bytes 0x5C (a backslash's) and 0x7C; one name ends in 0x5C.
+    EXPECT_EQ(BuildDirChain("C:\\" + kSo + "ft\\" + kPo + kHyo), 2);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\" + kSo + "ft", "C:\\" + kSo + "ft\\" + kPo + kHyo}));
+    EmptyDirChain();
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\" + kJuu + "\\"), 2);
+    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog", "C:\\Prog\\" + kJuu}));
+}

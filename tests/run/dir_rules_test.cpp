@@ -204,3 +204,42 @@ TEST_F(DirectoryRules, ATrailingBackslashKeepsANameWindowsWouldTrim) {
     EXPECT_TRUE(fake::DirectoryExists("C:\\P\\Q"));
     EXPECT_TRUE(fake::DirectoryExists("C:\\P\\R"));
 }
+
+TEST_F(DirectoryRules, DoubleByteNamesAreReadACharacterAtATime) {
+    using namespace testing_support::sjis;
+    fake::SetCodePage(932);
+    // Names ending in a second byte 0x5C, holding 0x7C: the bytes are no separators.
+    const std::string prog = "C:\\" + kSo + "ft\\" + kPo + kHyo;
+    fake::AddDirectory(prog + "\\" + kJuu);
+    RemoveDirAndParents(prog + "\\" + kJuu);
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{prog + "\\" + kJuu, prog, "C:\\" + kSo + "ft"}));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kSo + "ft"));
+
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\" + kHyo + "\\" + kJuu);
+    RemoveDirAndParents("C:\\" + kHyo + "\\" + kJuu + "\\\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"C:\\" + kHyo + "\\" + kJuu, "C:\\" + kHyo}));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kHyo));
+
+    // The retried directory ends in one; ROOT ends in one.
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\" + kSo + "\\" + kShin);
+    RemoveDirWithRetry("C:\\" + kSo + "\\" + kShin, "C:\\" + kSo + "\\");
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("C:\\" + kSo + "\\" + kShin, 10));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kSo + "\\" + kShin));
+    EXPECT_TRUE(fake::DirectoryExists("C:\\" + kSo));
+
+    // A second byte that looks like "a" is not folded: small ya is not a, so not ROOT.
+    fake::ClearCalls();
+    fake::AddDirectory("C:\\" + kSmallYa + "\\Jobs");
+    RemoveDirWithRetry("C:\\" + kSmallYa + "\\Jobs", "C:\\" + kA);
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"),
+              Join(Repeat("C:\\" + kSmallYa + "\\Jobs", 10), Repeat("C:\\" + kSmallYa, 10)));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kSmallYa));
+
+    EXPECT_FALSE(SamePath("C:\\" + kA, "C:\\" + kSmallYa));
+    EXPECT_TRUE(SamePath("C:\\x" + kSo + "\\", "c:\\X" + kSo));
+    EXPECT_FALSE(NamesRemovableDirectory("\\\\srv\\" + kHyo));  // a share's root
+    EXPECT_TRUE(NamesRemovableDirectory("\\\\srv\\share\\" + kHyo));
+    EXPECT_TRUE(NamesRemovableDirectory("C:\\" + kJuu));
+}

@@ -19,6 +19,18 @@ inline void WriteStringsFile(const std::string& ini) {
     fake::AddFile("C:\\windows\\ZEVUnins.ini", ini);
 }
 
+// Characters of code page 932 (Shift-JIS) whose second byte is also an ASCII
+// character's: the backslash, the bar, a lower-case or an upper-case letter.
+namespace sjis {
+inline const std::string kSo = "\x83\x5C";       // katakana so, 83 5C
+inline const std::string kHyo = "\x95\x5C";      // "table", 95 5C
+inline const std::string kJuu = "\x8F\x5C";      // "ten", 8F 5C
+inline const std::string kShin = "\x90\x5C";     // "say", 90 5C
+inline const std::string kPo = "\x83\x7C";       // katakana po, 83 7C
+inline const std::string kA = "\x83\x41";        // katakana a, 83 41 ("A")
+inline const std::string kSmallYa = "\x83\x61";  // katakana small ya, 83 61 ("a")
+}  // namespace sjis
+
 // Every test starts on a machine of its own.
 class FakeMachineTest : public ::testing::Test {
 protected:
