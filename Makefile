@@ -37,6 +37,7 @@ test-host: build-host
 test-wine-suite: build/win64-suite/Makefile
 	cmake --build build/win64-suite --target platform_suite -j $(JOBS)
 	scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
+	ZEV_WINE_LOCALE=ja_JP.UTF-8 scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
 test-resources: | deps
 	python3 tests/app/resources_test.py

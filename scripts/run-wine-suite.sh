@@ -2,6 +2,8 @@
 # Runs the platform suite (a 64-bit Windows test program) under Wine in a
 # throwaway prefix, and stops that prefix's wineserver afterwards, pass or fail.
 # Usage: scripts/run-wine-suite.sh EXE [gtest arguments...]
+# With ZEV_WINE_LOCALE=ja_JP.UTF-8 the suite runs in that locale, from which Wine
+# takes its ANSI code page (932 for Japanese).
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ ! -f "$1" ]; then
@@ -23,6 +25,9 @@ boot_limit=600
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts in a fresh prefix
 unset DISPLAY
+if [ -n "${ZEV_WINE_LOCALE:-}" ]; then
+  export LANG=$ZEV_WINE_LOCALE LC_ALL=$ZEV_WINE_LOCALE
+fi
 
 mkdir -p "$root/build"
 prepared=$root/build/wine-prefix-prepared

@@ -117,3 +117,38 @@ TEST_F(Files, RemovingTheLastEntryLeavesTheParentRemovable) {
 }
 
 }  // namespace
+
+namespace {
+
+bool LeadByteOf932(unsigned byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+}  // namespace
+
+TEST_F(Files, LeadBytesAreTheSystemCodePages) {
+    const unsigned codePage = setup::ActiveCodePage();
+    if (codePage != 932 && codePage != 1252) GTEST_SKIP() << "code page " << codePage;
+    for (unsigned byte = 0; byte < 256; ++byte)
+        EXPECT_EQ(platform::IsLeadByte(static_cast<unsigned char>(byte)), codePage == 932 && LeadByteOf932(byte))
+            << "byte " << byte << " in code page " << codePage;
+}
+
+TEST_F(Files, DoubleByteNamesEndingInTheBackslashsByteAreWholeNames) {
+    if (setup::ActiveCodePage() != 932) GTEST_SKIP() << "needs code page 932";
+    const std::string so = "\x83\x5C", juu = "\x8F\x5C";  // second bytes 5C
+    setup::MakeDir(At(so + "\\" + juu));
+    setup::MakeFile(At(so + "\\" + juu + "\\a.dll"), "x");
+    // Not empty, then emptied; with or without a trailing backslash.
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(At(so + "\\" + juu)));
+    EXPECT_TRUE(platform::DeleteFileAt(At(so + "\\" + juu + "\\A.DLL")));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At(so + "\\" + juu + "\\")));
+    EXPECT_FALSE(setup::DirExists(At(so + "\\" + juu)));
+    EXPECT_TRUE(setup::DirExists(At(so)));
+
+    // Second bytes that look like "A" and "a" are not folded: two directories.
+    setup::MakeDir(At("\x83\x41"));
+    setup::MakeDir(At("\x83\x61"));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("\x83\x41")));
+    EXPECT_TRUE(setup::DirExists(At("\x83\x61")));
+}

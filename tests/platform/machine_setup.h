@@ -8,6 +8,10 @@
 
 namespace setup {
 
+// The system's ANSI code page: GetACP() on Windows; on the fake the one asked
+// for with ZEV_CODE_PAGE (1252 when not), which FreshScratch gives the machine.
+unsigned ActiveCodePage();
+
 // Called before each test: an empty scratch directory, no scratch profile files,
 // no scratch registry keys and printers. Returns the scratch directory's absolute
 // path (for example C:\zevtest), without a trailing backslash.

@@ -209,3 +209,18 @@ TEST_F(Registry, AMovedKeyStaysOpenInItsNewOwnerOnly) {
 }
 
 }  // namespace
+
+TEST_F(Registry, DoubleByteKeyNamesAreNeitherSplitNorFolded) {
+    if (setup::ActiveCodePage() != 932) GTEST_SKIP() << "needs code page 932";
+    const std::string nou = "\x94\x5C";  // second byte 5C
+    setup::RegCreate(kRoot + "\\" + nou + "\\Sub");
+    setup::RegCreate(kRoot + "\\\x83\x41");
+    setup::RegCreate(kRoot + "\\\x83\x61");
+
+    EXPECT_TRUE(platform::OpenLocalMachineKey(kRoot + "\\" + nou + "\\Sub", platform::RegAccess::Read).IsOpen());
+    EXPECT_TRUE(platform::DeleteLocalMachineKey(kRoot + "\\" + nou + "\\Sub"));
+    EXPECT_FALSE(setup::RegKeyExists(kRoot + "\\" + nou + "\\Sub"));
+    EXPECT_TRUE(setup::RegKeyExists(kRoot + "\\" + nou));
+    EXPECT_TRUE(platform::DeleteLocalMachineKey(kRoot + "\\\x83\x61"));
+    EXPECT_TRUE(setup::RegKeyExists(kRoot + "\\\x83\x41"));
+}

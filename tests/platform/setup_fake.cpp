@@ -2,6 +2,8 @@
 // fresh machine, and the state is read straight from the fake, not through platform.h.
 #include "tests/platform/machine_setup.h"
 
+#include <cstdlib>
+
 #include "platform/fake/fake_machine.h"
 
 namespace setup {
@@ -17,8 +19,15 @@ std::string WindowsFile(const std::string& name) {
 
 }  // namespace
 
+// The code page the suite runs in, as the Windows side takes it from the locale.
+unsigned ActiveCodePage() {
+    const char* asked = std::getenv("ZEV_CODE_PAGE");
+    return asked != nullptr ? static_cast<unsigned>(std::strtoul(asked, nullptr, 10)) : 1252;
+}
+
 std::string FreshScratch() {
     fake::Reset();
+    fake::SetCodePage(ActiveCodePage());
     fake::AddDirectory(kScratch);
     return kScratch;
 }

@@ -78,15 +78,22 @@ void RemoveTree(const std::string& dir) {
 // Paths are walked one name at a time, each opened relative to its parent: Wine's
 // ANSI registry calls refuse a whole path longer than 260 characters
 // (ERROR_MORE_DATA), though every single name may have up to 255.
+// The names between backslashes, walked with Windows' own CharNextA: on a
+// double-byte code page a character's second byte may be 0x5C.
 std::vector<std::string> PathNames(const std::string& path) {
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) names.push_back(path.substr(start, end - start));
-        start = end + 1;
+    std::string name;
+    for (const char* at = path.c_str(); *at != '\0';) {
+        const char* next = CharNextA(at);
+        if (next == at + 1 && *at == '\\') {
+            if (!name.empty()) names.push_back(name);
+            name.clear();
+        } else {
+            name.append(at, next);
+        }
+        at = next;
     }
+    if (!name.empty()) names.push_back(name);
     return names;
 }
 
@@ -177,6 +184,10 @@ std::string PrinterKey(const std::string& name) {
 
 }  // namespace
 
+unsigned ActiveCodePage() {
+    return GetACP();
+}
+
 std::string FreshScratch() {
     CleanScratch();
     if (!CreateDirectoryA(kScratchDir, nullptr)) Fail("CreateDirectoryA C:\\zevtest", GetLastError());
@@ -196,8 +207,11 @@ void CleanScratch() {
 
 void MakeDir(const std::string& path) {
     // With its missing parents, as the fake's AddDirectory does.
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    std::string prefix = path.substr(0, 2);  // "C:"
+    for (const std::string& name : PathNames(path.substr(2))) {
+        prefix += "\\" + name;
+        CreateDirectoryA(prefix.c_str(), nullptr);
+    }
     if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         Fail("CreateDirectoryA " + path, GetLastError());
 }
