@@ -1,5 +1,9 @@
 // Path and name text walked one character at a time in the system's code page.
+// Text without a byte of 0x80 or more (most paths) is the same read as bytes,
+// and takes the plain byte search.
 #include "run/win_path.h"
+
+#include <algorithm>
 
 #include "platform/platform.h"
 
@@ -7,19 +11,36 @@ namespace winpath {
 
 namespace {
 
-// No Windows code page has a lead byte below 0x80: plain ASCII text never asks.
+// No Windows code page has a lead byte below 0x80.
 bool StartsDoubleByteChar(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x80 && platform::IsLeadByte(byte);
 }
 
-// Offsets of the characters of `text` that are the single-byte `c`, calling
-// `found(offset)` for each.
-template <typename Found>
-void ForEachChar(const std::string& text, char c, Found found) {
-    for (std::size_t at = 0; at < text.size(); at = CharEnd(text, at)) {
-        if (text[at] == c) found(at);
+bool SingleByteOnly(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// The offset of the first character `c` at or after `from`, a character's start.
+std::size_t FindChar(const std::string& text, char c, std::size_t from, bool singleByte) {
+    if (singleByte) return text.find(c, from);
+    for (std::size_t at = from; at < text.size(); at = CharEnd(text, at)) {
+        if (text[at] == c) return at;
     }
+    return std::string::npos;
+}
+
+// The end of the last character of `text` that is not one of the single-byte `drop`.
+std::size_t EndWithout(const std::string& text, const char* drop) {
+    auto dropped = [drop](char c) { return c != '\0' && std::char_traits<char>::find(drop, 2, c) != nullptr; };
+    if (text.empty() || !dropped(text.back())) return text.size();
+    std::size_t end = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t next = CharEnd(text, at);
+        if (next != at + 1 || !dropped(text[at])) end = next;
+        at = next;
+    }
+    return end;
 }
 
 }  // namespace
@@ -33,51 +54,48 @@ bool IsDriveLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::string WithBackslashes(const std::string& path) {
-    std::string text = path;
-    ForEachChar(text, '/', [&text](std::size_t at) { text[at] = '\\'; });
+std::string WithBackslashes(std::string text) {
+    const bool singleByte = SingleByteOnly(text);
+    for (std::size_t at = FindChar(text, '/', 0, singleByte); at != std::string::npos;
+         at = FindChar(text, '/', at + 1, singleByte))
+        text[at] = '\\';
     return text;
 }
 
 std::vector<std::string> SplitNames(const std::string& path) {
     std::vector<std::string> names;
-    std::size_t start = 0;
-    auto cut = [&](std::size_t end) {
+    const bool singleByte = SingleByteOnly(path);
+    for (std::size_t start = 0; start < path.size();) {
+        std::size_t end = FindChar(path, '\\', start, singleByte);
+        if (end == std::string::npos) end = path.size();
         if (end > start) names.push_back(path.substr(start, end - start));
         start = end + 1;
-    };
-    ForEachChar(path, '\\', cut);
-    cut(path.size());
+    }
     return names;
 }
 
 std::size_t LastSeparator(const std::string& path) {
+    if (SingleByteOnly(path)) return path.rfind('\\');
     std::size_t last = std::string::npos;
-    ForEachChar(path, '\\', [&last](std::size_t at) { last = at; });
+    for (std::size_t at = FindChar(path, '\\', 0, false); at != std::string::npos; at = FindChar(path, '\\', at + 1, false))
+        last = at;
     return last;
 }
 
 bool EndsWithChar(const std::string& text, char c) {
-    std::size_t last = std::string::npos;
-    for (std::size_t at = 0; at < text.size(); at = CharEnd(text, at)) last = at;
-    return last != std::string::npos && last + 1 == text.size() && text[last] == c;
+    if (text.empty() || text.back() != c) return false;
+    // The last byte is `c`: a character of its own unless a lead byte takes it.
+    std::size_t at = 0;
+    while (CharEnd(text, at) < text.size()) at = CharEnd(text, at);
+    return at + 1 == text.size();
 }
 
 bool HasChar(const std::string& text, char c) {
-    bool has = false;
-    ForEachChar(text, c, [&has](std::size_t) { has = true; });
-    return has;
+    return FindChar(text, c, 0, SingleByteOnly(text)) != std::string::npos;
 }
 
 std::string WithoutTrailingSeparators(const std::string& path) {
-    // The end of the last character that is not a backslash.
-    std::size_t end = 0;
-    for (std::size_t at = 0; at < path.size();) {
-        const std::size_t next = CharEnd(path, at);
-        if (next != at + 1 || path[at] != '\\') end = next;
-        at = next;
-    }
-    return path.substr(0, end);
+    return path.substr(0, EndWithout(path, "\\"));
 }
 
 std::string LastName(const std::string& path) {
@@ -90,20 +108,18 @@ bool EndsWithDotOrBlank(const std::string& name) {
 }
 
 std::string WithoutTrailingDotsAndBlanks(const std::string& name) {
-    std::size_t end = 0;
-    for (std::size_t at = 0; at < name.size();) {
-        const std::size_t next = CharEnd(name, at);
-        if (next != at + 1 || (name[at] != '.' && name[at] != ' ')) end = next;
-        at = next;
-    }
-    return name.substr(0, end);
+    return name.substr(0, EndWithout(name, ". "));
 }
 
-std::string FoldCase(const std::string& text) {
-    std::string folded = text;
-    for (std::size_t at = 0; at < folded.size(); at = CharEnd(folded, at)) {
-        if (folded[at] >= 'a' && folded[at] <= 'z') folded[at] = static_cast<char>(folded[at] - 'a' + 'A');
+std::string FoldCase(std::string folded) {
+    auto fold = [](char& c) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    };
+    if (SingleByteOnly(folded)) {
+        std::for_each(folded.begin(), folded.end(), fold);
+        return folded;
     }
+    for (std::size_t at = 0; at < folded.size(); at = CharEnd(folded, at)) fold(folded[at]);
     return folded;
 }
 

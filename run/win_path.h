@@ -20,7 +20,7 @@ std::size_t CharEnd(const std::string& text, std::size_t at);
 bool IsDriveLetter(char c);
 
 // `path` with every "/" read as "\".
-std::string WithBackslashes(const std::string& path);
+std::string WithBackslashes(std::string path);
 
 // The names between backslashes, in order, empty ones dropped.
 std::vector<std::string> SplitNames(const std::string& path);
@@ -47,7 +47,7 @@ bool EndsWithDotOrBlank(const std::string& name);
 std::string WithoutTrailingDotsAndBlanks(const std::string& name);
 
 // `text` with the single-byte letters a-z in upper case; nothing else changes.
-std::string FoldCase(const std::string& text);
+std::string FoldCase(std::string text);
 
 // Whether two names are the same but for the case of single-byte letters.
 bool SameIgnoringCase(const std::string& a, const std::string& b);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/fake/machine_state.h"
 
@@ -16,11 +17,11 @@ bool IsDriveLetter(char c) {
 }
 
 void ApplyNames(const std::string& rest, FullPath* full) {
-    for (const std::string& name : SplitAtBackslashes(rest)) {
+    for (std::string& name : SplitAtBackslashes(rest)) {
         if (name == "..") {
             if (!full->names.empty()) full->names.pop_back();  // ".." at a root stays there
         } else if (name != ".") {
-            full->names.push_back(name);
+            full->names.push_back(std::move(name));
         }
     }
     full->trailingBackslash = EndsWithChar(rest, '\\');

@@ -18,14 +18,25 @@ unsigned g_generation = 0;
 
 bool IsLead(unsigned char byte) {
     // Code page 932 (Shift-JIS), the one double-byte code page the fake knows.
-    return M().codePage == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+    return byte >= 0x81 && M().codePage == 932 && (byte <= 0x9F || (byte >= 0xE0 && byte <= 0xFC));
 }
+
+namespace {
+
+// Whether text in the machine's code page may hold two-byte characters at all:
+// on a single-byte code page every byte is a character.
+bool DoubleByte() {
+    return M().codePage == 932;
+}
+
+}  // namespace
 
 std::size_t NextChar(const std::string& text, std::size_t at) {
     return at + (at + 1 < text.size() && IsLead(static_cast<unsigned char>(text[at])) ? 2 : 1);
 }
 
 std::size_t FindChar(const std::string& text, char c, std::size_t from) {
+    if (!DoubleByte()) return text.find(c, from);
     for (std::size_t at = from; at < text.size(); at = NextChar(text, at)) {
         if (text[at] == c) return at;
     }
@@ -33,9 +44,11 @@ std::size_t FindChar(const std::string& text, char c, std::size_t from) {
 }
 
 bool EndsWithChar(const std::string& text, char c) {
-    std::size_t last = std::string::npos;
+    if (text.empty() || text.back() != c) return false;
+    if (!DoubleByte()) return true;
+    std::size_t last = 0;
     for (std::size_t at = 0; at < text.size(); at = NextChar(text, at)) last = at;
-    return last != std::string::npos && last + 1 == text.size() && text[last] == c;
+    return last + 1 == text.size();
 }
 
 std::vector<std::string> SplitAtBackslashes(const std::string& text) {
@@ -52,6 +65,12 @@ std::vector<std::string> SplitAtBackslashes(const std::string& text) {
 
 std::string Fold(const std::string& text) {
     std::string folded = text;
+    if (!DoubleByte()) {
+        for (char& c : folded) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return folded;
+    }
     for (std::size_t at = 0; at < folded.size(); at = NextChar(folded, at)) {
         if (folded[at] >= 'A' && folded[at] <= 'Z') folded[at] = static_cast<char>(folded[at] - 'A' + 'a');
     }
