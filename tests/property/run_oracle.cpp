@@ -20,10 +20,51 @@ const char kListFile[] = "ZEVFList.ini";
 const char kStringsFile[] = "ZEVUnins.ini";
 const char kWindowsDir[] = "C:\\windows";
 
-std::string Fold(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
+// Stands in a text's shape for the second byte of a two-byte character; no rule looks for it.
+constexpr char kSecondByte = '\x7F';
+
+// `text` with every second byte of a two-byte character replaced by
+// kSecondByte: a backslash, slash, dot, blank, colon or letter found in the
+// shape is a character of its own where it stands, and at the same offset in
+// the text.
+std::string Shape(const std::string& text, unsigned codePage) {
+    std::string shape = text;
+    if (codePage != 932) return shape;
+    for (std::size_t i = 0; i + 1 < shape.size(); ++i)
+        if (StartsTwoByteChar(static_cast<unsigned char>(shape[i]), codePage)) shape[++i] = kSecondByte;
+    return shape;
+}
+
+// `text`, whose shape is `shape`, with its single-byte letters A-Z in lower case.
+std::string Folded(const std::string& text, const std::string& shape) {
+    std::string folded = text;
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        if (shape[i] >= 'A' && shape[i] <= 'Z') folded[i] = static_cast<char>(shape[i] - 'A' + 'a');
+    return folded;
+}
+
+std::string Fold(const std::string& text, unsigned codePage) {
+    return Folded(text, Shape(text, codePage));
+}
+
+// `use(at, count)` for each name between backslashes in the text whose shape
+// is `shape`, from `from` on; empty names left out.
+template <typename Use>
+void ForEachName(const std::string& shape, std::size_t from, Use use) {
+    for (std::size_t start = from; start < shape.size();) {
+        std::size_t end = shape.find('\\', start);
+        if (end == std::string::npos) end = shape.size();
+        if (end > start) use(start, end - start);
+        start = end + 1;
+    }
+}
+
+// `text` without the backslashes it ends in.
+std::string WithoutTrailingBackslashes(const std::string& text, unsigned codePage) {
+    const std::string shape = Shape(text, codePage);
+    std::size_t end = shape.size();
+    while (end > 0 && shape[end - 1] == '\\') --end;
+    return text.substr(0, end);
 }
 
 bool IsLetter(char c) {
@@ -36,36 +77,37 @@ bool IsSeparator(char c) {
 
 // A registry key path as the registry reads it: runs of backslashes count as
 // one, case does not count.
-std::string KeyPath(const std::string& path) {
+std::string KeyPath(const std::string& path, unsigned codePage) {
+    const std::string shape = Shape(path, codePage);
+    const std::string folded = Folded(path, shape);
     std::string canonical;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) {
-            if (!canonical.empty()) canonical += '\\';
-            canonical += Fold(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
+    ForEachName(shape, 0, [&](std::size_t at, std::size_t count) {
+        if (!canonical.empty()) canonical += '\\';
+        canonical.append(folded, at, count);
+    });
     return canonical;
 }
 
-bool AtOrBelow(const std::string& key, const std::string& top) {
-    return !top.empty() && (key == top || key.compare(0, top.size() + 1, top + "\\") == 0);
+// Whether the key path `key` is `top` or below it: `top` followed by a
+// backslash that is a character of its own.
+bool AtOrBelow(const std::string& key, const std::string& top, unsigned codePage) {
+    if (top.empty()) return false;
+    if (key == top) return true;
+    return key.size() > top.size() && key.compare(0, top.size(), top) == 0 &&
+           Shape(key, codePage)[top.size()] == '\\';
 }
 
-void AllKeysBelow(const std::string& path, std::set<std::string>* keys) {
+void AllKeysBelow(const std::string& path, unsigned codePage, std::set<std::string>* keys) {
     for (const std::string& name : fake::RegSubkeys(path)) {
         const std::string child = path.empty() ? name : path + "\\" + name;
-        keys->insert(KeyPath(child));
-        AllKeysBelow(child, keys);
+        keys->insert(KeyPath(child, codePage));
+        AllKeysBelow(child, codePage, keys);
     }
 }
 
-std::set<std::string> AllKeys() {
+std::set<std::string> AllKeys(unsigned codePage) {
     std::set<std::string> keys;
-    AllKeysBelow("", &keys);
+    AllKeysBelow("", codePage, &keys);
     return keys;
 }
 
@@ -94,8 +136,8 @@ std::string Shorten(const std::string& text) {
 
 // The text as handed to a removal names no directory of its own: empty, a bare
 // drive, a drive root or a share root.
-bool NamesRootByText(const std::string& given) {
-    std::string text = given;
+bool NamesRootByText(const std::string& given, unsigned codePage) {
+    std::string text = Shape(given, codePage);
     while (!text.empty() && IsSeparator(text.back())) text.pop_back();
     if (text.empty()) return true;
     if (text.size() == 2 && IsLetter(text[0]) && text[1] == ':') return true;
@@ -134,49 +176,52 @@ std::string WinPath::Key() const {
     return key;
 }
 
-WinPath Resolve(const std::string& given, const WinPath& currentDir) {
+bool StartsTwoByteChar(unsigned char byte, unsigned codePage) {
+    return codePage == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+WinPath Resolve(const std::string& given, const WinPath& currentDir, unsigned codePage) {
     std::string path = given;
-    std::replace(path.begin(), path.end(), '/', '\\');
+    std::string shape = Shape(given, codePage);
+    for (std::size_t at = shape.find('/'); at != std::string::npos; at = shape.find('/', at + 1))
+        path[at] = shape[at] = '\\';
+    const std::string folded = Folded(path, shape);
     WinPath full;
     if (path.empty()) return full;
-    std::string rest;
-    if (path.compare(0, 2, "\\\\") == 0) {
-        const std::size_t serverEnd = path.find('\\', 2);
+    std::size_t rest = 0;  // where the names below the root start
+    if (shape.compare(0, 2, "\\\\") == 0) {
+        const std::size_t serverEnd = shape.find('\\', 2);
         if (serverEnd == std::string::npos) return full;
-        const std::size_t shareStart = path.find_first_not_of('\\', serverEnd);
+        const std::size_t shareStart = shape.find_first_not_of('\\', serverEnd);
         if (shareStart == std::string::npos) return full;
-        const std::size_t shareEnd = path.find('\\', shareStart);
-        const std::string server = path.substr(2, serverEnd - 2);
-        const std::string share = shareEnd == std::string::npos ? path.substr(shareStart)
-                                                                : path.substr(shareStart, shareEnd - shareStart);
-        if (server.empty() || share.empty()) return full;
-        full.root = Fold("\\\\" + server + "\\" + share);
-        if (shareEnd != std::string::npos) rest = path.substr(shareEnd);
-    } else if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
-        full.root = Fold(path.substr(0, 2));
-        rest = path.substr(2);
-        if ((rest.empty() || rest[0] != '\\') && currentDir.root == full.root) full.names = currentDir.names;
+        const std::size_t shareEnd = std::min(shape.find('\\', shareStart), shape.size());
+        if (serverEnd == 2 || shareEnd == shareStart) return full;
+        full.root = "\\\\" + folded.substr(2, serverEnd - 2) + "\\" + folded.substr(shareStart, shareEnd - shareStart);
+        rest = shareEnd;
+    } else if (path.size() >= 2 && IsLetter(shape[0]) && shape[1] == ':') {
+        full.root = folded.substr(0, 2);
+        rest = 2;
+        if ((rest == path.size() || shape[rest] != '\\') && currentDir.root == full.root) full.names = currentDir.names;
     } else {
         full.root = currentDir.root;
-        if (path[0] != '\\') full.names = currentDir.names;
-        rest = path;
+        if (shape[0] != '\\') full.names = currentDir.names;
     }
-    std::size_t start = 0;
-    while (start <= rest.size()) {
-        std::size_t end = rest.find('\\', start);
-        if (end == std::string::npos) end = rest.size();
-        const std::string name = rest.substr(start, end - start);
-        if (name == "..") {
+    ForEachName(shape, rest, [&](std::size_t at, std::size_t count) {
+        if (path.compare(at, count, "..") == 0) {
             if (!full.names.empty()) full.names.pop_back();
-        } else if (!name.empty() && name != ".") {
-            full.names.push_back(Fold(name));
+        } else if (path.compare(at, count, ".") != 0) {
+            full.names.push_back(folded.substr(at, count));
         }
-        start = end + 1;
-    }
-    const bool trailingBackslash = !rest.empty() && rest.back() == '\\';
+    });
+    const bool trailingBackslash = rest < path.size() && shape.back() == '\\';
     if (!trailingBackslash && !full.names.empty()) {
+        // Windows drops the dots and blanks the last name ends in.
         std::string& last = full.names.back();
-        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        std::string lastShape = Shape(last, codePage);
+        while (!lastShape.empty() && (lastShape.back() == '.' || lastShape.back() == ' ')) {
+            lastShape.pop_back();
+            last.pop_back();
+        }
         if (last.empty()) full.names.pop_back();
     }
     full.valid = true;
@@ -205,10 +250,11 @@ std::vector<RunCheck::Value> RunCheck::ReadList(const std::string& section, cons
 }
 
 RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
+    const unsigned cp = facts_.codePage;
     WinPath driveRoot;
     driveRoot.valid = true;
     driveRoot.root = "c:";
-    cwd_ = Resolve(facts_.currentDir, driveRoot);
+    cwd_ = Resolve(facts_.currentDir, driveRoot, cp);
 
     installPath_ = Read("UNINSTALL", "PATH", "", kListFile);
     entry_ = Read("UnInstKey", "UnInstKey", "", kListFile);
@@ -222,30 +268,32 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
 
     pathsBefore_ = fake::AllPaths();
     for (const std::string& path : pathsBefore_)
-        if (fake::FileExists(path)) fileKeysBefore_.insert(Resolve(path, cwd_).Key());
-    regBefore_ = AllKeys();
+        if (fake::FileExists(path)) fileKeysBefore_.insert(Resolve(path, cwd_, cp).Key());
+    regBefore_ = AllKeys(cp);
     for (const std::string& name : fake::RegSubkeys(kProgramsList)) {
         const std::string key = std::string(kProgramsList) + "\\" + name;
-        entryValuesBefore_[Fold(name)] = {fake::RegValueExists(key, "DisplayName"),
-                                          fake::RegValueExists(key, "UninstallString"),
-                                          fake::RegValueExists(key, "DisplayIcon")};
+        entryValuesBefore_[Fold(name, cp)] = {fake::RegValueExists(key, "DisplayName"),
+                                              fake::RegValueExists(key, "UninstallString"),
+                                              fake::RegValueExists(key, "DisplayIcon")};
     }
     for (const std::string& name : facts_.printerNames) {
         fake::Printer printer;
-        if (fake::GetPrinter(name, &printer)) printersBefore_[Fold(name)] = printer;
+        if (fake::GetPrinter(name, &printer)) printersBefore_[Fold(name, cp)] = printer;
     }
     if (monitor_.Usable()) {
         const std::string ports = std::string(kMonitors) + "\\" + monitor_.text + "\\Ports";
         bool denied = false;
-        for (const std::string& key : facts_.deniedKeys) denied = denied || KeyPath(key) == KeyPath(ports);
+        for (const std::string& key : facts_.deniedKeys)
+            denied = denied || KeyPath(key, cp) == KeyPath(ports, cp);
         if (!denied) monitorPorts_ = fake::RegSubkeys(ports);
     }
     fake::ClearCalls();
 }
 
 bool RunCheck::Protected(const WinPath& path) const {
+    const unsigned cp = facts_.codePage;
     for (const std::string& text : facts_.protectedPaths)
-        if (Resolve(text, cwd_).Key() == path.Key()) return true;
+        if (Resolve(text, cwd_, cp).Key() == path.Key()) return true;
     return false;
 }
 
@@ -269,7 +317,7 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes) const
     if (!answeredYes) {
         if (exitStatus != 1602) out.push_back("a run not confirmed ended with " + std::to_string(exitStatus));
         if (fake::AllPaths() != pathsBefore_) out.push_back("a run not confirmed changed the files");
-        if (AllKeys() != regBefore_) out.push_back("a run not confirmed changed the registry");
+        if (AllKeys(facts_.codePage) != regBefore_) out.push_back("a run not confirmed changed the registry");
         for (const char* kind : {"DeleteFile", "RemoveDirectory", "RegDeleteKey", "RegDeleteValue", "SetPrinter",
                                  "DeletePort", "DeleteMonitor"})
             if (!fake::CallsOf(kind).empty()) out.push_back(std::string("a run not confirmed called ") + kind);
@@ -313,8 +361,15 @@ void RunCheck::CheckScreen(std::vector<std::string>* out) const {
 }
 
 void RunCheck::CheckFiles(std::vector<std::string>* out) const {
+    const unsigned cp = facts_.codePage;
     std::set<std::string> allowedFiles, allowedDirs;
-    std::set<std::string> listedFileTexts, listedDirTexts;
+    std::set<std::string> listedFileTexts;
+    // A listed directory as written, and without its trailing backslashes.
+    std::set<std::string> listedDirTexts;
+    const auto listDirectory = [&listedDirTexts, cp](const std::string& text) {
+        listedDirTexts.insert(text);
+        listedDirTexts.insert(WithoutTrailingBackslashes(text, cp));
+    };
     const auto addWithAncestors = [&allowedDirs](const WinPath& path, std::size_t keepAtLeast) {
         WinPath prefix = path;
         while (prefix.names.size() >= std::max<std::size_t>(keepAtLeast, 1)) {
@@ -331,25 +386,25 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
         if (!file.whole) continue;
         note(file);
         listedFileTexts.insert(file.text);
-        const WinPath path = Resolve(file.text, cwd_);
+        const WinPath path = Resolve(file.text, cwd_, cp);
         if (path.valid && !path.IsRoot()) allowedFiles.insert(path.Key());
     }
     for (const char* name : {kListFile, kStringsFile})
-        allowedFiles.insert(Resolve(std::string(kWindowsDir) + "\\" + name, cwd_).Key());
+        allowedFiles.insert(Resolve(std::string(kWindowsDir) + "\\" + name, cwd_, cp).Key());
     for (const Value& dir : paths_) {
         if (!dir.whole) continue;
         note(dir);
-        listedDirTexts.insert(dir.text);
-        addWithAncestors(Resolve(dir.text, cwd_), 1);
+        listDirectory(dir.text);
+        addWithAncestors(Resolve(dir.text, cwd_, cp), 1);
     }
     // The retried directories stop below ROOT; only where both are written in
     // full can ROOT be told apart from the current directory's names.
-    const WinPath root = Resolve(root_.text, cwd_);
+    const WinPath root = Resolve(root_.text, cwd_, cp);
     for (const Value& dir : stmPaths_) {
         if (!dir.whole || !root_.whole) continue;
         note(dir);
-        listedDirTexts.insert(dir.text);
-        const WinPath path = Resolve(dir.text, cwd_);
+        listDirectory(dir.text);
+        const WinPath path = Resolve(dir.text, cwd_, cp);
         addWithAncestors(path, path.names.size());
         WinPath parent = path;
         if (parent.names.empty()) continue;
@@ -360,7 +415,7 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     }
     if (installPath_.Usable()) {
         note(installPath_);
-        addWithAncestors(Resolve(installPath_.text, cwd_), 1);
+        addWithAncestors(Resolve(installPath_.text, cwd_, cp), 1);
     }
 
     // What went, and nothing new.
@@ -372,7 +427,7 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
                         std::back_inserter(added));
     for (const std::string& path : added) out->push_back("the run made " + Quoted(path));
     for (const std::string& path : removed) {
-        const std::string key = Resolve(path, cwd_).Key();
+        const std::string key = Resolve(path, cwd_, cp).Key();
         const bool wasFile = fileKeysBefore_.count(key) != 0;
         if (wasFile ? allowedFiles.count(key) == 0 : allowedDirs.count(key) == 0)
             out->push_back(std::string("the run removed ") + (wasFile ? "file " : "directory ") + Quoted(path) +
@@ -382,28 +437,23 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     // What was asked of Windows, whether it could be done or not.
     const auto checkRequest = [&](const std::string& kind, const std::string& given, bool allowed) {
         if (!allowed) out->push_back(kind + " " + Quoted(given) + " names nothing the list allows");
-        if (kind == "RemoveDirectory" && NamesRootByText(given))
+        if (kind == "RemoveDirectory" && NamesRootByText(given, cp))
             out->push_back(kind + " " + Quoted(given) + " names a drive or share root");
         if (allAbsolute) {
             if (!IsAbsoluteText(given))
                 out->push_back(kind + " " + Quoted(given) + " is relative though the list named only full paths");
-            else if (NamesRootByText(given) || Resolve(given, cwd_).IsRoot())
+            else if (NamesRootByText(given, cp) || Resolve(given, cwd_, cp).IsRoot())
                 out->push_back(kind + " " + Quoted(given) + " names a root though the list named only full paths");
         }
     };
     for (const std::string& given : fake::CallsOf("DeleteFile")) {
-        const WinPath path = Resolve(given, cwd_);
+        const WinPath path = Resolve(given, cwd_, cp);
         checkRequest("DeleteFile", given,
                      listedFileTexts.count(given) != 0 || (path.valid && allowedFiles.count(path.Key()) != 0));
     }
     for (const std::string& given : fake::CallsOf("RemoveDirectory")) {
-        const WinPath path = Resolve(given, cwd_);
-        bool listed = false;
-        for (const std::string& text : listedDirTexts) {
-            std::string bare = text;
-            while (!bare.empty() && bare.back() == '\\') bare.pop_back();
-            listed = listed || bare == given || text == given;
-        }
+        const WinPath path = Resolve(given, cwd_, cp);
+        const bool listed = listedDirTexts.count(given) != 0;
         // A path Windows cannot resolve (\\server\\share) names nothing to remove.
         checkRequest("RemoveDirectory", given,
                      listed || !path.valid || (!path.IsRoot() && allowedDirs.count(path.Key()) != 0));
@@ -412,44 +462,49 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     // What had to go, where nothing stood in its way.
     for (const Value& file : files_) {
         if (!file.whole) continue;
-        const WinPath path = Resolve(file.text, cwd_);
+        const WinPath path = Resolve(file.text, cwd_, cp);
         if (!path.valid || fileKeysBefore_.count(path.Key()) == 0 || Protected(path)) continue;
-        if (file.text.back() == '\\') continue;  // "name\" names a directory
+        if (Shape(file.text, cp).back() == '\\') continue;  // "name\" names a directory
         if (fake::FileExists(file.text)) out->push_back("listed file " + Quoted(file.text) + " was left");
     }
     for (const char* name : {kListFile, kStringsFile}) {
         const std::string path = std::string(kWindowsDir) + "\\" + name;
-        if (fake::FileExists(path) && !Protected(Resolve(path, cwd_))) out->push_back(std::string(name) + " was left");
+        if (fake::FileExists(path) && !Protected(Resolve(path, cwd_, cp)))
+            out->push_back(std::string(name) + " was left");
     }
 }
 
 void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
-    const std::string list = KeyPath(kProgramsList);
-    // One name under the programs list: no leading, trailing or doubled backslash.
-    const bool entryNamed = entry_.Usable() && entry_.text.front() != '\\' && entry_.text.back() != '\\' &&
-                            entry_.text.find("\\\\") == std::string::npos;
-    const std::string entryKey = entryNamed ? KeyPath(std::string(kProgramsList) + "\\" + entry_.text) : "";
-    std::string monitorKey = monitor_.Usable() ? KeyPath(std::string(kMonitors) + "\\" + monitor_.text) : "";
-    if (monitorKey == KeyPath(kMonitors)) monitorKey.clear();
+    const unsigned cp = facts_.codePage;
+    const std::string list = KeyPath(kProgramsList, cp);
+    // One name under the programs list: no leading, trailing or doubled
+    // backslash, counting only the backslashes that are characters of their
+    // own (a second byte 0x5C is none).
+    const std::string entryShape = entry_.Usable() ? Shape(entry_.text, cp) : "";
+    const bool entryNamed = !entryShape.empty() && entryShape.front() != '\\' && entryShape.back() != '\\' &&
+                            entryShape.find("\\\\") == std::string::npos;
+    const std::string entryKey = entryNamed ? KeyPath(std::string(kProgramsList) + "\\" + entry_.text, cp) : "";
+    std::string monitorKey = monitor_.Usable() ? KeyPath(std::string(kMonitors) + "\\" + monitor_.text, cp) : "";
+    if (monitorKey == KeyPath(kMonitors, cp)) monitorKey.clear();
 
     // A printer that arrives during the enumeration brings its key, and the
     // Printers key itself when it is the first.
     const std::string arriving =
-        facts_.racing ? KeyPath(std::string(kPrinters) + "\\" + facts_.racingPrinter.name) : "";
-    const std::set<std::string> after = AllKeys();
+        facts_.racing ? KeyPath(std::string(kPrinters) + "\\" + facts_.racingPrinter.name, cp) : "";
+    const std::set<std::string> after = AllKeys(cp);
     for (const std::string& key : after) {
         if (regBefore_.count(key) != 0) continue;
-        if (AtOrBelow(key, arriving) || AtOrBelow(arriving, key)) continue;
+        if (AtOrBelow(key, arriving, cp) || AtOrBelow(arriving, key, cp)) continue;
         out->push_back("the run made key " + Quoted(key));
     }
     for (const std::string& key : regBefore_) {
         if (after.count(key) != 0) continue;
-        if (!AtOrBelow(key, entryKey) && !AtOrBelow(key, monitorKey))
+        if (!AtOrBelow(key, entryKey, cp) && !AtOrBelow(key, monitorKey, cp))
             out->push_back("the run deleted key " + Quoted(key) + ", neither the entry nor the monitor's");
     }
     for (const auto& [name, values] : entryValuesBefore_) {
         const std::string key = list + "\\" + name;
-        if (AtOrBelow(key, entryKey)) continue;
+        if (AtOrBelow(key, entryKey, cp)) continue;
         const std::string path = std::string(kProgramsList) + "\\" + name;
         const std::vector<bool> now = {fake::RegValueExists(path, "DisplayName"),
                                        fake::RegValueExists(path, "UninstallString"),
@@ -458,7 +513,7 @@ void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
     }
     if (entryNamed && regBefore_.count(entryKey) != 0) {
         bool denied = false;
-        for (const std::string& key : facts_.deniedKeys) denied = denied || KeyPath(key) == entryKey;
+        for (const std::string& key : facts_.deniedKeys) denied = denied || KeyPath(key, cp) == entryKey;
         const std::string path = std::string(kProgramsList) + "\\" + entry_.text;
         if (!denied && fake::RegKeyExists(path) &&
             (fake::RegValueExists(path, "DisplayName") || fake::RegValueExists(path, "UninstallString")))
@@ -467,16 +522,17 @@ void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
 }
 
 void RunCheck::CheckPrinters(std::vector<std::string>* out) const {
+    const unsigned cp = facts_.codePage;
     const bool enumerated = !fake::CallsOf("EnumPrinters").empty();
     // With five or more arrivals in a row the spooler's list is never had: nothing moves.
     const bool snapshotHad = !facts_.racing || facts_.racingTimes < 5;
     const std::string parallel = facts_.windows95 ? "LPT1" : "LPT1:";
     for (const std::string& name : facts_.printerNames) {
         fake::Printer before;
-        const auto found = printersBefore_.find(Fold(name));
+        const auto found = printersBefore_.find(Fold(name, cp));
         if (found != printersBefore_.end()) {
             before = found->second;
-        } else if (facts_.racing && Fold(facts_.racingPrinter.name) == Fold(name) && enumerated) {
+        } else if (facts_.racing && Fold(facts_.racingPrinter.name, cp) == Fold(name, cp) && enumerated) {
             before = facts_.racingPrinter;
         } else {
             continue;
@@ -487,9 +543,11 @@ void RunCheck::CheckPrinters(std::vector<std::string>* out) const {
             continue;
         }
         bool onMonitorPort = false;
-        for (const std::string& port : monitorPorts_) onMonitorPort = onMonitorPort || Fold(port) == Fold(before.port);
+        for (const std::string& port : monitorPorts_)
+            onMonitorPort = onMonitorPort || Fold(port, cp) == Fold(before.port, cp);
         bool refused = false;
-        for (const std::string& other : facts_.refusedPrinters) refused = refused || Fold(other) == Fold(name);
+        for (const std::string& other : facts_.refusedPrinters)
+            refused = refused || Fold(other, cp) == Fold(name, cp);
         const bool mustMove = onMonitorPort && monitor_.Usable() && !refused && snapshotHad;
         if (!SamePrinterButPort(before, now)) out->push_back("printer " + Quoted(name) + " lost a setting");
         if (mustMove && now.port != parallel)

@@ -12,8 +12,16 @@
 
 namespace oracle {
 
+// Code pages the checker reads text in: 1252, one byte a character, and 932
+// (Shift-JIS), where a byte 0x81-0x9F or 0xE0-0xFC with a byte after it makes
+// one character of the two. The second byte may be 0x5C (the backslash's),
+// 0x7C or a letter's, and is then none of them. Read on the checker's own
+// terms, apart from the program's path text and the fake's.
+bool StartsTwoByteChar(unsigned char byte, unsigned codePage);
+
 // A Windows path resolved the way Windows resolves it, names folded to lower
-// case. Kept apart from the fake's own resolution so that the two check each other.
+// case (single-byte letters only). Kept apart from the fake's own resolution
+// so that the two check each other.
 struct WinPath {
     bool valid = false;
     std::string root;                // "c:" or "\\server\share"
@@ -22,7 +30,7 @@ struct WinPath {
     std::string Key() const;
 };
 
-WinPath Resolve(const std::string& path, const WinPath& currentDir);
+WinPath Resolve(const std::string& path, const WinPath& currentDir, unsigned codePage);
 
 // "X:\..." or "\\server\share...": not relative to the current directory or drive.
 bool IsAbsoluteText(const std::string& path);
@@ -30,6 +38,7 @@ bool IsAbsoluteText(const std::string& path);
 // What the harness set up that the fake cannot tell back.
 struct MachineFacts {
     std::string currentDir = "C:\\";
+    unsigned codePage = 1252;  // as given to fake::SetCodePage
     bool windows95 = false;
     std::vector<std::string> protectedPaths;  // locked or read-only
     std::vector<std::string> deniedKeys;      // registry keys that refuse to open

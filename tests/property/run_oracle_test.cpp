@@ -95,6 +95,52 @@ TEST_F(RunChecker, CatchesWhatARunMustNeverDo) {
     EXPECT_TRUE(Mentions(RunWith([] { fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.exe"); }), "was left"));
 }
 
+// On a Japanese machine (code page 932) a name ending in 表 (95 5C) ends in no
+// backslash, and ア (83 41) and ヂ (83 61) are two names, though their second
+// bytes differ only in case.
+TEST_F(RunChecker, ReadsNamesInTheMachinesCodePage) {
+    const std::string hyo = "\x95\x5C", a = "\x83\x41", di = "\x83\x61";
+    const std::string prog = "C:\\" + hyo;
+    const std::string entry = std::string(kEntries) + "\\" + hyo;
+    const auto japaneseMachine = [&] {
+        fake::Reset();
+        fake::SetCodePage(932);
+        const std::string list = "[UNINSTALL]\nPATH=" + prog + "\\" + a + "\n[UnInstKey]\nUnInstKey=" + hyo +
+                                 "\n[LPR]\nMonitor=" + hyo + "\n";
+        fake::AddFile("C:\\windows\\ZEVFList.ini", list);
+        fake::AddDirectory(prog + "\\" + a);
+        fake::AddDirectory(prog + "\\" + di);
+        fake::RegSetString(entry, "DisplayName", "Tool");
+        fake::AddMonitorPort(hyo, a + "1");
+        fake::AddMonitorPort("Other", di + "1");
+        fake::Printer onOther;
+        onOther.name = "P";
+        onOther.port = di + "1";
+        fake::AddPrinter(onOther);
+        facts_ = oracle::MachineFacts();
+        facts_.codePage = 932;
+        facts_.printerNames = {"P"};
+    };
+
+    japaneseMachine();
+    const std::vector<std::string> violations = RunWith([] {});
+    EXPECT_TRUE(violations.empty()) << (violations.empty() ? "" : violations.front());
+    EXPECT_FALSE(fake::DirectoryExists(prog + "\\" + a));
+
+    japaneseMachine();
+    EXPECT_TRUE(Mentions(RunWith([&] { platform::RemoveEmptyDirectory(prog + "\\" + di); }), "removed directory"));
+    japaneseMachine();
+    EXPECT_TRUE(Mentions(RunWith([&] { fake::RegSetString(entry, "DisplayName", "Tool"); }), "is still listed"));
+    japaneseMachine();
+    EXPECT_TRUE(Mentions(RunWith([] {
+                             fake::Printer p;
+                             fake::GetPrinter("P", &p);
+                             p.port = "LPT1:";
+                             fake::AddPrinter(p);
+                         }),
+                         "not the monitor's, moved"));
+}
+
 TEST_F(RunChecker, CatchesARunThatDoesNotEndAsPromised) {
     oracle::RunCheck check(facts_);
     fake::ScriptBoxAnswer(platform::BoxAnswer::No);

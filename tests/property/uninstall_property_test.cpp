@@ -9,6 +9,10 @@
 // port; and it removes what it could. A run not confirmed ends with 1602 and
 // touches nothing. run_oracle.cpp says each of these in code.
 //
+// Every third seed's machine is a Japanese one (code page 932), whose names,
+// ROOT, install path, programs-list entry, monitor and ports hold two-byte
+// characters chosen for what a reading byte by byte gets wrong.
+//
 // Cases are seeded: ZEV_PROPERTY_SEED sets the first case's seed (case i uses
 // seed + i) and ZEV_PROPERTY_CASES how many run. A failing case prints its seed;
 // ZEV_PROPERTY_SEED=<that seed> ZEV_PROPERTY_CASES=1 runs it alone. The test
@@ -37,6 +41,83 @@ constexpr uint64_t kBaseSeed = 0x5A45560001ull;
 constexpr int kDefaultCases = 4000;
 
 const char kPrograms[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// Characters of code page 932 (Shift-JIS) whose second byte a byte-wise reading
+// takes for a character of its own: 0x5C (the backslash), 0x7C ("|"), or a
+// letter's, in pairs that differ only in that letter's case; and half-width
+// katakana, single bytes 0xA1-0xDF that start no two-byte character.
+namespace sjis {
+const std::string kSo = "\x83\x5C";                                    // ソ
+const std::string kHyo = "\x95\x5C";                                   // 表
+const std::string kShun = "\xE0\x5C";                                  // 濬, a lead byte of the upper range
+const std::string kInsatsuKinou = "\x88\xF3\x8D\xFC\x8B\x40\x94\x5C";  // 印刷機能
+const std::string kSofuto = "\x83\x5C\x83\x74\x83\x67";                // ソフト
+const std::string kHyouji = "\x95\x5C\x8E\xA6";                        // 表示
+const std::string kPooto = "\x83\x7C\x81\x5B\x83\x67";                 // ポート
+const std::string kA = "\x83\x41";                                     // ア, "A" second
+const std::string kDi = "\x83\x61";                                    // ヂ, "a" second
+const std::string kKutsu = "\x8C\x41";                                 // 窟, "A" second
+const std::string kKei = "\x8C\x61";                                   // 径, "a" second
+const std::string kHalfSofuto = "\xBF\xCC\xC4";                        // ｿﾌﾄ
+}  // namespace sjis
+
+// What the product installed and what stands beside it, on an English machine
+// (code page 1252) or a Japanese one (932).
+struct Products {
+    std::vector<std::string> names;       // of files and directories, besides the English ones
+    std::vector<std::string> endIn5C;     // names whose last byte is a second byte 0x5C
+    std::vector<std::string> shareRoots;  // besides the English ones
+    std::vector<std::string> entries;     // in the programs list, the product's first
+    std::string entryOtherCase;
+    std::vector<std::string> oddEntries;  // backslashes at either end, doubled, or between names
+    std::string monitor, monitorOtherCase;
+    std::vector<std::string> oddMonitors;
+    std::vector<std::string> ports, otherPorts;  // the monitor's, another monitor's
+    std::string printer;                         // printers are this and a number
+
+    static const Products& For(unsigned codePage) {
+        static const Products english = English();
+        static const Products japanese = Japanese();
+        return codePage == 932 ? japanese : english;
+    }
+
+private:
+    static Products English() {
+        Products p;
+        p.entries = {"VantorinPrint", "Vantorin", "VantorinPrint2", "Acme Viewer", "{6F1A-22}", "Tool"};
+        p.entryOtherCase = "vantorinprint";
+        p.oddEntries = {"\\", "VantorinPrint\\", "\\VantorinPrint", "Vantorin\\\\Print", "Vantorin\\Print"};
+        p.monitor = "Vantorin Port";
+        p.monitorOtherCase = "vantorin port";
+        p.oddMonitors = {"\\", "Vantorin Port\\", "Other Monitor\\Ports", "Missing Monitor"};
+        p.ports = {"VP1", "VP2", "VP3"};
+        p.otherPorts = {"OM1", "OM2"};
+        p.printer = "Printer ";
+        return p;
+    }
+
+    // The second bytes of ア and ヂ, 窟 and 径 differ only in case: their
+    // directories, entries and ports are different ones all the same.
+    static Products Japanese() {
+        using namespace sjis;
+        Products p;
+        p.names = {kSo, kHyo, kShun + "1", kInsatsuKinou, kSofuto, kHyouji, kPooto, kPooto + kHyo, kA, kDi,
+                   kA + "pp", kDi + "pp", kKutsu, kKei, kHalfSofuto, kInsatsuKinou + ".dll", kHyo + ".txt", "x" + kSo};
+        p.endIn5C = {kSo, kHyo, kShun, kInsatsuKinou, kPooto + kHyo};
+        p.shareRoots = {"\\\\" + kHyouji + "\\data", "\\\\srv\\" + kSofuto, "\\\\srv\\" + kHyo};
+        p.entries = {kInsatsuKinou, kSo, kA + "pp", kDi + "pp", kKutsu, "Acme Viewer"};
+        p.entryOtherCase = kA + "PP";
+        p.oddEntries = {"\\", kInsatsuKinou + "\\", "\\" + kInsatsuKinou, kInsatsuKinou + "\\\\Print",
+                        kInsatsuKinou + "\\Print", kSo + "\\Print", kKutsu + "\\" + kHyo};
+        p.monitor = "Vantorin " + kPooto + kHyo;
+        p.monitorOtherCase = "vantorin " + kPooto + kHyo;
+        p.oddMonitors = {"\\", p.monitor + "\\", "Other Monitor\\Ports", kHyo};
+        p.ports = {kA + "1", kKutsu + "2", kSo + "3"};
+        p.otherPorts = {kDi + "1", kKei + "2"};
+        p.printer = kHyo;
+        return p;
+    }
+};
 
 uint64_t EnvNumber(const char* name, uint64_t fallback) {
     const char* text = std::getenv(name);
@@ -82,10 +163,15 @@ struct MachinePath {
 // One random case: the machine, the file list and the strings file.
 class CaseBuilder {
 public:
-    explicit CaseBuilder(uint64_t seed) : rnd_(seed) {}
+    // Every third seed's machine is a Japanese one; the others are as they
+    // were before there were any, seed for seed.
+    explicit CaseBuilder(uint64_t seed) : rnd_(seed), products_(Products::For(seed % 3 == 0 ? 932 : 1252)) {
+        facts_.codePage = seed % 3 == 0 ? 932 : 1252;
+    }
 
     oracle::MachineFacts Build() {
         fake::Reset();
+        if (Japanese()) fake::SetCodePage(932);
         BuildCurrentDirectory();
         BuildFiles();
         BuildRegistry();
@@ -114,6 +200,8 @@ public:
     const std::string& FileListText() const { return fileList_; }
 
 private:
+    bool Japanese() const { return facts_.codePage == 932; }
+
     // ------------------------------------------------------------ names and paths
 
     std::string Name() {
@@ -122,6 +210,7 @@ private:
             "A", "b", "vprint.exe", "vpdrv.dll", "readme.txt", "Sub", "x y", "v1.2", "Common Files"};
         std::string name = rnd_.Pick(kNames);
         if (rnd_.Chance(0.03)) name = std::string(rnd_.Between(60, 240), 'n');
+        if (Japanese() && rnd_.Chance(0.5)) name = rnd_.Pick(products_.names);
         return name;
     }
 
@@ -129,6 +218,7 @@ private:
         static const std::vector<std::string> kRoots = {"C:", "C:", "C:", "D:", "\\\\srv\\share", "\\\\NAS\\Data"};
         MachinePath path;
         path.root = rnd_.Pick(kRoots);
+        if (Japanese() && rnd_.Chance(0.1)) path.root = rnd_.Pick(products_.shareRoots);
         const int depth = rnd_.Between(1, maxDepth);
         for (int i = 0; i < depth; ++i) path.names.push_back(Name());
         return path;
@@ -145,14 +235,28 @@ private:
         return RandomPath(4);
     }
 
+    // Other case for some of the single-byte letters; the second byte of a
+    // two-byte character is none, whatever it looks like.
     std::string MixCase(const std::string& text) {
         if (!rnd_.Chance(0.2)) return text;
         std::string mixed = text;
-        for (char& c : mixed) {
+        for (std::size_t i = 0; i < mixed.size(); ++i) {
+            if (Japanese() && oracle::StartsTwoByteChar(static_cast<unsigned char>(mixed[i]), 932)) {
+                ++i;
+                continue;
+            }
+            char& c = mixed[i];
             if (rnd_.Chance(0.5)) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c)
                                                                                                    : std::toupper(c));
         }
         return mixed;
+    }
+
+    // On a Japanese machine, now and then `place` with a last name whose last
+    // byte is a second byte 0x5C.
+    MachinePath EndingIn5C(MachinePath place) {
+        if (Japanese() && rnd_.Chance(0.4)) place.names.push_back(rnd_.Pick(products_.endIn5C));
+        return place;
     }
 
     // How an installer might have written `path`: full or relative to the
@@ -240,6 +344,7 @@ private:
         const int roll = rnd_.Between(0, 9);
         cwd_.root = roll < 9 ? "C:" : "D:";
         if (roll >= 7) cwd_.names = {roll == 9 ? "Data" : "Program Files"};
+        if (roll >= 7 && Japanese() && rnd_.Chance(0.5)) cwd_.names = {sjis::kSofuto, sjis::kHyo};
         facts_.currentDir = cwd_.Text();
         fake::AddDirectory(facts_.currentDir);
         fake::SetCurrentDirectory(facts_.currentDir);
@@ -279,18 +384,16 @@ private:
     }
 
     void BuildRegistry() {
-        static const std::vector<std::string> kProducts = {"VantorinPrint", "Vantorin", "VantorinPrint2", "Acme Viewer",
-                                                          "{6F1A-22}", "Tool"};
+        const std::vector<std::string>& products = products_.entries;
         const int roll = rnd_.Between(0, 99);
-        entry_ = roll < 70   ? "VantorinPrint"
-                 : roll < 80 ? rnd_.Pick(kProducts)
-                 : roll < 85 ? "vantorinprint"
-                 : roll < 90 ? rnd_.Pick(std::vector<std::string>{"\\", "VantorinPrint\\", "\\VantorinPrint",
-                                                                   "Vantorin\\\\Print", "Vantorin\\Print"})
+        entry_ = roll < 70   ? products.front()
+                 : roll < 80 ? rnd_.Pick(products)
+                 : roll < 85 ? products_.entryOtherCase
+                 : roll < 90 ? rnd_.Pick(products_.oddEntries)
                              : Garbage();
-        for (const std::string& other : kProducts) {
-            if (other == "VantorinPrint" && !rnd_.Chance(0.8)) continue;
-            if (other != "VantorinPrint" && !rnd_.Chance(0.5)) continue;
+        for (const std::string& other : products) {
+            if (other == products.front() && !rnd_.Chance(0.8)) continue;
+            if (other != products.front() && !rnd_.Chance(0.5)) continue;
             const std::string key = std::string(kPrograms) + "\\" + other;
             fake::RegSetString(key, "DisplayName", other);
             fake::RegSetString(key, "UninstallString", "C:\\windows\\uninst.exe " + other);
@@ -306,21 +409,20 @@ private:
     }
 
     void BuildSpooler() {
-        static const std::vector<std::string> kMonitorNames = {"Vantorin Port", "Other Monitor", "Local Port"};
+        const std::vector<std::string> monitorNames = {products_.monitor, "Other Monitor", "Local Port"};
         const int roll = rnd_.Between(0, 99);
-        monitor_ = roll < 80   ? "Vantorin Port"
-                   : roll < 85 ? "vantorin port"
-                   : roll < 90 ? rnd_.Pick(kMonitorNames)
-                   : roll < 95 ? rnd_.Pick(std::vector<std::string>{"\\", "Vantorin Port\\", "Other Monitor\\Ports",
-                                                                     "Missing Monitor"})
+        monitor_ = roll < 80   ? products_.monitor
+                   : roll < 85 ? products_.monitorOtherCase
+                   : roll < 90 ? rnd_.Pick(monitorNames)
+                   : roll < 95 ? rnd_.Pick(products_.oddMonitors)
                                : Garbage();
         std::vector<std::string> ports;
         for (int i = rnd_.Between(0, 3); i > 0; --i) {
-            const std::string port = "VP" + std::to_string(i);
-            fake::AddMonitorPort("Vantorin Port", port);
+            const std::string& port = products_.ports[static_cast<std::size_t>(i - 1)];
+            fake::AddMonitorPort(products_.monitor, port);
             ports.push_back(port);
         }
-        for (const std::string& port : {"OM1", "OM2"}) {
+        for (const std::string& port : products_.otherPorts) {
             if (!rnd_.Chance(0.6)) continue;
             fake::AddMonitorPort("Other Monitor", port);
             ports.push_back(port);
@@ -331,7 +433,7 @@ private:
         }
         ports.push_back("nul:");
         for (int i = rnd_.Between(0, 6); i > 0; --i) {
-            fake::Printer printer = RandomPrinter("Printer " + std::to_string(i), ports);
+            fake::Printer printer = RandomPrinter(products_.printer + std::to_string(i), ports);
             fake::AddPrinter(printer);
             facts_.printerNames.push_back(printer.name);
             if (rnd_.Chance(0.12)) {
@@ -407,7 +509,7 @@ private:
 
     void WriteFileList() {
         if (rnd_.Chance(0.03)) return;  // no file list at all
-        if (rnd_.Chance(0.9)) Section("UNINSTALL", {"PATH=" + Value(Spell(ListedPlace(true)))});
+        if (rnd_.Chance(0.9)) Section("UNINSTALL", {"PATH=" + Value(Spell(EndingIn5C(ListedPlace(true))))});
         if (rnd_.Chance(0.9)) Section("UnInstKey", {"UnInstKey=" + Value(entry_)});
         if (rnd_.Chance(0.85)) Section("LPR", {"Monitor=" + Value(monitor_)});
 
@@ -430,6 +532,7 @@ private:
         lines.clear();
         MachinePath root = ListedPlace(true);
         if (rnd_.Chance(0.2)) root.names.clear();
+        root = EndingIn5C(root);
         if (rnd_.Chance(0.9)) lines.push_back("ROOT=" + Value(Spell(root)));
         NumberedList("PATH", ListLength(), &lines, [this, &root] {
             if (rnd_.Chance(0.2)) return Spell(ListedPlace(true));
@@ -463,6 +566,7 @@ private:
     }
 
     Random rnd_;
+    const Products& products_;
     oracle::MachineFacts facts_;
     MachinePath cwd_;
     std::vector<MachinePath> dirs_, files_;
