@@ -223,13 +223,13 @@ TEST_F(MonitorRemoval, PrinterOnAPortSpeltInAnotherCaseIsMovedToo) {
 TEST_F(MonitorRemoval, DoubleBytePortNamesAreComparedWithoutFoldingTheirSecondByte) {
     using namespace testing_support::sjis;
     fake::SetCodePage(932);
-    // Small ya's second byte is "a", katakana a's is "A": different ports.
+    // Di's second byte is "a", katakana a's is "A": different ports.
     fake::AddMonitorPort("Tool Port", "VP" + kA);
-    fake::AddMonitorPort("Other Monitor", "VP" + kSmallYa);
+    fake::AddMonitorPort("Other Monitor", "VP" + kDi);
     fake::AddPrinter(MakePrinter("P1", "vp" + kA));
-    fake::AddPrinter(MakePrinter("Q", "VP" + kSmallYa));
+    fake::AddPrinter(MakePrinter("Q", "VP" + kDi));
     EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
     EXPECT_EQ(PortOf("P1"), "LPT1:");
-    EXPECT_EQ(PortOf("Q"), "VP" + kSmallYa);
-    EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Other Monitor\\Ports\\VP" + kSmallYa));
+    EXPECT_EQ(PortOf("Q"), "VP" + kDi);
+    EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Other Monitor\\Ports\\VP" + kDi));
 }

@@ -229,15 +229,15 @@ TEST_F(DirectoryRules, DoubleByteNamesAreReadACharacterAtATime) {
     EXPECT_FALSE(fake::DirectoryExists("C:\\" + kSo + "\\" + kShin));
     EXPECT_TRUE(fake::DirectoryExists("C:\\" + kSo));
 
-    // A second byte that looks like "a" is not folded: small ya is not a, so not ROOT.
+    // A second byte that looks like "a" is not folded: di is not a, so not ROOT.
     fake::ClearCalls();
-    fake::AddDirectory("C:\\" + kSmallYa + "\\Jobs");
-    RemoveDirWithRetry("C:\\" + kSmallYa + "\\Jobs", "C:\\" + kA);
+    fake::AddDirectory("C:\\" + kDi + "\\Jobs");
+    RemoveDirWithRetry("C:\\" + kDi + "\\Jobs", "C:\\" + kA);
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"),
-              Join(Repeat("C:\\" + kSmallYa + "\\Jobs", 10), Repeat("C:\\" + kSmallYa, 10)));
-    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kSmallYa));
+              Join(Repeat("C:\\" + kDi + "\\Jobs", 10), Repeat("C:\\" + kDi, 10)));
+    EXPECT_FALSE(fake::DirectoryExists("C:\\" + kDi));
 
-    EXPECT_FALSE(SamePath("C:\\" + kA, "C:\\" + kSmallYa));
+    EXPECT_FALSE(SamePath("C:\\" + kA, "C:\\" + kDi));
     EXPECT_TRUE(SamePath("C:\\x" + kSo + "\\", "c:\\X" + kSo));
     EXPECT_FALSE(NamesRemovableDirectory("\\\\srv\\" + kHyo));  // a share's root
     EXPECT_TRUE(NamesRemovableDirectory("\\\\srv\\share\\" + kHyo));

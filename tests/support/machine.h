@@ -28,7 +28,7 @@ inline const std::string kJuu = "\x8F\x5C";      // "ten", 8F 5C
 inline const std::string kShin = "\x90\x5C";     // "say", 90 5C
 inline const std::string kPo = "\x83\x7C";       // katakana po, 83 7C
 inline const std::string kA = "\x83\x41";        // katakana a, 83 41 ("A")
-inline const std::string kSmallYa = "\x83\x61";  // katakana small ya, 83 61 ("a")
+inline const std::string kDi = "\x83\x61";        // katakana di, 83 61 ("a")
 }  // namespace sjis
 
 // Every test starts on a machine of its own.
