@@ -8,18 +8,12 @@
 
 namespace {
 
-// A name with an empty component could name more than the entry: "Uninstall\"
-// is the whole programs list, and the 95 family deletes a key with its tree.
-// On a double-byte code page a name may end in a character whose second byte
-// is the backslash's: that is no separator.
+// One name, no separator: "Vendor\Product" would name a subkey of another
+// entry (on the 95 family deleted with its whole tree), "Uninstall\" the whole
+// list. On a double-byte code page a name may end in a character whose second
+// byte is the backslash's: that is no separator.
 bool NamesOneEntry(const std::string& name) {
-    if (name.empty()) return false;
-    if (name.front() == '\\' || winpath::EndsWithChar(name, '\\')) return false;
-    std::size_t names = 0;
-    for (std::size_t at = 0; at < name.size(); at = winpath::CharEnd(name, at)) {
-        if (name[at] == '\\') ++names;
-    }
-    return winpath::SplitNames(name).size() == names + 1;
+    return !name.empty() && !winpath::HasChar(name, '\\');
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ struct PathNames {
     std::string root;
     std::vector<std::string> names;
     bool onRoot = false;  // below a root rather than a current directory
+    bool full = false;    // on a drive's root or a share's, not the current ones
     bool operator==(const PathNames& other) const {
         return root == other.root && names == other.names && onRoot == other.onRoot;
     }
@@ -45,9 +46,11 @@ PathNames ReadNames(const std::string& path) {
         for (int i = 0; i < 2 && !given.empty(); ++i) {
             read.root += (i == 0 ? "" : "\\") + given.front();
             given.erase(given.begin());
+            read.full = i == 1;
         }
     } else if (text.size() >= 2 && winpath::IsDriveLetter(text[0]) && text[1] == ':') {
         read.onRoot = text.size() > 2 && text[2] == '\\';
+        read.full = read.onRoot;
         read.root = text.substr(0, 2) + (read.onRoot ? "\\" : "");
         given = winpath::SplitNames(text.substr(2));
     } else {
@@ -110,6 +113,15 @@ bool IsPlainName(const std::string& name) {
     return !name.empty() && !winpath::HasChar(name, '/') && !winpath::EndsWithDotOrBlank(name);
 }
 
+bool IsFullPath(const std::string& path) {
+    return ReadNames(path).full;
+}
+
+bool IsFullPathBelowRoot(const std::string& path) {
+    const PathNames read = ReadNames(path);
+    return read.full && !read.names.empty();
+}
+
 bool SamePath(const std::string& a, const std::string& b) {
     return ReadNames(a) == ReadNames(b);
 }
@@ -128,7 +140,7 @@ int RemoveDirAndParents(const std::string& path) {
 
 int RemoveDirWithRetry(const std::string& path, const std::string& root) {
     const std::string dir = DirectoryToRemove(path);
-    if (!NamesRemovableDirectory(dir)) return 1;
+    if (!NamesRemovableDirectory(dir) || SamePath(dir, root)) return 1;
     RemoveWithRetries(dir);
     const std::string parent = ParentOf(dir);
     if (NamesRemovableDirectory(parent) && !SamePath(parent, root)) RemoveWithRetries(parent);

@@ -16,6 +16,14 @@ bool NamesRemovableDirectory(const std::string& path);
 // does a name holding a slash, which may hide either.
 bool IsPlainName(const std::string& name);
 
+// Whether `path` is a full path: on a drive's root ("X:\...") or a share's
+// ("\\server\share\..."). Anything else ("Temp", "..\x", "C:foo", "\dir")
+// is read from a current directory, which for an uninstaller started from the
+// programs list is often the system directory.
+bool IsFullPath(const std::string& path);
+// A full path that names something below its root: what a listed file must be.
+bool IsFullPathBelowRoot(const std::string& path);
+
 // Whether two paths name the same directory as Windows reads them: without
 // regard to case, separators ("/" too, doubled or trailing), "." and "..". A
 // path on the current drive or directory is never the same as a full one.
@@ -26,5 +34,6 @@ bool SamePath(const std::string& a, const std::string& b);
 int RemoveDirAndParents(const std::string& path);
 
 // Ten attempts on `path`, each followed by a pause of half a second, then ten on
-// its parent unless the parent is `root`. Nothing above the parent. Returns 1.
+// its parent unless the parent is `root`. Nothing above the parent, and nothing
+// at all when `path` is `root` itself. Returns 1.
 int RemoveDirWithRetry(const std::string& path, const std::string& root);

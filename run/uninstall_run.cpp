@@ -39,7 +39,7 @@ void CountUninstallSteps() {
     g_stepCount = 0;
     int chainNodes = 0;
     const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
-    if (Usable(installPath)) chainNodes = BuildDirChain(installPath.text);
+    if (Usable(installPath) && IsFullPath(installPath.text)) chainNodes = BuildDirChain(installPath.text);
 
     g_countedFiles = ReadNumberedList("FILES", "FILE");
 
@@ -68,18 +68,22 @@ void RunUninstall() {
         FreeMonitorPorts();
     }
 
+    // Only full paths are acted on: anything else would be read from the
+    // current directory. A passed-over file still takes its step.
     for (const platform::ProfileValue& file : files) {
-        if (file.whole && NamesRemovableDirectory(file.text)) platform::DeleteFileAt(file.text);
+        if (file.whole && IsFullPathBelowRoot(file.text)) platform::DeleteFileAt(file.text);
         Step();
     }
 
     for (const platform::ProfileValue& dir : dirs) {
-        if (dir.whole) RemoveDirAndParents(dir.text);
+        if (dir.whole && IsFullPath(dir.text)) RemoveDirAndParents(dir.text);
     }
 
-    // Without its whole root the retry rule could not tell where to stop.
+    // Without its whole root, or with one that is not a full path, the retry
+    // rule could not tell where to stop.
+    const bool rootUsable = root.whole && (root.text.empty() || IsFullPath(root.text));
     for (const platform::ProfileValue& dir : retriedDirs) {
-        if (dir.whole && root.whole) RemoveDirWithRetry(dir.text, root.text);
+        if (dir.whole && rootUsable && IsFullPath(dir.text)) RemoveDirWithRetry(dir.text, root.text);
     }
 
     // From here on the file list can no longer be read.

@@ -67,15 +67,17 @@ TEST_F(ProgramsEntry, OnThe95FamilyTheKeyGoesWithItsTree) {
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
 }
 
-TEST_F(ProgramsEntry, NamesWithAnEmptyComponentAreRefusedBeforeAnyRegistryCall) {
+TEST_F(ProgramsEntry, NamesWithASeparatorAreRefusedBeforeAnyRegistryCall) {
     fake::SetWindows95Family(true);
     AddEntry("OtherProduct");
-    for (const char* name : {"", "\\", "Foo\\", "\\Foo", "Foo\\\\Bar", "\\\\"}) {
+    AddEntry("OtherProduct\\Print");
+    // "OtherProduct\Print" is a subkey of another entry, deleted with its tree here.
+    for (const char* name : {"", "\\", "Foo\\", "\\Foo", "Foo\\\\Bar", "\\\\", "OtherProduct\\Print"}) {
         EXPECT_EQ(RemoveProgramsEntry(name), 0) << name;
     }
     EXPECT_EQ(RemoveProgramsEntry(nullptr), 0);
     EXPECT_TRUE(fake::Calls().empty());
-    EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
+    EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct\\Print"));
 }
 
 TEST_F(ProgramsEntry, DoubleByteNameEndingInASecondByteLikeABackslashIsOneName) {
@@ -89,7 +91,7 @@ TEST_F(ProgramsEntry, DoubleByteNameEndingInASecondByteLikeABackslashIsOneName) 
     EXPECT_FALSE(fake::RegKeyExists(kList + "\\" + printing));
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\" + kSo + "\\Sub"));
     fake::ClearCalls();
-    for (const std::string& name : {kSo + "\\", kSo + "\\\\Sub", "\\" + kSo})
+    for (const std::string& name : {kSo + "\\", kSo + "\\Sub", "\\" + kSo})
         EXPECT_EQ(RemoveProgramsEntry(name.c_str()), 0) << name;
     EXPECT_TRUE(fake::Calls().empty());
 }

@@ -117,6 +117,10 @@ TEST(PathNames, RootsAreNotRemovableDirectories) {
         EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
     for (const char* dir : {"C:\\A", "\\A", "A", "\\\\server\\share\\dir", "C:A"})
         EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
+    for (const char* full : {"C:\\A", "c:/A", "\\\\srv\\share\\dir", "//srv/share", "C:\\"})
+        EXPECT_TRUE(IsFullPath(full)) << full;
+    for (const char* relative : {"", "Temp", "..\\x", "C:foo", "C:", "\\dir", "/dir", ".\\a", "\\\\srv"})
+        EXPECT_FALSE(IsFullPath(relative)) << relative;
     EXPECT_TRUE(SamePath("C:\\Prog\\", "c:\\PROG"));
     EXPECT_FALSE(SamePath("C:\\Prog", "C:\\Prog2"));
 }
@@ -141,6 +145,14 @@ TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
         EXPECT_FALSE(fake::DirectoryExists("C:\\Spool\\Jobs")) << c.dir << " under " << c.root;
         EXPECT_TRUE(fake::DirectoryExists("C:\\Spool")) << c.dir << " under " << c.root;
         EXPECT_EQ(fake::CallsOf("RemoveDirectory").size(), 10u) << c.dir << " under " << c.root;
+    }
+    // An entry that names ROOT itself is passed over.
+    for (const char* dir : {"C:\\Spool", "c:\\spool\\", "C:\\Spool\\Jobs\\..", "C:/Spool/."}) {
+        fake::Reset();
+        fake::AddDirectory("C:\\Spool");
+        RemoveDirWithRetry(dir, "C:\\Spool\\");
+        EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty()) << dir;
+        EXPECT_TRUE(fake::DirectoryExists("C:\\Spool")) << dir;
     }
     EXPECT_FALSE(SamePath("C:\\Spool", "D:\\Spool"));
     EXPECT_FALSE(SamePath("C:\\Spool", "\\Spool"));  // the current drive is not known here

@@ -236,3 +236,34 @@ TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
     EXPECT_FALSE(fake::DirectoryExists("D:\\Other"));
     EXPECT_EQ(fake::CallsOf("StepIt").size(), 4u);
 }
+
+TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
+    // From the programs list the current directory is often the system directory.
+    fake::AddDirectory("C:\\windows\\system32");
+    fake::SetCurrentDirectory("C:\\windows\\system32");
+    WriteFileList("[UNINSTALL]\nPATH=Prog\\Tool\n"
+                  "[FILES]\nFILE00=a.dll\nFILE01=..\\b.dll\nFILE02=C:c.dll\nFILE03=\\d.dll\nFILE04=C:\\e.dll\n"
+                  "[PATHS]\nPATH00=Temp\nPATH01=\\Data\n"
+                  "[STMPATHS]\nROOT=C:\\Spool\nPATH00=Jobs\nPATH01=C:\\Spool\\Out\n");
+    const Strings kept = {"C:\\windows\\system32\\a.dll", "C:\\windows\\b.dll", "C:\\windows\\system32\\c.dll",
+                          "C:\\d.dll"};
+    for (const std::string& file : kept) fake::AddFile(file);
+    fake::AddFile("C:\\e.dll");
+    for (const char* dir : {"C:\\windows\\system32\\Temp", "C:\\Data", "C:\\windows\\system32\\Jobs",
+                            "C:\\windows\\system32\\Prog\\Tool", "C:\\Spool\\Out"})
+        fake::AddDirectory(dir);
+    CountAndRun();
+    for (const std::string& file : kept) EXPECT_TRUE(fake::FileExists(file)) << file;
+    EXPECT_FALSE(fake::FileExists("C:\\e.dll"));
+    EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Strings(10, "C:\\Spool\\Out"));
+    // Every file keeps its step; the relative install path gives no chain.
+    EXPECT_EQ(g_stepCount, 6);
+    EXPECT_EQ(fake::CallsOf("StepIt").size(), 6u);
+
+    // A ROOT that is not a full path cannot tell where the retry rule stops.
+    fake::Reset();
+    WriteFileList("[STMPATHS]\nROOT=Spool\nPATH00=C:\\Spool\\Out\n");
+    fake::AddDirectory("C:\\Spool\\Out");
+    CountAndRun();
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+}
