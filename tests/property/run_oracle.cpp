@@ -377,14 +377,13 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
             prefix.names.pop_back();
         }
     };
-    bool allAbsolute = true;
-    const auto note = [&allAbsolute](const Value& value) {
-        if (value.Usable() && !IsAbsoluteText(value.text)) allAbsolute = false;
+    // Only full paths are acted on: a drive's root or a share's, both named.
+    const auto full = [this, cp](const std::string& text) {
+        return IsAbsoluteText(text) && Resolve(text, cwd_, cp).valid;
     };
 
     for (const Value& file : files_) {
-        if (!file.whole) continue;
-        note(file);
+        if (!file.whole || !full(file.text)) continue;
         listedFileTexts.insert(file.text);
         const WinPath path = Resolve(file.text, cwd_, cp);
         if (path.valid && !path.IsRoot()) allowedFiles.insert(path.Key());
@@ -392,31 +391,27 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     for (const char* name : {kListFile, kStringsFile})
         allowedFiles.insert(Resolve(std::string(kWindowsDir) + "\\" + name, cwd_, cp).Key());
     for (const Value& dir : paths_) {
-        if (!dir.whole) continue;
-        note(dir);
+        if (!dir.whole || !full(dir.text)) continue;
         listDirectory(dir.text);
         addWithAncestors(Resolve(dir.text, cwd_, cp), 1);
     }
-    // The retried directories stop below ROOT; only where both are written in
-    // full can ROOT be told apart from the current directory's names.
+    // The retried directories stop below ROOT, which is either empty or a full
+    // path; an entry that names ROOT itself is passed over.
     const WinPath root = Resolve(root_.text, cwd_, cp);
+    const bool rootUsable = root_.whole && (root_.text.empty() || full(root_.text));
     for (const Value& dir : stmPaths_) {
-        if (!dir.whole || !root_.whole) continue;
-        note(dir);
-        listDirectory(dir.text);
+        if (!dir.whole || !rootUsable || !full(dir.text)) continue;
         const WinPath path = Resolve(dir.text, cwd_, cp);
+        if (root_.Usable() && path.Key() == root.Key()) continue;
+        listDirectory(dir.text);
         addWithAncestors(path, path.names.size());
         WinPath parent = path;
         if (parent.names.empty()) continue;
         parent.names.pop_back();
-        const bool rootKnown = root_.Usable() && IsAbsoluteText(root_.text) && IsAbsoluteText(dir.text);
-        if (rootKnown && root.valid && parent.Key() == root.Key()) continue;
+        if (root_.Usable() && parent.Key() == root.Key()) continue;
         addWithAncestors(parent, parent.names.size());
     }
-    if (installPath_.Usable()) {
-        note(installPath_);
-        addWithAncestors(Resolve(installPath_.text, cwd_, cp), 1);
-    }
+    if (installPath_.Usable() && full(installPath_.text)) addWithAncestors(Resolve(installPath_.text, cwd_, cp), 1);
 
     // What went, and nothing new.
     const std::vector<std::string> after = fake::AllPaths();
@@ -439,12 +434,10 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
         if (!allowed) out->push_back(kind + " " + Quoted(given) + " names nothing the list allows");
         if (kind == "RemoveDirectory" && NamesRootByText(given, cp))
             out->push_back(kind + " " + Quoted(given) + " names a drive or share root");
-        if (allAbsolute) {
-            if (!IsAbsoluteText(given))
-                out->push_back(kind + " " + Quoted(given) + " is relative though the list named only full paths");
-            else if (NamesRootByText(given, cp) || Resolve(given, cwd_, cp).IsRoot())
-                out->push_back(kind + " " + Quoted(given) + " names a root though the list named only full paths");
-        }
+        if (!IsAbsoluteText(given))
+            out->push_back(kind + " " + Quoted(given) + " is not a full path");
+        else if (NamesRootByText(given, cp) || Resolve(given, cwd_, cp).IsRoot())
+            out->push_back(kind + " " + Quoted(given) + " names a root");
     };
     for (const std::string& given : fake::CallsOf("DeleteFile")) {
         const WinPath path = Resolve(given, cwd_, cp);
@@ -461,7 +454,7 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
 
     // What had to go, where nothing stood in its way.
     for (const Value& file : files_) {
-        if (!file.whole) continue;
+        if (!file.whole || !full(file.text)) continue;
         const WinPath path = Resolve(file.text, cwd_, cp);
         if (!path.valid || fileKeysBefore_.count(path.Key()) == 0 || Protected(path)) continue;
         if (Shape(file.text, cp).back() == '\\') continue;  // "name\" names a directory
@@ -477,12 +470,10 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
 void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
     const unsigned cp = facts_.codePage;
     const std::string list = KeyPath(kProgramsList, cp);
-    // One name under the programs list: no leading, trailing or doubled
-    // backslash, counting only the backslashes that are characters of their
-    // own (a second byte 0x5C is none).
+    // One name under the programs list: no backslash that is a character of
+    // its own (a second byte 0x5C is none).
     const std::string entryShape = entry_.Usable() ? Shape(entry_.text, cp) : "";
-    const bool entryNamed = !entryShape.empty() && entryShape.front() != '\\' && entryShape.back() != '\\' &&
-                            entryShape.find("\\\\") == std::string::npos;
+    const bool entryNamed = !entryShape.empty() && entryShape.find('\\') == std::string::npos;
     const std::string entryKey = entryNamed ? KeyPath(std::string(kProgramsList) + "\\" + entry_.text, cp) : "";
     std::string monitorKey = monitor_.Usable() ? KeyPath(std::string(kMonitors) + "\\" + monitor_.text, cp) : "";
     if (monitorKey == KeyPath(kMonitors, cp)) monitorKey.clear();

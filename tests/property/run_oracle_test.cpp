@@ -79,7 +79,7 @@ TEST_F(RunChecker, CatchesWhatARunMustNeverDo) {
     SetUp();
     EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("C:"); }), "names a drive or share root"));
     SetUp();
-    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("Unlisted"); }), "is relative"));
+    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("Unlisted"); }), "is not a full path"));
     SetUp();
     EXPECT_TRUE(Mentions(RunWith([] { platform::DeleteLocalMachineKey(std::string(kEntries) + "\\Other"); }),
                          "deleted key"));
