@@ -1,0 +1,74 @@
+// The uninstaller's switches.
+#include "app/command_line.h"
+
+#include <vector>
+
+namespace {
+
+std::vector<std::string> SplitArguments(const std::string& text) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inQuotes = false, started = false;
+    for (char c : text) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            started = true;
+        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+            if (started) arguments.push_back(current);
+            current.clear();
+            started = false;
+        } else {
+            current += c;
+            started = true;
+        }
+    }
+    if (started) arguments.push_back(current);
+    return arguments;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::string& text) {
+    CommandLine line;
+    for (const std::string& argument : SplitArguments(text)) {
+        const bool isSwitch = !argument.empty() && (argument[0] == '/' || argument[0] == '-');
+        const std::string name = isSwitch ? Upper(argument.substr(1)) : std::string();
+        if (name == "S") {
+            line.silent = true;
+        } else if (name == "?") {
+            line.usage = true;
+        } else if (name.compare(0, 4, "LOG=") == 0 && argument.size() > 5) {
+            line.log = true;
+            line.logPath = argument.substr(5);
+        } else if (line.badArgument.empty()) {
+            line.badArgument = argument.empty() ? "\"\"" : argument;
+        }
+    }
+    return line;
+}
+
+std::string UsageText(const std::string& badArgument) {
+    std::string text;
+    if (!badArgument.empty()) text = "Unknown switch: " + badArgument + "\n\n";
+    text +=
+        "ZEVUnins [/S] [/LOG=file] [/?]\n"
+        "\n"
+        "/S\tSilent: no question, no progress dialog, no boxes.\n"
+        "/LOG=file\tWrites what was done to the file (appended).\n"
+        "/?\tShows this box.\n"
+        "\n"
+        "Exit status:\n"
+        "0\tDone.\n"
+        "3010\tDone; some files go at the next restart.\n"
+        "1602\tThe user answered No.\n"
+        "87\tA bad command line.\n"
+        "1\tOut of memory.";
+    return text;
+}

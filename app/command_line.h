@@ -1,0 +1,23 @@
+// The command line of the uninstaller, for the people who deploy it: silent
+// removal, a log, and the usage box.
+#pragma once
+
+#include <string>
+
+struct CommandLine {
+    bool silent = false;      // /S: no question, no dialog, no boxes
+    bool usage = false;       // /?: the usage box, nothing else
+    bool log = false;         // /LOG=<file>
+    std::string logPath;
+    std::string badArgument;  // the first argument not understood, as written; empty when none
+};
+
+// Reads the arguments after the program's name as Windows programs do: blanks
+// separate them, a pair of quotes keeps blanks inside one ("/LOG=C:\My Logs\u.log"
+// or /LOG="C:\My Logs\u.log"), switches start with "/" or "-" and are read
+// without regard to case. Neither a blank nor a quote is ever the second byte
+// of a double-byte character, so the text is read as bytes.
+CommandLine ParseCommandLine(const std::string& text);
+
+// The usage box's text; with `badArgument`, it names it first.
+std::string UsageText(const std::string& badArgument);
