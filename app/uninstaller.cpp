@@ -45,13 +45,14 @@ int UninstallerMain(platform::Instance instance) {
 
     const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
     const platform::BoxAnswer answer =
-        platform::ShowBox(question, g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
+        platform::ShowBox(question.c_str(), g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
     if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
 
     CountUninstallSteps();
     platform::InitProgressControls();
     platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
-    platform::ShowBox(g_uiStrings.completeText, g_uiStrings.completeCaption.c_str(), platform::BoxButtons::Ok);
+    platform::ShowBox(g_uiStrings.completeText.c_str(), g_uiStrings.completeCaption.c_str(),
+                      platform::BoxButtons::Ok);
     return kExitCompleted;
 }
 

@@ -159,7 +159,9 @@ enum class BoxButtons {
 enum class BoxAnswer { Yes, No, Ok, Other };
 
 // MessageBoxA without an owner. A null caption leaves Windows' default caption.
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons);
+// The text is handed over as it is, not copied: the box that reports a failed
+// allocation must not need the heap.
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons);
 
 // Window messages as Windows numbers them.
 constexpr unsigned kMsgInitDialog = 0x0110;  // WM_INITDIALOG

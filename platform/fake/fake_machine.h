@@ -141,6 +141,10 @@ int LivePrinterSnapshots();  // snapshots not yet released
 // (Yes/No) or Ok. A scripted answer is returned as it is, whatever the buttons.
 void ScriptBoxAnswer(platform::BoxAnswer answer);
 const std::vector<ShownBox>& Boxes();
+// Called as each box is shown, before the fake takes any note of it (null: nothing).
+// A test that takes the heap away gives it back here: MessageBox draws on
+// memory of Windows' own.
+void SetBeforeBoxHook(void (*hook)());
 const ProgressBar& Bar();
 bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();

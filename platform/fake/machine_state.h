@@ -86,6 +86,7 @@ struct Machine {
     // user interface
     std::deque<platform::BoxAnswer> boxAnswers;
     std::vector<ShownBox> boxes;
+    void (*beforeBox)() = nullptr;
     ProgressBar bar;
     bool dialogLive = false;
     bool dialogEnded = false;

@@ -37,6 +37,10 @@ const std::vector<ShownBox>& Boxes() {
     return M().boxes;
 }
 
+void SetBeforeBoxHook(void (*hook)()) {
+    M().beforeBox = hook;
+}
+
 const ProgressBar& Bar() {
     return M().bar;
 }
@@ -56,7 +60,8 @@ namespace platform {
 using fake::detail::M;
 using fake::detail::Record;
 
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons) {
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
+    if (M().beforeBox != nullptr) M().beforeBox();
     Record("MessageBox " + std::string(caption ? caption : "(null)") + "|" + text);
     fake::ShownBox box;
     box.text = text;

@@ -60,9 +60,9 @@ void NoteBarRange(HWND bar, uint32_t upper) {
 
 }  // namespace
 
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons) {
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     UINT style = buttons == BoxButtons::YesNoQuestion ? (MB_YESNO | MB_ICONQUESTION) : MB_OK;
-    switch (MessageBoxA(nullptr, text.c_str(), caption, style)) {
+    switch (MessageBoxA(nullptr, text, caption, style)) {
     case IDYES:
         return BoxAnswer::Yes;
     case IDNO:
