@@ -107,6 +107,9 @@ public:
     std::string PrinterName(std::size_t index) const;  // empty when the spooler gave none
     std::string PortName(std::size_t index) const;     // empty when the spooler gave none
     void SetPortName(std::size_t index, const std::string& port);
+    // Takes the security descriptor out of record `index`: SetPrinterLevel2 then
+    // leaves the printer's security as it is, and needs no right to change it.
+    void ClearSecurityDescriptor(std::size_t index);
     PrinterListState* State() const { return state_.get(); }
 
 private:

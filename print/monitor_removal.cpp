@@ -85,7 +85,11 @@ int RemoveLprMonitor(const std::string& monitorName) {
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
             if (!printer.IsOpen()) continue;
             // The record written back is the one just read: every other setting stays.
+            // Its security descriptor goes out of it: written back, it needs a right
+            // that changing a port does not, and where that is refused the whole
+            // write is. Without it Windows keeps the printer's security as it is.
             printers.SetPortName(i, parallelPort);
+            printers.ClearSecurityDescriptor(i);
             platform::SetPrinterLevel2(printer, printers, i);
         }
         platform::DeletePortNamed(port->name);

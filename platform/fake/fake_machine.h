@@ -128,6 +128,10 @@ void AddPrinter(const Printer& printer);
 bool GetPrinter(const std::string& name, Printer* printer);  // as the registry now holds it
 void AddMonitorPort(const std::string& monitor, const std::string& port);  // creates the monitor
 void SetPrinterOpenRefused(const std::string& name, bool refused);
+// The printer's security descriptor may not be written (the caller lacks
+// WRITE_DAC): SetPrinterA level 2 with a record that still carries the
+// descriptor fails and changes nothing. Every record listed carries it.
+void SetPrinterSecurityRefused(const std::string& name, bool refused);
 // The next `times` EnumPrintersA calls find one more printer (this one) between
 // the size query and the enumeration. The printer is added at the first of them.
 // EnumLocalPrinters asks up to 5 times: with `times` of 5 or more it gives an

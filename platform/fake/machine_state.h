@@ -77,6 +77,7 @@ struct Machine {
 
     // spooler
     std::vector<std::string> refusedPrinters;  // folded names
+    std::vector<std::string> securityRefusedPrinters;  // folded names
     Printer racingPrinter;
     int racingEnumsLeft = 0;
     bool racingPrinterAdded = false;

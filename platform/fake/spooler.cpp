@@ -8,6 +8,7 @@ namespace platform {
 
 struct PrinterListState {
     std::vector<fake::Printer> records;
+    std::vector<bool> withSecurity;  // the record still carries the printer's security descriptor
     unsigned generation;
 };
 
@@ -97,6 +98,16 @@ Printer ReadPrinter(const RegNode& key) {
     return printer;
 }
 
+// Lists of folded names.
+void SetListed(std::vector<std::string>& names, const std::string& name, bool listed) {
+    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
+    if (listed) names.push_back(detail::Fold(name));
+}
+
+bool Listed(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), detail::Fold(name)) != names.end();
+}
+
 std::shared_ptr<RegNode> PrinterKey(const std::string& name) {
     const auto printers = detail::FindKey(kPrintersKey);
     return printers ? detail::FindSubkey(*printers, name) : nullptr;
@@ -130,9 +141,11 @@ void AddMonitorPort(const std::string& monitor, const std::string& port) {
 }
 
 void SetPrinterOpenRefused(const std::string& name, bool refused) {
-    auto& names = M().refusedPrinters;
-    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
-    if (refused) names.push_back(detail::Fold(name));
+    SetListed(M().refusedPrinters, name, refused);
+}
+
+void SetPrinterSecurityRefused(const std::string& name, bool refused) {
+    SetListed(M().securityRefusedPrinters, name, refused);
 }
 
 void AddPrinterDuringNextEnum(const Printer& printer, int times) {
@@ -186,6 +199,10 @@ void PrinterList::SetPortName(std::size_t index, const std::string& port) {
     if (index < Count()) state_->records[index].port = port;
 }
 
+void PrinterList::ClearSecurityDescriptor(std::size_t index) {
+    if (index < Count()) state_->withSecurity[index] = false;
+}
+
 PrinterHandle::PrinterHandle() = default;
 PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
 PrinterHandle::~PrinterHandle() {
@@ -218,6 +235,7 @@ PrinterList EnumLocalPrinters() {
         state->generation = fake::detail::Generation();
         if (const auto printers = fake::detail::FindKey(fake::kPrintersKey)) {
             for (const auto& key : printers->subkeys) state->records.push_back(fake::ReadPrinter(*key));
+            state->withSecurity.assign(state->records.size(), true);
         }
         ++m.liveSnapshots;
         return PrinterList(std::move(state));
@@ -228,9 +246,7 @@ PrinterList EnumLocalPrinters() {
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
-    const auto& refused = M().refusedPrinters;
-    if (!key || std::find(refused.begin(), refused.end(), fake::detail::Fold(printerName)) != refused.end())
-        return PrinterHandle();
+    if (!key || fake::Listed(M().refusedPrinters, printerName)) return PrinterHandle();
     ++M().openPrinters;
     return PrinterHandle(
         std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
@@ -242,6 +258,7 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
            (hasRecord ? list.PortName(index) : std::string()));
     if (handle == nullptr || !hasRecord || handle->key->deleted) return false;
+    if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name)) return false;
     fake::WritePrinter(*handle->key, list.State()->records[index]);
     return true;
 }

@@ -117,6 +117,18 @@ TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
     EXPECT_EQ(fake::OpenPrinters(), 0);
 }
 
+TEST_F(MonitorRemoval, PrinterIsMovedWhereItsSecurityMayNotBeWritten) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::SetPrinterSecurityRefused("P1", true);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(PortOf("P1"), "LPT1:");
+    fake::Printer p1;
+    ASSERT_TRUE(fake::GetPrinter("P1", &p1));
+    EXPECT_EQ(p1.comment, MakePrinter("P1", "").comment);
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
+}
+
 TEST_F(MonitorRemoval, MissingPortsKeyStillAttemptsTheMonitor) {
     fake::RegCreateKey(kMonitors + "\\Tool Port");
     fake::AddPrinter(MakePrinter("P1", "TOOL1"));
