@@ -132,6 +132,9 @@ void SetPrinterOpenRefused(const std::string& name, bool refused);
 // WRITE_DAC): SetPrinterA level 2 with a record that still carries the
 // descriptor fails and changes nothing. Every record listed carries it.
 void SetPrinterSecurityRefused(const std::string& name, bool refused);
+// The spooler knows no port of this name: SetPrinterA level 2 with a record on
+// it fails and changes nothing (as the NT family refuses "LPT1" for "LPT1:").
+void SetPortRefused(const std::string& port, bool refused);
 // The next `times` EnumPrintersA calls find one more printer (this one) between
 // the size query and the enumeration. The printer is added at the first of them.
 // EnumLocalPrinters asks up to 5 times: with `times` of 5 or more it gives an

@@ -78,6 +78,7 @@ struct Machine {
     // spooler
     std::vector<std::string> refusedPrinters;  // folded names
     std::vector<std::string> securityRefusedPrinters;  // folded names
+    std::vector<std::string> refusedPorts;  // folded names
     Printer racingPrinter;
     int racingEnumsLeft = 0;
     bool racingPrinterAdded = false;

@@ -148,6 +148,10 @@ void SetPrinterSecurityRefused(const std::string& name, bool refused) {
     SetListed(M().securityRefusedPrinters, name, refused);
 }
 
+void SetPortRefused(const std::string& port, bool refused) {
+    SetListed(M().refusedPorts, port, refused);
+}
+
 void AddPrinterDuringNextEnum(const Printer& printer, int times) {
     M().racingPrinter = printer;
     M().racingEnumsLeft = times;
@@ -259,6 +263,7 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
            (hasRecord ? list.PortName(index) : std::string()));
     if (handle == nullptr || !hasRecord || handle->key->deleted) return false;
     if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name)) return false;
+    if (fake::Listed(M().refusedPorts, list.PortName(index))) return false;
     fake::WritePrinter(*handle->key, list.State()->records[index]);
     return true;
 }
