@@ -38,6 +38,11 @@ void LoadUiStrings() {
     g_uiStrings.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
 }
 
+std::string SystemDllPath(const char* name) {
+    const std::string dir = platform::GetSystemDir();
+    return dir.empty() ? std::string() : dir + "\\" + name;
+}
+
 int UninstallerMain(platform::Instance instance) {
     g_hInstance = instance;
     LoadUiStrings();
@@ -49,7 +54,7 @@ int UninstallerMain(platform::Instance instance) {
     if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
 
     CountUninstallSteps();
-    platform::InitProgressControls();
+    platform::InitProgressControls(SystemDllPath("comctl32.dll"));
     platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
     platform::ShowBox(g_uiStrings.completeText.c_str(), g_uiStrings.completeCaption.c_str(),
                       platform::BoxButtons::Ok);

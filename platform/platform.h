@@ -31,6 +31,8 @@ ProfileValue ReadProfileString(const std::string& section, const std::string& ke
 
 // The Windows directory without a trailing backslash; empty when it cannot be had.
 std::string GetWindowsDir();
+// The system directory (GetSystemDirectoryA), likewise.
+std::string GetSystemDir();
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
@@ -143,6 +145,10 @@ PrinterList EnumLocalPrinters();
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName);
 // SetPrinterA(printer, 2, record `index` of `list`, 0).
 bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index);
+// LoadLibraryA(path) of WINSPOOL.DRV, kept loaded for the life of the process,
+// and the spooler's functions from it; false when the DLL or one of them cannot
+// be had. Until it has succeeded every spooler call here fails.
+bool LoadSpooler(const std::string& path);
 // DeletePortA(NULL, NULL, port).
 bool DeletePortNamed(const std::string& port);
 // DeleteMonitorA(NULL, environment, monitor).
@@ -172,8 +178,9 @@ constexpr unsigned kMsgCommand = 0x0111;     // WM_COMMAND
 
 using DialogProc = intptr_t (*)(Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
 
-// InitCommonControls: registers the progress bar class.
-void InitProgressControls();
+// LoadLibraryA(path) of COMCTL32.DLL, kept loaded, then its InitCommonControls:
+// registers the progress bar class. False when the DLL or the function cannot be had.
+bool InitProgressControls(const std::string& path);
 // DialogBoxParamA with the template `templateId` of `instance` and no owner;
 // messages go to `proc`. Returns the result given to EndModalDialog.
 intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/uninstaller.h"
 #include "print/monitor_removal.h"
 #include "registry/programs_entry.h"
 #include "run/dir_chain.h"
@@ -63,6 +64,7 @@ void RunUninstall() {
 
     const platform::ProfileValue monitor = ReadListValue("LPR", "Monitor");
     if (Usable(monitor)) {
+        platform::LoadSpooler(SystemDllPath("winspool.drv"));
         LoadMonitorPorts(monitor.text);
         RemoveLprMonitor(monitor.text);
         FreeMonitorPorts();

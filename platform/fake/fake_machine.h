@@ -49,6 +49,14 @@ struct ProgressBar {
 // no scripted answers.
 void Reset();
 
+// -------------------------------------------------------------------- DLLs
+// The system directory is C:\windows\system32. LoadLibraryA succeeds for
+// comctl32.dll and winspool.drv named by their full path there (without regard
+// to case), and for nothing else: not for a bare name, not from another
+// directory. The file table does not list them. Until the spooler's DLL has
+// been loaded every spooler call fails, as on the Win32 side.
+void SetDllMissing(const std::string& name, bool missing);  // its LoadLibraryA fails
+
 // -------------------------------------------------------------------- files
 // Paths are Windows paths; names compare case-insensitively. Relative paths are
 // resolved against the current directory, as Windows does: "\\server\share\..."
@@ -166,6 +174,7 @@ unsigned long PausedMilliseconds();
 // "SetPrinter P1 port=LPT1:", "DeletePort P", "DeleteMonitor Windows 4.0|M",
 // "StepIt". Names and paths are written as the caller gave them. All of them:
 //   ReadProfile <file> [<section>] <key>      GetWindowsDirectory
+//   GetSystemDirectory                        LoadLibrary <path>
 //   DeleteFile <path>                         RemoveDirectory <path>
 //   Sleep <ms>                                ExitProcess <code>
 //   RegOpenKey <path>                         RegCloseKey <path as opened>

@@ -70,6 +70,10 @@ struct Machine {
     std::map<std::string, FileEntry> files;  // by KeyOf; roots are not kept here
     std::size_t profileValueLimit = 0;
 
+    // DLLs
+    std::vector<std::string> missingDlls;  // folded names
+    bool spoolerLoaded = false;
+
     // registry
     std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
     int openKeys = 0;
@@ -102,6 +106,9 @@ struct Machine {
 };
 
 Machine& M();
+std::string SystemDir();
+// LoadLibraryA(path) of Windows' own DLL `name`; recorded.
+bool LoadDll(const std::string& path, const char* name);
 // Handles remember the machine they were opened on: one left over from before
 // a Reset must not change the counts of the fresh machine.
 unsigned Generation();

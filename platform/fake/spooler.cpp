@@ -224,9 +224,16 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     return *this;
 }
 
+bool LoadSpooler(const std::string& path) {
+    if (!fake::detail::LoadDll(path, "winspool.drv")) return false;
+    M().spoolerLoaded = true;
+    return true;
+}
+
 PrinterList EnumLocalPrinters() {
     Record("EnumPrinters");
     fake::detail::Machine& m = M();
+    if (!m.spoolerLoaded) return PrinterList();
     for (int attempt = 0; attempt < fake::kEnumAttempts; ++attempt) {
         if (m.racingEnumsLeft > 0) {
             // The buffer sized a moment ago no longer fits: ask again.
@@ -250,7 +257,7 @@ PrinterList EnumLocalPrinters() {
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
-    if (!key || fake::Listed(M().refusedPrinters, printerName)) return PrinterHandle();
+    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) return PrinterHandle();
     ++M().openPrinters;
     return PrinterHandle(
         std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
@@ -271,7 +278,7 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
 bool DeletePortNamed(const std::string& port) {
     Record("DeletePort " + port);
     const auto monitors = fake::detail::FindKey(fake::kMonitorsKey);
-    if (!monitors || fake::PortInUse(port)) return false;
+    if (!M().spoolerLoaded || !monitors || fake::PortInUse(port)) return false;
     for (const auto& monitor : monitors->subkeys) {
         const auto ports = fake::detail::FindSubkey(*monitor, "Ports");
         if (ports && fake::detail::FindSubkey(*ports, port)) {
@@ -286,7 +293,7 @@ bool DeleteMonitorNamed(const std::string& environment, const std::string& monit
     Record("DeleteMonitor " + environment + "|" + monitor);
     // The monitor's key is opened below Monitors: an empty name or one that starts
     // with a backslash (which RegOpenKey refuses) would reach Monitors itself or another key.
-    if (monitor.empty() || monitor[0] == '\\') return false;
+    if (!M().spoolerLoaded || monitor.empty() || monitor[0] == '\\') return false;
     const std::string monitorPath = std::string(fake::kMonitorsKey) + "\\" + monitor;
     const auto key = fake::detail::FindKey(monitorPath);
     if (!key) return false;

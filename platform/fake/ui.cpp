@@ -76,9 +76,11 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     return answer;
 }
 
-void InitProgressControls() {
+bool InitProgressControls(const std::string& path) {
+    if (!fake::detail::LoadDll(path, "comctl32.dll")) return false;
     Record("InitCommonControls");
     M().commonControls = true;
+    return true;
 }
 
 intptr_t RunModalDialog(Instance, int templateId, DialogProc proc) {

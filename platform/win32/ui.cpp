@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32/late_dlls.h"
 
 namespace platform {
 
@@ -72,10 +71,6 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     default:
         return BoxAnswer::Other;
     }
-}
-
-void InitProgressControls() {
-    win32::InitCommonControlsLate();
 }
 
 intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc) {

@@ -94,6 +94,20 @@ TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
     EXPECT_EQ(bar.visiblePosition, 4);
 }
 
+TEST_F(Entry, TheLateDllsAreLoadedByTheirFullPathInTheSystemDirectory) {
+    // The program runs as administrator: a bare name would be looked for beside
+    // it (and in the current directory) first.
+    WriteFileList("[LPR]\nMonitor=Tool Port\n");
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::CallsOf("LoadLibrary"),
+              (Strings{"C:\\windows\\system32\\comctl32.dll", "C:\\windows\\system32\\winspool.drv"}));
+
+    // The spooler only where a monitor is named.
+    fake::Reset();
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::CallsOf("LoadLibrary"), (Strings{"C:\\windows\\system32\\comctl32.dll"}));
+}
+
 TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
     for (int32_t count : {65535, 65536, 200000}) {
         fake::Reset();

@@ -14,7 +14,10 @@ const std::string kMonitors = "System\\CurrentControlSet\\Control\\Print\\Monito
 
 class Spooler : public ::testing::Test {
 protected:
-    void SetUp() override { setup::FreshScratch(); }
+    void SetUp() override {
+        setup::FreshScratch();
+        ASSERT_TRUE(platform::LoadSpooler(platform::GetSystemDir() + "\\winspool.drv"));
+    }
     void TearDown() override { setup::CleanScratch(); }
 };
 

@@ -47,6 +47,10 @@ int RemoveMonitor(const std::string& monitor) {
 
 class MonitorRemoval : public FakeMachineTest {
 protected:
+    void SetUp() override {
+        FakeMachineTest::SetUp();
+        platform::LoadSpooler("C:\\windows\\system32\\winspool.drv");
+    }
     void TearDown() override { FreeMonitorPorts(); }
 };
 
@@ -110,7 +114,7 @@ TEST_F(MonitorRemoval, WhereOneFormOfTheParallelPortIsRefusedTheOtherIsWritten) 
     // Under a compatibility mode the NT family reports the 95 family, and its
     // spooler refuses "LPT1"; the other way round is as likely.
     for (const bool family95 : {true, false}) {
-        fake::Reset();
+        SetUp();
         fake::SetWindows95Family(family95);
         const std::string first = family95 ? "LPT1" : "LPT1:";
         const std::string other = family95 ? "LPT1:" : "LPT1";
