@@ -12,6 +12,9 @@ UiStrings g_uiStrings;
 
 namespace {
 
+// Whether ProgressDlgProc has begun the run.
+bool g_runStarted = false;
+
 std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
     // Texts are only shown, never acted on: one that could not be read whole is
     // still shown as far as it was read.
@@ -54,8 +57,13 @@ int UninstallerMain(platform::Instance instance) {
     if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
 
     CountUninstallSteps();
-    platform::InitProgressControls(SystemDllPath("comctl32.dll"));
-    platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
+    g_hProgress = nullptr;
+    g_runStarted = false;
+    if (platform::InitProgressControls(SystemDllPath("comctl32.dll")))
+        platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
+    // Without the common controls, or where Windows would not make the dialog,
+    // the run still happens: without a bar.
+    if (!g_runStarted) RunUninstall();
     platform::ShowBox(g_uiStrings.completeText.c_str(), g_uiStrings.completeCaption.c_str(),
                       platform::BoxButtons::Ok);
     return kExitCompleted;
@@ -73,6 +81,7 @@ intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wP
         return 0;  // the default focus is not set
     }
     if (message == platform::kMsgCommand && (wParam & 0xFFFF) == IDC_PROGRESS) {
+        g_runStarted = true;
         RunUninstall();
         platform::EndModalDialog(dialog, 1);
         return 1;

@@ -156,6 +156,9 @@ int LivePrinterSnapshots();  // snapshots not yet released
 // (Yes/No) or Ok. A scripted answer is returned as it is, whatever the buttons.
 void ScriptBoxAnswer(platform::BoxAnswer answer);
 const std::vector<ShownBox>& Boxes();
+// DialogBoxParamA fails (-1) before the dialog exists, as when its template or
+// one of its controls cannot be made: the procedure never runs.
+void SetDialogRefused(bool refused);
 // Called as each box is shown, before the fake takes any note of it (null: nothing).
 // A test that takes the heap away gives it back here: MessageBox draws on
 // memory of Windows' own.

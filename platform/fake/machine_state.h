@@ -99,6 +99,7 @@ struct Machine {
     intptr_t dialogResult = 0;
     platform::DialogProc dialogProc = nullptr;
     bool dialogShown = false;
+    bool dialogRefused = false;
     bool commonControls = false;
 
     unsigned long pausedMs = 0;

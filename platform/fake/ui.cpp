@@ -37,6 +37,10 @@ const std::vector<ShownBox>& Boxes() {
     return M().boxes;
 }
 
+void SetDialogRefused(bool refused) {
+    M().dialogRefused = refused;
+}
+
 void SetBeforeBoxHook(void (*hook)()) {
     M().beforeBox = hook;
 }
@@ -86,6 +90,7 @@ bool InitProgressControls(const std::string& path) {
 intptr_t RunModalDialog(Instance, int templateId, DialogProc proc) {
     Record("DialogBox " + std::to_string(templateId));
     fake::detail::Machine& m = M();
+    if (m.dialogRefused) return -1;
     // A new progress control starts as Windows makes one: range 0..100, step 10.
     m.bar = fake::ProgressBar();
     m.bar.exists = true;

@@ -108,6 +108,26 @@ TEST_F(Entry, TheLateDllsAreLoadedByTheirFullPathInTheSystemDirectory) {
     EXPECT_EQ(fake::CallsOf("LoadLibrary"), (Strings{"C:\\windows\\system32\\comctl32.dll"}));
 }
 
+TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
+    // No common controls, or a dialog Windows will not make: the run goes on without a bar.
+    for (const bool controls : {false, true}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        fake::SetDllMissing("comctl32.dll", !controls);
+        fake::SetDialogRefused(controls);
+
+        EXPECT_EQ(UninstallerMain(nullptr), 0) << controls;
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << controls;
+        EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini")) << controls;
+        ASSERT_EQ(fake::Boxes().size(), 2u) << controls;
+        EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete");
+        EXPECT_FALSE(fake::DialogShown());
+        EXPECT_EQ(fake::CallsOf("DialogBox").size(), controls ? 1u : 0u);
+    }
+}
+
 TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
     for (int32_t count : {65535, 65536, 200000}) {
         fake::Reset();

@@ -702,3 +702,44 @@ CASES = [
     ("utf8-bom", case_utf8_bom),
     ("garbage-file-list", case_garbage_file_list),
 ]
+
+
+# ---------------------------------------------------------------- what real Windows asks beyond Wine
+
+def start_with_dll_overrides(session, overrides):
+    """The uninstaller started with WINEDLLOVERRIDES extended by `overrides`;
+    only its own process (and winprobe, which starts it) sees them."""
+    m = session.machine
+    plain_env = m.env
+    m.env = lambda: dict(plain_env(), WINEDLLOVERRIDES=plain_env().get("WINEDLLOVERRIDES", "") + ";" + overrides)
+    try:
+        return ProgramRun(m, session.exe)
+    finally:
+        del m.env
+
+
+def case_no_common_controls(session):
+    """Without the common controls (Wine's comctl32 disabled) no progress dialog
+    can be made: the run still happens, without a bar, and the completion box
+    follows."""
+    m = session.machine
+    install(m, Product(name="no controls", files=SMALL_FILES, file_list=SMALL_LIST))
+    install(m, other_product())
+    before = m.snapshot()
+    run = start_with_dll_overrides(session, "comctl32=")
+    xid, _ = run.wait_for_box("Uninstaller", session.limit(60))
+    m.press(xid, "Return")
+    xid, _ = run.wait_for_box("Complete", session.limit(60))
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in SMALL_FILES} | {listing_name(FILE_LIST_NAME)}
+                  | with_parents(r"C:\Apps\Acme\Help", r"C:\Apps"))
+    note_outcome(session, before, after, list(SMALL_FILES) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme"])
+
+
+CASES += [
+    ("no-common-controls", case_no_common_controls),
+]
