@@ -193,12 +193,17 @@ void SendDialogCommand(Window dialog, int commandId);
 // EndDialog.
 void EndModalDialog(Window dialog, intptr_t result);
 
-// Progress bar messages.
+// Progress bar messages. The first common controls (4.00: Windows 95 before
+// OSR2, NT 4 without a later Internet Explorer) know all of them but
+// PBM_SETRANGE32, which only counts above 65,535 need. Nothing here asks the
+// bar for its position: 4.00 answers PBM_GETPOS with 0.
 void ProgressSetPos(Window bar, int position);             // PBM_SETPOS
 void ProgressSetStep(Window bar, int step);                // PBM_SETSTEP
 void ProgressSetRange16(Window bar, uint16_t upper);       // PBM_SETRANGE, 0 .. upper
 void ProgressSetRange32(Window bar, uint32_t upper);       // PBM_SETRANGE32, 0 .. upper
 void ProgressStepIt(Window bar);                           // PBM_STEPIT
+// The width of the bar's client area in pixels (GetClientRect); 0 when unknown.
+int ProgressBarWidth(Window bar);
 
 // ---------------------------------------------------------------- process
 

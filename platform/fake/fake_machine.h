@@ -42,7 +42,7 @@ struct ProgressBar {
 // clamped or wrapped; `visiblePosition` is clamped into the range by PBM_SETPOS
 // and PBM_SETRANGE*. A new dialog's bar starts as Windows makes one: range
 // 0..100, step 10. Messages sent to the bar after its dialog has returned are
-// recorded and change nothing.
+// recorded and change nothing. Its client area is 220 pixels wide unless set.
 
 // Resets the whole machine to a fresh state: Windows directory C:\windows
 // (which exists), current directory C:\, NT family, empty registry and spooler,
@@ -164,6 +164,11 @@ void SetDialogRefused(bool refused);
 // memory of Windows' own.
 void SetBeforeBoxHook(void (*hook)());
 const ProgressBar& Bar();
+void SetProgressBarWidth(int pixels);
+// The first common controls (version 4.00): PBM_SETRANGE32 is unknown to them
+// and changes nothing. (They answer PBM_GETPOS with 0; the platform has no call
+// for it.)
+void SetFirstCommonControls(bool first);
 bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();
 
@@ -193,7 +198,7 @@ unsigned long PausedMilliseconds();
 //   DialogCommand <id>    EndDialog <result>
 //   SetPos <n>   SetStep <n>   SetRange <upper>   SetRange32 <upper>   StepIt
 // Only the handle owners record closing (on destruction or move-assignment);
-// GetDialogControl and IsWindows95Family record nothing. The setup functions
+// GetDialogControl, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
 // of this header record nothing.
 const std::vector<std::string>& Calls();
 // The lines of Calls() that start with `prefix`, with the prefix and one blank removed.

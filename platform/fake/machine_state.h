@@ -94,6 +94,8 @@ struct Machine {
     std::vector<ShownBox> boxes;
     void (*beforeBox)() = nullptr;
     ProgressBar bar;
+    int barWidth = 220;
+    bool firstCommonControls = false;
     bool dialogLive = false;
     bool dialogEnded = false;
     intptr_t dialogResult = 0;

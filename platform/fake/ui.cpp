@@ -49,6 +49,14 @@ const ProgressBar& Bar() {
     return M().bar;
 }
 
+void SetProgressBarWidth(int pixels) {
+    M().barWidth = pixels;
+}
+
+void SetFirstCommonControls(bool first) {
+    M().firstCommonControls = first;
+}
+
 bool DialogShown() {
     return M().dialogShown;
 }
@@ -165,6 +173,7 @@ void ProgressSetRange16(Window bar, uint16_t upper) {
 
 void ProgressSetRange32(Window bar, uint32_t upper) {
     Record("SetRange32 " + std::to_string(upper));
+    if (M().firstCommonControls) return;
     if (fake::ProgressBar* live = fake::LiveBar(bar)) {
         live->rangeUpper = upper;
         live->range32 = true;
@@ -185,6 +194,10 @@ void ProgressStepIt(Window bar) {
         live->visiblePosition = 0;
     else
         live->visiblePosition = static_cast<int>(next);
+}
+
+int ProgressBarWidth(Window bar) {
+    return fake::LiveBar(bar) != nullptr ? M().barWidth : 0;
 }
 
 }  // namespace platform

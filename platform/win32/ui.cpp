@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/platform.h"
@@ -27,34 +26,6 @@ INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     auto proc = reinterpret_cast<DialogProc>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (proc == nullptr) return FALSE;
     return proc(dialog, message, wParam, lParam);
-}
-
-// Drawing the bar costs far more than stepping it: under Wine about 0.7 ms a
-// step, several times a file's deletion. So the bar's drawing is held
-// (WM_SETREDRAW) while the run steps it, and let through only when a step
-// moves its fill by a whole pixel: what is on screen is never more than a
-// pixel behind.
-struct BarDrawing {
-    HWND bar = nullptr;
-    uint32_t upper = 0;
-    long width = 0;
-    long drawnPixels = -1;
-    bool held = false;
-};
-BarDrawing g_barDrawing;
-
-void HoldBarDrawing(bool hold) {
-    BarDrawing& drawing = g_barDrawing;
-    if (drawing.bar == nullptr || drawing.held == hold) return;
-    SendMessageA(drawing.bar, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
-    drawing.held = hold;
-}
-
-void NoteBarRange(HWND bar, uint32_t upper) {
-    HoldBarDrawing(false);
-    RECT client = {};
-    GetClientRect(bar, &client);
-    g_barDrawing = BarDrawing{bar, upper, client.right - client.left, -1, false};
 }
 
 }  // namespace
@@ -95,7 +66,6 @@ void SendDialogCommand(Window dialog, int commandId) {
 }
 
 void EndModalDialog(Window dialog, intptr_t result) {
-    HoldBarDrawing(false);
     EndDialog(AsHwnd(dialog), result);
 }
 
@@ -109,30 +79,20 @@ void ProgressSetStep(Window bar, int step) {
 
 void ProgressSetRange16(Window bar, uint16_t upper) {
     SendMessageA(AsHwnd(bar), PBM_SETRANGE, 0, MAKELPARAM(0, upper));
-    NoteBarRange(AsHwnd(bar), upper);
 }
 
 void ProgressSetRange32(Window bar, uint32_t upper) {
     SendMessageA(AsHwnd(bar), PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
-    NoteBarRange(AsHwnd(bar), upper);
 }
 
 void ProgressStepIt(Window bar) {
-    const HWND hwnd = AsHwnd(bar);
-    BarDrawing& drawing = g_barDrawing;
-    if (hwnd == nullptr || hwnd != drawing.bar || drawing.upper == 0 || drawing.width <= 0) {
-        SendMessageA(hwnd, PBM_STEPIT, 0, 0);
-        return;
-    }
-    HoldBarDrawing(true);
-    SendMessageA(hwnd, PBM_STEPIT, 0, 0);
-    const auto position = static_cast<uint32_t>(SendMessageA(hwnd, PBM_GETPOS, 0, 0));
-    const long pixels = static_cast<long>(static_cast<unsigned long long>(std::min(position, drawing.upper)) *
-                                          static_cast<unsigned long long>(drawing.width) / drawing.upper);
-    if (pixels == drawing.drawnPixels) return;
-    drawing.drawnPixels = pixels;
-    HoldBarDrawing(false);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    SendMessageA(AsHwnd(bar), PBM_STEPIT, 0, 0);
+}
+
+int ProgressBarWidth(Window bar) {
+    RECT client = {};
+    if (!GetClientRect(AsHwnd(bar), &client)) return 0;
+    return client.right - client.left;
 }
 
 }  // namespace platform
