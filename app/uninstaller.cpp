@@ -12,7 +12,8 @@ UiStrings g_uiStrings;
 
 namespace {
 
-// Whether ProgressDlgProc has begun the run.
+// Whether ProgressDlgProc has begun the run. The run handles the dialog's
+// messages while it goes: a second command must not start it again.
 bool g_runStarted = false;
 
 std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
@@ -71,6 +72,7 @@ int UninstallerMain(platform::Instance instance) {
 
 intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {
     if (message == platform::kMsgInitDialog) {
+        g_runStarted = false;
         g_hProgress = platform::GetDialogControl(dialog, IDC_PROGRESS);
         platform::ProgressSetPos(g_hProgress, 0);
         platform::ProgressSetStep(g_hProgress, 1);
@@ -81,10 +83,15 @@ intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wP
         return 0;  // the default focus is not set
     }
     if (message == platform::kMsgCommand && (wParam & 0xFFFF) == IDC_PROGRESS) {
+        if (g_runStarted) return 1;
         g_runStarted = true;
         RunUninstall();
         platform::EndModalDialog(dialog, 1);
         return 1;
     }
+    // Nothing ends the dialog but the end of the run. Esc comes as IDCANCEL,
+    // which does nothing here; Alt+F4 and the like come as WM_CLOSE, taken here
+    // before the default turns it into IDCANCEL.
+    if (message == platform::kMsgClose) return 1;
     return 0;
 }

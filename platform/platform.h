@@ -37,7 +37,7 @@ std::string GetSystemDir();
 bool DeleteFileAt(const std::string& path);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
-// Sleep.
+// Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
 
 // ---------------------------------------------------------------- registry
@@ -173,6 +173,7 @@ enum class BoxAnswer { Yes, No, Ok, Other };
 BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons);
 
 // Window messages as Windows numbers them.
+constexpr unsigned kMsgClose = 0x0010;       // WM_CLOSE
 constexpr unsigned kMsgInitDialog = 0x0110;  // WM_INITDIALOG
 constexpr unsigned kMsgCommand = 0x0111;     // WM_COMMAND
 
@@ -192,6 +193,13 @@ void ShowWindowNormal(Window window);
 void SendDialogCommand(Window dialog, int commandId);
 // EndDialog.
 void EndModalDialog(Window dialog, intptr_t result);
+// Handles the window messages waiting for this thread, as a message loop
+// would (the dialog's keys through IsDialogMessage), so that its windows
+// repaint and answer while the run holds the thread: from Vista on, a window
+// that answers nothing for 5 seconds is marked "Not Responding" and the user
+// is offered to end the program. Looks at the queue only when some 100 ms have
+// passed since it last did: cheap enough to call at every step.
+void AnswerWindowMessages();
 
 // Progress bar messages. The first common controls (4.00: Windows 95 before
 // OSR2, NT 4 without a later Internet Explorer) know all of them but

@@ -33,6 +33,7 @@ long long g_filledPixels = 0;
 // server, and there may be far more files than pixels.
 void Step() {
     ++g_stepsTaken;
+    platform::AnswerWindowMessages();
     if (g_hProgress == nullptr) return;
     const long long pixels = g_stepCount > 0 && g_barPixels > 0
                                  ? static_cast<long long>(g_stepsTaken) * g_barPixels / g_stepCount
@@ -90,6 +91,7 @@ void RunUninstall() {
         LoadMonitorPorts(monitor.text);
         RemoveLprMonitor(monitor.text);
         FreeMonitorPorts();
+        platform::AnswerWindowMessages();
     }
 
     for (const platform::ProfileValue& file : files) {
@@ -99,6 +101,7 @@ void RunUninstall() {
 
     for (const platform::ProfileValue& dir : dirs) {
         if (dir.whole) RemoveDirAndParents(dir.text);
+        platform::AnswerWindowMessages();
     }
 
     // Without its whole root the retry rule could not tell where to stop.

@@ -159,6 +159,12 @@ const std::vector<ShownBox>& Boxes();
 // DialogBoxParamA fails (-1) before the dialog exists, as when its template or
 // one of its controls cannot be made: the procedure never runs.
 void SetDialogRefused(bool refused);
+// A message for the progress dialog, as the keyboard or another program would
+// post it: handed to the dialog's procedure (lParam 0) the next time the
+// program handles its window messages (AnswerWindowMessages, Pause) while the
+// dialog is live. AnswerWindowMessages records nothing.
+void PostDialogMessage(unsigned message, uintptr_t wParam);
+std::size_t PendingDialogMessages();  // posted and not yet handled
 // Called as each box is shown, before the fake takes any note of it (null: nothing).
 // A test that takes the heap away gives it back here: MessageBox draws on
 // memory of Windows' own.

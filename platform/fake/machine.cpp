@@ -101,6 +101,7 @@ namespace platform {
 void Pause(unsigned milliseconds) {
     fake::detail::Record("Sleep " + std::to_string(milliseconds));
     fake::detail::M().pausedMs += milliseconds;
+    fake::detail::HandleDialogMessages();
 }
 
 void ExitProcessWith(int code) {

@@ -100,6 +100,7 @@ struct Machine {
     bool dialogEnded = false;
     intptr_t dialogResult = 0;
     platform::DialogProc dialogProc = nullptr;
+    std::deque<std::pair<unsigned, uintptr_t>> postedMessages;
     bool dialogShown = false;
     bool dialogRefused = false;
     bool commonControls = false;
@@ -116,5 +117,7 @@ bool LoadDll(const std::string& path, const char* name);
 // a Reset must not change the counts of the fresh machine.
 unsigned Generation();
 void Record(const std::string& line);
+// Hands the posted messages to the live dialog, in order.
+void HandleDialogMessages();
 
 }  // namespace fake::detail

@@ -37,6 +37,23 @@ const std::vector<ShownBox>& Boxes() {
     return M().boxes;
 }
 
+void PostDialogMessage(unsigned message, uintptr_t wParam) {
+    M().postedMessages.emplace_back(message, wParam);
+}
+
+std::size_t PendingDialogMessages() {
+    return M().postedMessages.size();
+}
+
+void detail::HandleDialogMessages() {
+    detail::Machine& m = M();
+    while (m.dialogLive && !m.postedMessages.empty()) {
+        const auto [message, wParam] = m.postedMessages.front();
+        m.postedMessages.pop_front();
+        m.dialogProc(&g_dialogWindow, message, wParam, 0);
+    }
+}
+
 void SetDialogRefused(bool refused) {
     M().dialogRefused = refused;
 }
@@ -145,6 +162,10 @@ void EndModalDialog(Window dialog, intptr_t result) {
     if (!fake::IsDialog(dialog)) return;
     M().dialogEnded = true;
     M().dialogResult = result;
+}
+
+void AnswerWindowMessages() {
+    fake::detail::HandleDialogMessages();
 }
 
 void ProgressSetPos(Window bar, int position) {

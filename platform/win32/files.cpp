@@ -1,4 +1,4 @@
-// Files, directories, the clock and the process for the Win32 side.
+// Files, directories and the process for the Win32 side.
 #include <windows.h>
 
 #include <cstdlib>
@@ -46,10 +46,6 @@ bool DeleteFileAt(const std::string& path) {
 
 bool RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
-}
-
-void Pause(unsigned milliseconds) {
-    Sleep(milliseconds);
 }
 
 void ExitProcessWith(int code) {

@@ -130,6 +130,25 @@ TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
     }
 }
 
+TEST_F(Entry, TheDialogHandlesItsMessagesDuringTheRunAndNothingEndsOrRestartsIt) {
+    WriteFileList("[FILES]\nFILE00=C:\\a.txt\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
+    fake::AddFile("C:\\a.txt");
+    fake::AddDirectory("C:\\Spool\\Jobs");
+    // Esc, Alt+F4 (which comes as WM_CLOSE) and the command that starts the run,
+    // arriving while the run goes.
+    fake::PostDialogMessage(platform::kMsgCommand, 2);  // IDCANCEL
+    fake::PostDialogMessage(platform::kMsgClose, 0);
+    fake::PostDialogMessage(platform::kMsgCommand, IDC_PROGRESS);
+
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::PendingDialogMessages(), 0u);
+    EXPECT_EQ(fake::CallsOf("DeleteFile"),
+              (Strings{"C:\\a.txt", "C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}));
+    EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
+    EXPECT_EQ(fake::Calls()[fake::Calls().size() - 2], "EndDialog 1");  // after the whole run, before the box
+    EXPECT_EQ(fake::Bar().visiblePosition, 2);
+}
+
 TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
     for (int32_t count : {65535, 65536, 200000}) {
         fake::Reset();
