@@ -12,6 +12,10 @@ UiStrings g_uiStrings;
 
 namespace {
 
+// Whether ProgressDlgProc has begun the run. The run handles the dialog's
+// messages while it goes: a second command must not start it again.
+bool g_runStarted = false;
+
 std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
     // Texts are only shown, never acted on: one that could not be read whole is
     // still shown as far as it was read.
@@ -38,6 +42,11 @@ void LoadUiStrings() {
     g_uiStrings.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
 }
 
+std::string SystemDllPath(const char* name) {
+    const std::string dir = platform::GetSystemDir();
+    return dir.empty() ? std::string() : dir + "\\" + name;
+}
+
 int UninstallerMain(platform::Instance instance) {
     g_hInstance = instance;
     LoadUiStrings();
@@ -45,18 +54,25 @@ int UninstallerMain(platform::Instance instance) {
 
     const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
     const platform::BoxAnswer answer =
-        platform::ShowBox(question, g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
+        platform::ShowBox(question.c_str(), g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
     if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
 
     CountUninstallSteps();
-    platform::InitProgressControls();
-    platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
-    platform::ShowBox(g_uiStrings.completeText, g_uiStrings.completeCaption.c_str(), platform::BoxButtons::Ok);
+    g_hProgress = nullptr;
+    g_runStarted = false;
+    if (platform::InitProgressControls(SystemDllPath("comctl32.dll")))
+        platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
+    // Without the common controls, or where Windows would not make the dialog,
+    // the run still happens: without a bar.
+    if (!g_runStarted) RunUninstall();
+    platform::ShowBox(g_uiStrings.completeText.c_str(), g_uiStrings.completeCaption.c_str(),
+                      platform::BoxButtons::Ok);
     return kExitCompleted;
 }
 
 intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {
     if (message == platform::kMsgInitDialog) {
+        g_runStarted = false;
         g_hProgress = platform::GetDialogControl(dialog, IDC_PROGRESS);
         platform::ProgressSetPos(g_hProgress, 0);
         platform::ProgressSetStep(g_hProgress, 1);
@@ -67,9 +83,15 @@ intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wP
         return 0;  // the default focus is not set
     }
     if (message == platform::kMsgCommand && (wParam & 0xFFFF) == IDC_PROGRESS) {
+        if (g_runStarted) return 1;
+        g_runStarted = true;
         RunUninstall();
         platform::EndModalDialog(dialog, 1);
         return 1;
     }
+    // Nothing ends the dialog but the end of the run. Esc comes as IDCANCEL,
+    // which does nothing here; Alt+F4 and the like come as WM_CLOSE, taken here
+    // before the default turns it into IDCANCEL.
+    if (message == platform::kMsgClose) return 1;
     return 0;
 }

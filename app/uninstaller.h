@@ -25,6 +25,12 @@ extern UiStrings g_uiStrings;
 
 void LoadUiStrings();
 
+// `name` in the system directory; empty when that cannot be had. The program
+// runs as administrator: it loads Windows' own DLLs by their full path only,
+// as a bare name would be looked for beside the program (and, on older
+// Windows, in the current directory) first.
+std::string SystemDllPath(const char* name);
+
 // Everything WinMain does after it has its instance handle; returns the exit status.
 int UninstallerMain(platform::Instance instance);
 

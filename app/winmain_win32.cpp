@@ -4,7 +4,24 @@
 
 #include "app/uninstaller.h"
 
+namespace {
+
+// The program runs as administrator: no DLL it or Windows loads for it may come
+// from the current directory. SetDllDirectoryA("") takes that directory out of
+// the search; kernel32 has it from XP SP1 on, so it is looked up by name.
+void KeepCurrentDirectoryOutOfDllSearch() {
+    using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr) return;
+    const auto setDllDirectory = reinterpret_cast<SetDllDirectoryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    if (setDllDirectory != nullptr) setDllDirectory("");
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    KeepCurrentDirectoryOutOfDllSearch();
     return UninstallerMain(hInstance);
 }

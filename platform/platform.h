@@ -38,11 +38,13 @@ bool IsLeadByte(unsigned char byte);
 
 // The Windows directory without a trailing backslash; empty when it cannot be had.
 std::string GetWindowsDir();
+// The system directory (GetSystemDirectoryA), likewise.
+std::string GetSystemDir();
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
-// Sleep.
+// Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
 
 // ---------------------------------------------------------------- registry
@@ -114,6 +116,9 @@ public:
     std::string PrinterName(std::size_t index) const;  // empty when the spooler gave none
     std::string PortName(std::size_t index) const;     // empty when the spooler gave none
     void SetPortName(std::size_t index, const std::string& port);
+    // Takes the security descriptor out of record `index`: SetPrinterLevel2 then
+    // leaves the printer's security as it is, and needs no right to change it.
+    void ClearSecurityDescriptor(std::size_t index);
     PrinterListState* State() const { return state_.get(); }
 
 private:
@@ -147,6 +152,10 @@ PrinterList EnumLocalPrinters();
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName);
 // SetPrinterA(printer, 2, record `index` of `list`, 0).
 bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index);
+// LoadLibraryA(path) of WINSPOOL.DRV, kept loaded for the life of the process,
+// and the spooler's functions from it; false when the DLL or one of them cannot
+// be had. Until it has succeeded every spooler call here fails.
+bool LoadSpooler(const std::string& path);
 // DeletePortA(NULL, NULL, port).
 bool DeletePortNamed(const std::string& port);
 // DeleteMonitorA(NULL, environment, monitor).
@@ -166,16 +175,20 @@ enum class BoxButtons {
 enum class BoxAnswer { Yes, No, Ok, Other };
 
 // MessageBoxA without an owner. A null caption leaves Windows' default caption.
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons);
+// The text is handed over as it is, not copied: the box that reports a failed
+// allocation must not need the heap.
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons);
 
 // Window messages as Windows numbers them.
+constexpr unsigned kMsgClose = 0x0010;       // WM_CLOSE
 constexpr unsigned kMsgInitDialog = 0x0110;  // WM_INITDIALOG
 constexpr unsigned kMsgCommand = 0x0111;     // WM_COMMAND
 
 using DialogProc = intptr_t (*)(Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
 
-// InitCommonControls: registers the progress bar class.
-void InitProgressControls();
+// LoadLibraryA(path) of COMCTL32.DLL, kept loaded, then its InitCommonControls:
+// registers the progress bar class. False when the DLL or the function cannot be had.
+bool InitProgressControls(const std::string& path);
 // DialogBoxParamA with the template `templateId` of `instance` and no owner;
 // messages go to `proc`. Returns the result given to EndModalDialog.
 intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc);
@@ -187,13 +200,25 @@ void ShowWindowNormal(Window window);
 void SendDialogCommand(Window dialog, int commandId);
 // EndDialog.
 void EndModalDialog(Window dialog, intptr_t result);
+// Handles the window messages waiting for this thread, as a message loop
+// would (the dialog's keys through IsDialogMessage), so that its windows
+// repaint and answer while the run holds the thread: from Vista on, a window
+// that answers nothing for 5 seconds is marked "Not Responding" and the user
+// is offered to end the program. Looks at the queue only when some 100 ms have
+// passed since it last did: cheap enough to call at every step.
+void AnswerWindowMessages();
 
-// Progress bar messages.
+// Progress bar messages. The first common controls (4.00: Windows 95 before
+// OSR2, NT 4 without a later Internet Explorer) know all of them but
+// PBM_SETRANGE32, which only counts above 65,535 need. Nothing here asks the
+// bar for its position: 4.00 answers PBM_GETPOS with 0.
 void ProgressSetPos(Window bar, int position);             // PBM_SETPOS
 void ProgressSetStep(Window bar, int step);                // PBM_SETSTEP
 void ProgressSetRange16(Window bar, uint16_t upper);       // PBM_SETRANGE, 0 .. upper
 void ProgressSetRange32(Window bar, uint32_t upper);       // PBM_SETRANGE32, 0 .. upper
 void ProgressStepIt(Window bar);                           // PBM_STEPIT
+// The width of the bar's client area in pixels (GetClientRect); 0 when unknown.
+int ProgressBarWidth(Window bar);
 
 // ---------------------------------------------------------------- process
 

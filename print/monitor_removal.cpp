@@ -71,8 +71,11 @@ int LoadMonitorPorts(const std::string& monitorName) {
 
 int RemoveLprMonitor(const std::string& monitorName) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
-    // The 95 family names the parallel port without the colon.
-    const char* parallelPort = platform::IsWindows95Family() ? "LPT1" : "LPT1:";
+    // The 95 family names the parallel port without the colon. Under a
+    // compatibility mode the NT family reports the 95 family too, and its
+    // spooler refuses "LPT1": where one form is refused the other is tried.
+    const bool family95 = platform::IsWindows95Family();
+    const char* const parallelPorts[] = {family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"};
 
     for (const auto& port : g_portTable.records) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
@@ -80,8 +83,14 @@ int RemoveLprMonitor(const std::string& monitorName) {
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
             if (!printer.IsOpen()) continue;
             // The record written back is the one just read: every other setting stays.
-            printers.SetPortName(i, parallelPort);
-            platform::SetPrinterLevel2(printer, printers, i);
+            // Its security descriptor goes out of it: written back, it needs a right
+            // that changing a port does not, and where that is refused the whole
+            // write is. Without it Windows keeps the printer's security as it is.
+            printers.ClearSecurityDescriptor(i);
+            for (const char* parallelPort : parallelPorts) {
+                printers.SetPortName(i, parallelPort);
+                if (platform::SetPrinterLevel2(printer, printers, i)) break;
+            }
         }
         platform::DeletePortNamed(port->name);
     }

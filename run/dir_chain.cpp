@@ -13,6 +13,7 @@ DirChain g_dirChain;
 
 namespace {
 
+// Called when memory has run out: nothing here may need the heap.
 [[noreturn]] void FailForMemory() {
     platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
     platform::ExitProcessWith(kExitNoMemory);

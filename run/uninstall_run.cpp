@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/uninstaller.h"
 #include "print/monitor_removal.h"
 #include "registry/programs_entry.h"
 #include "run/dir_chain.h"
@@ -15,12 +16,31 @@
 #include "run/file_list.h"
 
 int32_t g_stepCount = 0;
+int32_t g_stepsTaken = 0;
 platform::Window g_hProgress = nullptr;
 
 namespace {
 
+// The bar's width in pixels, and how many of them the position it was last
+// given fills.
+int g_barPixels = 0;
+long long g_filledPixels = 0;
+
+// The run keeps the count of its steps itself: the first common controls
+// answer PBM_GETPOS with 0. It gives the bar its position only when that fills
+// one more pixel (the last step always does, and fills it exactly): each
+// message makes the bar repaint, under Wine through a round trip to the
+// server, and there may be far more files than pixels.
 void Step() {
-    platform::ProgressStepIt(g_hProgress);
+    ++g_stepsTaken;
+    platform::AnswerWindowMessages();
+    if (g_hProgress == nullptr) return;
+    const long long pixels = g_stepCount > 0 && g_barPixels > 0
+                                 ? static_cast<long long>(g_stepsTaken) * g_barPixels / g_stepCount
+                                 : g_stepsTaken;
+    if (pixels == g_filledPixels) return;
+    g_filledPixels = pixels;
+    platform::ProgressSetPos(g_hProgress, g_stepsTaken);
 }
 
 // A value that could not be read whole names something else: never acted on.
@@ -49,6 +69,10 @@ void CountUninstallSteps() {
 }
 
 void RunUninstall() {
+    g_stepsTaken = 0;
+    g_filledPixels = 0;
+    g_barPixels = g_hProgress != nullptr ? platform::ProgressBarWidth(g_hProgress) : 0;
+
     // Every list is read before anything goes: the file list may name itself
     // among the files, and once deleted it reads as empty.
     const std::vector<platform::ProfileValue> files =
@@ -63,9 +87,11 @@ void RunUninstall() {
 
     const platform::ProfileValue monitor = ReadListValue("LPR", "Monitor");
     if (Usable(monitor)) {
+        platform::LoadSpooler(SystemDllPath("winspool.drv"));
         LoadMonitorPorts(monitor.text);
         RemoveLprMonitor(monitor.text);
         FreeMonitorPorts();
+        platform::AnswerWindowMessages();
     }
 
     // Only full paths are acted on: anything else would be read from the
@@ -77,6 +103,7 @@ void RunUninstall() {
 
     for (const platform::ProfileValue& dir : dirs) {
         if (dir.whole && IsFullPath(dir.text)) RemoveDirAndParents(dir.text);
+        platform::AnswerWindowMessages();
     }
 
     // Without its whole root, or with one that is not a full path, the retry

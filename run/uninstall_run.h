@@ -5,7 +5,8 @@
 
 #include "platform/platform.h"
 
-extern int32_t g_stepCount;              // progress steps the run will send
+extern int32_t g_stepCount;              // progress steps the run will take
+extern int32_t g_stepsTaken;             // progress steps the run has taken
 extern platform::Window g_hProgress;     // the progress bar the run advances
 
 // Reads the install path and the file list, builds the directory chain and sets
@@ -13,6 +14,6 @@ extern platform::Window g_hProgress;     // the progress bar the run advances
 // read is kept for the next RunUninstall, which does not read it again.
 void CountUninstallSteps();
 
-// Removes everything the file list names, in order, advancing the bar. Reads
-// the FILES list itself when no count came before it.
+// Removes everything the file list names, in order, advancing the bar (where
+// g_hProgress is one). Reads the FILES list itself when no count came before it.
 void RunUninstall();

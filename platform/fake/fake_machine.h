@@ -42,7 +42,7 @@ struct ProgressBar {
 // clamped or wrapped; `visiblePosition` is clamped into the range by PBM_SETPOS
 // and PBM_SETRANGE*. A new dialog's bar starts as Windows makes one: range
 // 0..100, step 10. Messages sent to the bar after its dialog has returned are
-// recorded and change nothing.
+// recorded and change nothing. Its client area is 220 pixels wide unless set.
 
 // Resets the whole machine to a fresh state: Windows directory C:\windows
 // (which exists), current directory C:\, NT family, code page 1252, empty
@@ -53,6 +53,14 @@ void Reset();
 // bytes are 0x81-0x9F and 0xE0-0xFC). Paths, key names and port names are then
 // read one character at a time, as Windows reads them.
 void SetCodePage(unsigned codePage);
+
+// -------------------------------------------------------------------- DLLs
+// The system directory is C:\windows\system32. LoadLibraryA succeeds for
+// comctl32.dll and winspool.drv named by their full path there (without regard
+// to case), and for nothing else: not for a bare name, not from another
+// directory. The file table does not list them. Until the spooler's DLL has
+// been loaded every spooler call fails, as on the Win32 side.
+void SetDllMissing(const std::string& name, bool missing);  // its LoadLibraryA fails
 
 // -------------------------------------------------------------------- files
 // Paths are Windows paths; names compare case-insensitively. Relative paths are
@@ -133,6 +141,13 @@ void AddPrinter(const Printer& printer);
 bool GetPrinter(const std::string& name, Printer* printer);  // as the registry now holds it
 void AddMonitorPort(const std::string& monitor, const std::string& port);  // creates the monitor
 void SetPrinterOpenRefused(const std::string& name, bool refused);
+// The printer's security descriptor may not be written (the caller lacks
+// WRITE_DAC): SetPrinterA level 2 with a record that still carries the
+// descriptor fails and changes nothing. Every record listed carries it.
+void SetPrinterSecurityRefused(const std::string& name, bool refused);
+// The spooler knows no port of this name: SetPrinterA level 2 with a record on
+// it fails and changes nothing (as the NT family refuses "LPT1" for "LPT1:").
+void SetPortRefused(const std::string& port, bool refused);
 // The next `times` EnumPrintersA calls find one more printer (this one) between
 // the size query and the enumeration. The printer is added at the first of them.
 // EnumLocalPrinters asks up to 5 times: with `times` of 5 or more it gives an
@@ -146,7 +161,25 @@ int LivePrinterSnapshots();  // snapshots not yet released
 // (Yes/No) or Ok. A scripted answer is returned as it is, whatever the buttons.
 void ScriptBoxAnswer(platform::BoxAnswer answer);
 const std::vector<ShownBox>& Boxes();
+// DialogBoxParamA fails (-1) before the dialog exists, as when its template or
+// one of its controls cannot be made: the procedure never runs.
+void SetDialogRefused(bool refused);
+// A message for the progress dialog, as the keyboard or another program would
+// post it: handed to the dialog's procedure (lParam 0) the next time the
+// program handles its window messages (AnswerWindowMessages, Pause) while the
+// dialog is live. AnswerWindowMessages records nothing.
+void PostDialogMessage(unsigned message, uintptr_t wParam);
+std::size_t PendingDialogMessages();  // posted and not yet handled
+// Called as each box is shown, before the fake takes any note of it (null: nothing).
+// A test that takes the heap away gives it back here: MessageBox draws on
+// memory of Windows' own.
+void SetBeforeBoxHook(void (*hook)());
 const ProgressBar& Bar();
+void SetProgressBarWidth(int pixels);
+// The first common controls (version 4.00): PBM_SETRANGE32 is unknown to them
+// and changes nothing. (They answer PBM_GETPOS with 0; the platform has no call
+// for it.)
+void SetFirstCommonControls(bool first);
 bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();
 
@@ -160,6 +193,7 @@ unsigned long PausedMilliseconds();
 // "SetPrinter P1 port=LPT1:", "DeletePort P", "DeleteMonitor Windows 4.0|M",
 // "StepIt". Names and paths are written as the caller gave them. All of them:
 //   ReadProfile <file> [<section>] <key>      GetWindowsDirectory
+//   GetSystemDirectory                        LoadLibrary <path>
 //   DeleteFile <path>                         RemoveDirectory <path>
 //   Sleep <ms>                                ExitProcess <code>
 //   RegOpenKey <path>                         RegCloseKey <path as opened>
@@ -175,7 +209,7 @@ unsigned long PausedMilliseconds();
 //   DialogCommand <id>    EndDialog <result>
 //   SetPos <n>   SetStep <n>   SetRange <upper>   SetRange32 <upper>   StepIt
 // Only the handle owners record closing (on destruction or move-assignment);
-// GetDialogControl and IsWindows95Family record nothing. The setup functions
+// GetDialogControl, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
 // of this header record nothing.
 const std::vector<std::string>& Calls();
 // The lines of Calls() that start with `prefix`, with the prefix and one blank removed.

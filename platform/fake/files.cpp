@@ -236,6 +236,11 @@ std::string GetWindowsDir() {
     return M().windowsDir;
 }
 
+std::string GetSystemDir() {
+    Record("GetSystemDirectory");
+    return fake::detail::SystemDir();
+}
+
 bool DeleteFileAt(const std::string& path) {
     Record("DeleteFile " + path);
     const fake::detail::FullPath full = fake::detail::Resolve(path);

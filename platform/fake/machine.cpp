@@ -86,6 +86,17 @@ Machine& M() {
     return *g_machine;
 }
 
+std::string SystemDir() {
+    return M().windowsDir + "\\system32";
+}
+
+bool LoadDll(const std::string& path, const char* name) {
+    Record("LoadLibrary " + path);
+    const auto& missing = M().missingDlls;
+    return SameName(path, SystemDir() + "\\" + name) &&
+           std::find(missing.begin(), missing.end(), Fold(name)) == missing.end();
+}
+
 unsigned Generation() {
     return g_generation;
 }
@@ -109,6 +120,12 @@ void Reset() {
     detail::Machine& m = *detail::g_machine;
     m.currentDir = detail::Resolve("C:\\");
     AddDirectory(m.windowsDir);
+}
+
+void SetDllMissing(const std::string& name, bool missing) {
+    auto& names = M().missingDlls;
+    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
+    if (missing) names.push_back(detail::Fold(name));
 }
 
 unsigned long PausedMilliseconds() {
@@ -143,6 +160,7 @@ namespace platform {
 void Pause(unsigned milliseconds) {
     fake::detail::Record("Sleep " + std::to_string(milliseconds));
     fake::detail::M().pausedMs += milliseconds;
+    fake::detail::HandleDialogMessages();
 }
 
 void ExitProcessWith(int code) {

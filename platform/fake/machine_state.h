@@ -78,6 +78,10 @@ struct Machine {
     std::map<std::string, FileEntry> files;  // by KeyOf; roots are not kept here
     std::size_t profileValueLimit = 0;
 
+    // DLLs
+    std::vector<std::string> missingDlls;  // folded names
+    bool spoolerLoaded = false;
+
     // registry
     std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
     int openKeys = 0;
@@ -86,6 +90,8 @@ struct Machine {
 
     // spooler
     std::vector<std::string> refusedPrinters;  // folded names
+    std::vector<std::string> securityRefusedPrinters;  // folded names
+    std::vector<std::string> refusedPorts;  // folded names
     Printer racingPrinter;
     int racingEnumsLeft = 0;
     bool racingPrinterAdded = false;
@@ -95,12 +101,17 @@ struct Machine {
     // user interface
     std::deque<platform::BoxAnswer> boxAnswers;
     std::vector<ShownBox> boxes;
+    void (*beforeBox)() = nullptr;
     ProgressBar bar;
+    int barWidth = 220;
+    bool firstCommonControls = false;
     bool dialogLive = false;
     bool dialogEnded = false;
     intptr_t dialogResult = 0;
     platform::DialogProc dialogProc = nullptr;
+    std::deque<std::pair<unsigned, uintptr_t>> postedMessages;
     bool dialogShown = false;
+    bool dialogRefused = false;
     bool commonControls = false;
 
     unsigned long pausedMs = 0;
@@ -108,9 +119,14 @@ struct Machine {
 };
 
 Machine& M();
+std::string SystemDir();
+// LoadLibraryA(path) of Windows' own DLL `name`; recorded.
+bool LoadDll(const std::string& path, const char* name);
 // Handles remember the machine they were opened on: one left over from before
 // a Reset must not change the counts of the fresh machine.
 unsigned Generation();
 void Record(const std::string& line);
+// Hands the posted messages to the live dialog, in order.
+void HandleDialogMessages();
 
 }  // namespace fake::detail

@@ -8,6 +8,7 @@ namespace platform {
 
 struct PrinterListState {
     std::vector<fake::Printer> records;
+    std::vector<bool> withSecurity;  // the record still carries the printer's security descriptor
     unsigned generation;
 };
 
@@ -97,6 +98,16 @@ Printer ReadPrinter(const RegNode& key) {
     return printer;
 }
 
+// Lists of folded names.
+void SetListed(std::vector<std::string>& names, const std::string& name, bool listed) {
+    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
+    if (listed) names.push_back(detail::Fold(name));
+}
+
+bool Listed(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), detail::Fold(name)) != names.end();
+}
+
 std::shared_ptr<RegNode> PrinterKey(const std::string& name) {
     const auto printers = detail::FindKey(kPrintersKey);
     return printers ? detail::FindSubkey(*printers, name) : nullptr;
@@ -130,9 +141,15 @@ void AddMonitorPort(const std::string& monitor, const std::string& port) {
 }
 
 void SetPrinterOpenRefused(const std::string& name, bool refused) {
-    auto& names = M().refusedPrinters;
-    names.erase(std::remove(names.begin(), names.end(), detail::Fold(name)), names.end());
-    if (refused) names.push_back(detail::Fold(name));
+    SetListed(M().refusedPrinters, name, refused);
+}
+
+void SetPrinterSecurityRefused(const std::string& name, bool refused) {
+    SetListed(M().securityRefusedPrinters, name, refused);
+}
+
+void SetPortRefused(const std::string& port, bool refused) {
+    SetListed(M().refusedPorts, port, refused);
 }
 
 void AddPrinterDuringNextEnum(const Printer& printer, int times) {
@@ -186,6 +203,10 @@ void PrinterList::SetPortName(std::size_t index, const std::string& port) {
     if (index < Count()) state_->records[index].port = port;
 }
 
+void PrinterList::ClearSecurityDescriptor(std::size_t index) {
+    if (index < Count()) state_->withSecurity[index] = false;
+}
+
 PrinterHandle::PrinterHandle() = default;
 PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
 PrinterHandle::~PrinterHandle() {
@@ -203,9 +224,16 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     return *this;
 }
 
+bool LoadSpooler(const std::string& path) {
+    if (!fake::detail::LoadDll(path, "winspool.drv")) return false;
+    M().spoolerLoaded = true;
+    return true;
+}
+
 PrinterList EnumLocalPrinters() {
     Record("EnumPrinters");
     fake::detail::Machine& m = M();
+    if (!m.spoolerLoaded) return PrinterList();
     for (int attempt = 0; attempt < fake::kEnumAttempts; ++attempt) {
         if (m.racingEnumsLeft > 0) {
             // The buffer sized a moment ago no longer fits: ask again.
@@ -218,6 +246,7 @@ PrinterList EnumLocalPrinters() {
         state->generation = fake::detail::Generation();
         if (const auto printers = fake::detail::FindKey(fake::kPrintersKey)) {
             for (const auto& key : printers->subkeys) state->records.push_back(fake::ReadPrinter(*key));
+            state->withSecurity.assign(state->records.size(), true);
         }
         ++m.liveSnapshots;
         return PrinterList(std::move(state));
@@ -228,9 +257,7 @@ PrinterList EnumLocalPrinters() {
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
-    const auto& refused = M().refusedPrinters;
-    if (!key || std::find(refused.begin(), refused.end(), fake::detail::Fold(printerName)) != refused.end())
-        return PrinterHandle();
+    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) return PrinterHandle();
     ++M().openPrinters;
     return PrinterHandle(
         std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
@@ -242,6 +269,8 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
            (hasRecord ? list.PortName(index) : std::string()));
     if (handle == nullptr || !hasRecord || handle->key->deleted) return false;
+    if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name)) return false;
+    if (fake::Listed(M().refusedPorts, list.PortName(index))) return false;
     fake::WritePrinter(*handle->key, list.State()->records[index]);
     return true;
 }
@@ -249,7 +278,7 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
 bool DeletePortNamed(const std::string& port) {
     Record("DeletePort " + port);
     const auto monitors = fake::detail::FindKey(fake::kMonitorsKey);
-    if (!monitors || fake::PortInUse(port)) return false;
+    if (!M().spoolerLoaded || !monitors || fake::PortInUse(port)) return false;
     for (const auto& monitor : monitors->subkeys) {
         const auto ports = fake::detail::FindSubkey(*monitor, "Ports");
         if (ports && fake::detail::FindSubkey(*ports, port)) {
@@ -264,7 +293,7 @@ bool DeleteMonitorNamed(const std::string& environment, const std::string& monit
     Record("DeleteMonitor " + environment + "|" + monitor);
     // The monitor's key is opened below Monitors: an empty name or one that starts
     // with a backslash (which RegOpenKey refuses) would reach Monitors itself or another key.
-    if (monitor.empty() || monitor[0] == '\\') return false;
+    if (!M().spoolerLoaded || monitor.empty() || monitor[0] == '\\') return false;
     const std::string monitorPath = std::string(fake::kMonitorsKey) + "\\" + monitor;
     const auto key = fake::detail::FindKey(monitorPath);
     if (!key) return false;

@@ -37,8 +37,41 @@ const std::vector<ShownBox>& Boxes() {
     return M().boxes;
 }
 
+void PostDialogMessage(unsigned message, uintptr_t wParam) {
+    M().postedMessages.emplace_back(message, wParam);
+}
+
+std::size_t PendingDialogMessages() {
+    return M().postedMessages.size();
+}
+
+void detail::HandleDialogMessages() {
+    detail::Machine& m = M();
+    while (m.dialogLive && !m.postedMessages.empty()) {
+        const auto [message, wParam] = m.postedMessages.front();
+        m.postedMessages.pop_front();
+        m.dialogProc(&g_dialogWindow, message, wParam, 0);
+    }
+}
+
+void SetDialogRefused(bool refused) {
+    M().dialogRefused = refused;
+}
+
+void SetBeforeBoxHook(void (*hook)()) {
+    M().beforeBox = hook;
+}
+
 const ProgressBar& Bar() {
     return M().bar;
+}
+
+void SetProgressBarWidth(int pixels) {
+    M().barWidth = pixels;
+}
+
+void SetFirstCommonControls(bool first) {
+    M().firstCommonControls = first;
 }
 
 bool DialogShown() {
@@ -56,7 +89,8 @@ namespace platform {
 using fake::detail::M;
 using fake::detail::Record;
 
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons) {
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
+    if (M().beforeBox != nullptr) M().beforeBox();
     Record("MessageBox " + std::string(caption ? caption : "(null)") + "|" + text);
     fake::ShownBox box;
     box.text = text;
@@ -71,14 +105,17 @@ BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons butto
     return answer;
 }
 
-void InitProgressControls() {
+bool InitProgressControls(const std::string& path) {
+    if (!fake::detail::LoadDll(path, "comctl32.dll")) return false;
     Record("InitCommonControls");
     M().commonControls = true;
+    return true;
 }
 
 intptr_t RunModalDialog(Instance, int templateId, DialogProc proc) {
     Record("DialogBox " + std::to_string(templateId));
     fake::detail::Machine& m = M();
+    if (m.dialogRefused) return -1;
     // A new progress control starts as Windows makes one: range 0..100, step 10.
     m.bar = fake::ProgressBar();
     m.bar.exists = true;
@@ -127,6 +164,10 @@ void EndModalDialog(Window dialog, intptr_t result) {
     M().dialogResult = result;
 }
 
+void AnswerWindowMessages() {
+    fake::detail::HandleDialogMessages();
+}
+
 void ProgressSetPos(Window bar, int position) {
     Record("SetPos " + std::to_string(position));
     if (fake::ProgressBar* live = fake::LiveBar(bar)) {
@@ -153,6 +194,7 @@ void ProgressSetRange16(Window bar, uint16_t upper) {
 
 void ProgressSetRange32(Window bar, uint32_t upper) {
     Record("SetRange32 " + std::to_string(upper));
+    if (M().firstCommonControls) return;
     if (fake::ProgressBar* live = fake::LiveBar(bar)) {
         live->rangeUpper = upper;
         live->range32 = true;
@@ -173,6 +215,10 @@ void ProgressStepIt(Window bar) {
         live->visiblePosition = 0;
     else
         live->visiblePosition = static_cast<int>(next);
+}
+
+int ProgressBarWidth(Window bar) {
+    return fake::LiveBar(bar) != nullptr ? M().barWidth : 0;
 }
 
 }  // namespace platform

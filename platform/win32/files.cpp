@@ -1,4 +1,4 @@
-// Files, directories, the clock and the process for the Win32 side.
+// Files, directories and the process for the Win32 side.
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,10 +9,13 @@
 
 namespace platform {
 
-std::string GetWindowsDir() {
+namespace {
+
+// GetWindowsDirectoryA or GetSystemDirectoryA, into a buffer sized to the answer.
+std::string DirectoryFrom(UINT(WINAPI* get)(LPSTR, UINT)) {
     std::string dir(MAX_PATH, '\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        UINT got = GetWindowsDirectoryA(&dir[0], static_cast<UINT>(dir.size()));
+        UINT got = get(&dir[0], static_cast<UINT>(dir.size()));
         if (got == 0) return std::string();
         // Too small: the answer is the size needed, terminator included.
         if (got >= dir.size()) {
@@ -29,16 +32,22 @@ std::string GetWindowsDir() {
     return std::string();
 }
 
+}  // namespace
+
+std::string GetWindowsDir() {
+    return DirectoryFrom(GetWindowsDirectoryA);
+}
+
+std::string GetSystemDir() {
+    return DirectoryFrom(GetSystemDirectoryA);
+}
+
 bool DeleteFileAt(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
 bool RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
-}
-
-void Pause(unsigned milliseconds) {
-    Sleep(milliseconds);
 }
 
 void ExitProcessWith(int code) {

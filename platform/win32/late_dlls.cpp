@@ -1,8 +1,16 @@
-// Loads WINSPOOL.DRV and COMCTL32.DLL at their first use.
+// Loads WINSPOOL.DRV and COMCTL32.DLL when the program first needs them, from
+// the full path it gives.
 #include "platform/win32/late_dlls.h"
 
-namespace platform::win32 {
+#include <commctrl.h>
 
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace win32 {
 namespace {
 
 template <typename Function>
@@ -11,41 +19,44 @@ bool Find(HMODULE dll, const char* name, Function* function) {
     return *function != nullptr;
 }
 
-SpoolerFunctions LoadSpooler() {
-    SpoolerFunctions functions;
-    // Kept loaded for the life of the process, as an import would be.
-    const HMODULE dll = LoadLibraryA("winspool.drv");
-    if (dll == nullptr) return functions;
-    const bool complete = Find(dll, "EnumPrintersA", &functions.enumPrinters) &&
-                          Find(dll, "OpenPrinterA", &functions.openPrinter) &&
-                          Find(dll, "SetPrinterA", &functions.setPrinter) &&
-                          Find(dll, "ClosePrinter", &functions.closePrinter) &&
-                          Find(dll, "DeletePortA", &functions.deletePort) &&
-                          Find(dll, "DeleteMonitorA", &functions.deleteMonitor);
-    return complete ? functions : SpoolerFunctions();
+// Kept loaded for the life of the process, as an import would be. An empty
+// path is refused: LoadLibraryA would take it for no file at all.
+HMODULE LoadDll(const std::string& path) {
+    return path.empty() ? nullptr : LoadLibraryA(path.c_str());
 }
 
-// Plain globals rather than a function-local static: the program has one
+// A plain global rather than a function-local static: the program has one
 // thread, and a guarded static would link in the runtime's locking.
 SpoolerFunctions g_spooler;
-bool g_spoolerLoaded = false;
 
 }  // namespace
 
 const SpoolerFunctions* Spooler() {
-    if (!g_spoolerLoaded) {
-        g_spooler = LoadSpooler();
-        g_spoolerLoaded = true;
-    }
     return g_spooler.enumPrinters != nullptr ? &g_spooler : nullptr;
 }
 
-bool InitCommonControlsLate() {
-    const HMODULE dll = LoadLibraryA("comctl32.dll");
+}  // namespace win32
+
+bool LoadSpooler(const std::string& path) {
+    const HMODULE dll = win32::LoadDll(path);
+    if (dll == nullptr) return false;
+    win32::SpoolerFunctions functions;
+    const bool complete = win32::Find(dll, "EnumPrintersA", &functions.enumPrinters) &&
+                          win32::Find(dll, "OpenPrinterA", &functions.openPrinter) &&
+                          win32::Find(dll, "SetPrinterA", &functions.setPrinter) &&
+                          win32::Find(dll, "ClosePrinter", &functions.closePrinter) &&
+                          win32::Find(dll, "DeletePortA", &functions.deletePort) &&
+                          win32::Find(dll, "DeleteMonitorA", &functions.deleteMonitor);
+    if (complete) win32::g_spooler = functions;
+    return complete;
+}
+
+bool InitProgressControls(const std::string& path) {
+    const HMODULE dll = win32::LoadDll(path);
     decltype(&::InitCommonControls) init = nullptr;
-    if (dll == nullptr || !Find(dll, "InitCommonControls", &init)) return false;
+    if (dll == nullptr || !win32::Find(dll, "InitCommonControls", &init)) return false;
     init();
     return true;
 }
 
-}  // namespace platform::win32
+}  // namespace platform

@@ -1,10 +1,10 @@
-// The spooler's and the common controls' functions, found in their DLLs at the
-// first call. Both DLLs (and what they load in turn) are first needed after the
-// answer Yes: importing them would load them before the question comes up.
+// The spooler's functions, found in WINSPOOL.DRV once the program has loaded it
+// (platform::LoadSpooler). The spooler and the common controls are first needed
+// after the answer Yes: importing their DLLs would load them, and what they load
+// in turn, before the question comes up.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
 #include <winspool.h>
 
 namespace platform::win32 {
@@ -20,10 +20,7 @@ struct SpoolerFunctions {
     decltype(&::DeleteMonitorA) deleteMonitor = nullptr;
 };
 
-// Null when WINSPOOL.DRV or one of its functions cannot be had.
+// Null until platform::LoadSpooler has succeeded.
 const SpoolerFunctions* Spooler();
-
-// InitCommonControls from COMCTL32.DLL; false when it cannot be had.
-bool InitCommonControlsLate();
 
 }  // namespace platform::win32

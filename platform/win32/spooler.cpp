@@ -80,6 +80,10 @@ void PrinterList::SetPortName(std::size_t index, const std::string& port) {
     state_->Records()[index].pPortName = &state_->ports.back()[0];
 }
 
+void PrinterList::ClearSecurityDescriptor(std::size_t index) {
+    if (index < Count()) state_->Records()[index].pSecurityDescriptor = nullptr;
+}
+
 PrinterList EnumLocalPrinters() {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
     if (spooler == nullptr) return PrinterList();

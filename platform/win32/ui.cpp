@@ -1,12 +1,11 @@
-// Message boxes, the modal progress dialog and its progress bar for the Win32 side.
+// Message boxes, the modal progress dialog and its progress bar, and the
+// thread's window messages while the run holds it, for the Win32 side.
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32/late_dlls.h"
 
 namespace platform {
 
@@ -16,11 +15,33 @@ HWND AsHwnd(Window window) {
     return static_cast<HWND>(window);
 }
 
+// The modal dialog from its WM_INITDIALOG until DialogBoxParamA returns.
+HWND g_dialog = nullptr;
+DWORD g_lastAnswered = 0;
+constexpr DWORD kAnswerEveryMs = 100;
+
+// The message kinds every Windows knows. QS_ALLINPUT in newer headers takes in
+// QS_RAWINPUT too, which Windows before XP refuses.
+constexpr DWORD kAnyMessage = QS_KEY | QS_MOUSE | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY;
+
+// Every message waiting now, to its window; messages sent from other threads
+// and processes are handled by PeekMessageA itself.
+void HandleWaitingMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (g_dialog != nullptr && IsDialogMessageA(g_dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    g_lastAnswered = GetTickCount();
+}
+
 // The dialog's platform::DialogProc travels in DialogBoxParamA's init parameter
 // and is kept in the dialog's DWLP_USER slot from WM_INITDIALOG on. Messages
 // that come before it (WM_SETFONT) find no procedure and get the default.
 INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        g_dialog = dialog;
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         // The program's procedure asked for no init parameter of its own.
         lParam = 0;
@@ -30,39 +51,11 @@ INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     return proc(dialog, message, wParam, lParam);
 }
 
-// Drawing the bar costs far more than stepping it: under Wine about 0.7 ms a
-// step, several times a file's deletion. So the bar's drawing is held
-// (WM_SETREDRAW) while the run steps it, and let through only when a step
-// moves its fill by a whole pixel: what is on screen is never more than a
-// pixel behind.
-struct BarDrawing {
-    HWND bar = nullptr;
-    uint32_t upper = 0;
-    long width = 0;
-    long drawnPixels = -1;
-    bool held = false;
-};
-BarDrawing g_barDrawing;
-
-void HoldBarDrawing(bool hold) {
-    BarDrawing& drawing = g_barDrawing;
-    if (drawing.bar == nullptr || drawing.held == hold) return;
-    SendMessageA(drawing.bar, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
-    drawing.held = hold;
-}
-
-void NoteBarRange(HWND bar, uint32_t upper) {
-    HoldBarDrawing(false);
-    RECT client = {};
-    GetClientRect(bar, &client);
-    g_barDrawing = BarDrawing{bar, upper, client.right - client.left, -1, false};
-}
-
 }  // namespace
 
-BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons buttons) {
+BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     UINT style = buttons == BoxButtons::YesNoQuestion ? (MB_YESNO | MB_ICONQUESTION) : MB_OK;
-    switch (MessageBoxA(nullptr, text.c_str(), caption, style)) {
+    switch (MessageBoxA(nullptr, text, caption, style)) {
     case IDYES:
         return BoxAnswer::Yes;
     case IDNO:
@@ -74,13 +67,11 @@ BoxAnswer ShowBox(const std::string& text, const char* caption, BoxButtons butto
     }
 }
 
-void InitProgressControls() {
-    win32::InitCommonControlsLate();
-}
-
 intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc) {
-    return DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId), nullptr,
-                           DialogThunk, reinterpret_cast<LPARAM>(proc));
+    const intptr_t result = DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId),
+                                            nullptr, DialogThunk, reinterpret_cast<LPARAM>(proc));
+    g_dialog = nullptr;
+    return result;
 }
 
 Window GetDialogControl(Window dialog, int controlId) {
@@ -89,9 +80,9 @@ Window GetDialogControl(Window dialog, int controlId) {
 
 void ShowWindowNormal(Window window) {
     ShowWindow(AsHwnd(window), SW_SHOWNORMAL);
-    // The run holds this thread from the dialog's initialisation on, so no
-    // WM_PAINT would be handled: paint now, or the dialog stays blank until
-    // the bar's first step repaints it.
+    // The run holds this thread from the dialog's initialisation on and looks
+    // at its messages only now and then: paint now, or the dialog stays blank
+    // until it first does.
     UpdateWindow(AsHwnd(window));
 }
 
@@ -100,8 +91,23 @@ void SendDialogCommand(Window dialog, int commandId) {
 }
 
 void EndModalDialog(Window dialog, intptr_t result) {
-    HoldBarDrawing(false);
     EndDialog(AsHwnd(dialog), result);
+}
+
+void AnswerWindowMessages() {
+    if (GetTickCount() - g_lastAnswered >= kAnswerEveryMs) HandleWaitingMessages();
+}
+
+void Pause(unsigned milliseconds) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HandleWaitingMessages();
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= milliseconds) return;
+        // Wakes for a message, or when the time is up.
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - waited, kAnyMessage) == WAIT_FAILED)
+            Sleep(milliseconds - waited);
+    }
 }
 
 void ProgressSetPos(Window bar, int position) {
@@ -114,30 +120,20 @@ void ProgressSetStep(Window bar, int step) {
 
 void ProgressSetRange16(Window bar, uint16_t upper) {
     SendMessageA(AsHwnd(bar), PBM_SETRANGE, 0, MAKELPARAM(0, upper));
-    NoteBarRange(AsHwnd(bar), upper);
 }
 
 void ProgressSetRange32(Window bar, uint32_t upper) {
     SendMessageA(AsHwnd(bar), PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
-    NoteBarRange(AsHwnd(bar), upper);
 }
 
 void ProgressStepIt(Window bar) {
-    const HWND hwnd = AsHwnd(bar);
-    BarDrawing& drawing = g_barDrawing;
-    if (hwnd == nullptr || hwnd != drawing.bar || drawing.upper == 0 || drawing.width <= 0) {
-        SendMessageA(hwnd, PBM_STEPIT, 0, 0);
-        return;
-    }
-    HoldBarDrawing(true);
-    SendMessageA(hwnd, PBM_STEPIT, 0, 0);
-    const auto position = static_cast<uint32_t>(SendMessageA(hwnd, PBM_GETPOS, 0, 0));
-    const long pixels = static_cast<long>(static_cast<unsigned long long>(std::min(position, drawing.upper)) *
-                                          static_cast<unsigned long long>(drawing.width) / drawing.upper);
-    if (pixels == drawing.drawnPixels) return;
-    drawing.drawnPixels = pixels;
-    HoldBarDrawing(false);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    SendMessageA(AsHwnd(bar), PBM_STEPIT, 0, 0);
+}
+
+int ProgressBarWidth(Window bar) {
+    RECT client = {};
+    if (!GetClientRect(AsHwnd(bar), &client)) return 0;
+    return client.right - client.left;
 }
 
 }  // namespace platform

@@ -77,11 +77,13 @@ TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
     for (const std::string& call : fake::Calls()) {
         for (const char* kind : {"InitCommonControls", "DialogBox", "SetPos", "SetStep", "ShowWindow", "SetRange",
                                  "DeleteFile", "EndDialog", "MessageBox"})
-            if (call.rfind(kind, 0) == 0) dialogCalls.push_back(call.substr(0, call.find(' ')));
+            if (call.rfind(kind, 0) == 0)
+                dialogCalls.push_back(call.rfind("SetPos", 0) == 0 ? call : call.substr(0, call.find(' ')));
     }
-    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "DialogBox", "SetPos", "SetStep", "ShowWindow",
-                                    "SetRange", "DeleteFile", "DeleteFile", "DeleteFile", "DeleteFile", "EndDialog",
-                                    "MessageBox"}));
+    // Each step fills another 55 of the bar's 220 pixels: each is shown as it is taken.
+    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "DialogBox", "SetPos 0", "SetStep",
+                                    "ShowWindow", "SetRange", "DeleteFile", "SetPos 1", "DeleteFile", "SetPos 2",
+                                    "DeleteFile", "DeleteFile", "SetPos 3", "SetPos 4", "EndDialog", "MessageBox"}));
     EXPECT_EQ(fake::CallsOf("DialogBox"), (Strings{std::to_string(IDD_PROGRESS)}));
     EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
 
@@ -90,8 +92,61 @@ TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
     EXPECT_EQ(bar.rangeUpper, 4u);
     EXPECT_FALSE(bar.range32);
     EXPECT_EQ(bar.step, 1);
-    EXPECT_EQ(bar.stepsTaken, 4);
+    EXPECT_EQ(g_stepsTaken, 4);
     EXPECT_EQ(bar.visiblePosition, 4);
+}
+
+TEST_F(Entry, TheLateDllsAreLoadedByTheirFullPathInTheSystemDirectory) {
+    // The program runs as administrator: a bare name would be looked for beside
+    // it (and in the current directory) first.
+    WriteFileList("[LPR]\nMonitor=Tool Port\n");
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::CallsOf("LoadLibrary"),
+              (Strings{"C:\\windows\\system32\\comctl32.dll", "C:\\windows\\system32\\winspool.drv"}));
+
+    // The spooler only where a monitor is named.
+    fake::Reset();
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::CallsOf("LoadLibrary"), (Strings{"C:\\windows\\system32\\comctl32.dll"}));
+}
+
+TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
+    // No common controls, or a dialog Windows will not make: the run goes on without a bar.
+    for (const bool controls : {false, true}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        fake::SetDllMissing("comctl32.dll", !controls);
+        fake::SetDialogRefused(controls);
+
+        EXPECT_EQ(UninstallerMain(nullptr), 0) << controls;
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << controls;
+        EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini")) << controls;
+        ASSERT_EQ(fake::Boxes().size(), 2u) << controls;
+        EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete");
+        EXPECT_FALSE(fake::DialogShown());
+        EXPECT_EQ(fake::CallsOf("DialogBox").size(), controls ? 1u : 0u);
+    }
+}
+
+TEST_F(Entry, TheDialogHandlesItsMessagesDuringTheRunAndNothingEndsOrRestartsIt) {
+    WriteFileList("[FILES]\nFILE00=C:\\a.txt\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
+    fake::AddFile("C:\\a.txt");
+    fake::AddDirectory("C:\\Spool\\Jobs");
+    // Esc, Alt+F4 (which comes as WM_CLOSE) and the command that starts the run,
+    // arriving while the run goes.
+    fake::PostDialogMessage(platform::kMsgCommand, 2);  // IDCANCEL
+    fake::PostDialogMessage(platform::kMsgClose, 0);
+    fake::PostDialogMessage(platform::kMsgCommand, IDC_PROGRESS);
+
+    EXPECT_EQ(UninstallerMain(nullptr), 0);
+    EXPECT_EQ(fake::PendingDialogMessages(), 0u);
+    EXPECT_EQ(fake::CallsOf("DeleteFile"),
+              (Strings{"C:\\a.txt", "C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}));
+    EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
+    EXPECT_EQ(fake::Calls()[fake::Calls().size() - 2], "EndDialog 1");  // after the whole run, before the box
+    EXPECT_EQ(fake::Bar().visiblePosition, 2);
 }
 
 TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {

@@ -702,3 +702,96 @@ CASES = [
     ("utf8-bom", case_utf8_bom),
     ("garbage-file-list", case_garbage_file_list),
 ]
+
+
+# ---------------------------------------------------------------- what real Windows asks beyond Wine
+
+def start_with_dll_overrides(session, overrides):
+    """The uninstaller started with WINEDLLOVERRIDES extended by `overrides`;
+    only its own process (and winprobe, which starts it) sees them."""
+    m = session.machine
+    plain_env = m.env
+    m.env = lambda: dict(plain_env(), WINEDLLOVERRIDES=plain_env().get("WINEDLLOVERRIDES", "") + ";" + overrides)
+    try:
+        return ProgramRun(m, session.exe)
+    finally:
+        del m.env
+
+
+def case_no_common_controls(session):
+    """Without the common controls (Wine's comctl32 disabled) no progress dialog
+    can be made: the run still happens, without a bar, and the completion box
+    follows."""
+    m = session.machine
+    install(m, Product(name="no controls", files=SMALL_FILES, file_list=SMALL_LIST))
+    install(m, other_product())
+    before = m.snapshot()
+    run = start_with_dll_overrides(session, "comctl32=")
+    xid, _ = run.wait_for_box("Uninstaller", session.limit(60))
+    m.press(xid, "Return")
+    xid, _ = run.wait_for_box("Complete", session.limit(60))
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in SMALL_FILES} | {listing_name(FILE_LIST_NAME)}
+                  | with_parents(r"C:\Apps\Acme\Help", r"C:\Apps"))
+    note_outcome(session, before, after, list(SMALL_FILES) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme"])
+
+
+def ping_progress_dialog(machine):
+    """(answered, milliseconds, X window) for the progress dialog, None when none is up."""
+    status, out = machine.probe(["ping"])
+    if status != 0:
+        return None
+    words = dict(line.split(None, 1) for line in out.splitlines() if " " in line)
+    answered = "answered" in words
+    return answered, int(words.get("answered", words.get("unanswered", "0"))), words.get("xwindow", "0")
+
+
+def case_dialog_keeps_answering(session):
+    """The run holds the dialog's thread for seconds in each STMPATHS entry.
+    Asked during such a pause as Windows asks before it calls a window "Not
+    Responding" (WM_NULL, SendMessageTimeout with SMTO_ABORTIFHUNG, 1 s), the
+    progress dialog answers; Esc and Alt+F4 sent to it change nothing, and the
+    run goes on to its end."""
+    m = session.machine
+    outbox = r"C:\Spool\Acme\Outbox"
+    install(m, Product(name="answering", files=SMALL_FILES, dirs=[outbox],
+                       file_list=SMALL_LIST + "\n[STMPATHS]\nROOT=C:\\Spool\\\nPATH00=%s\n" % outbox))
+    before = m.snapshot()
+    run = ProgramRun(m, session.exe)
+    xid, _ = run.wait_for_box("Uninstaller", session.limit(60))
+    m.press(xid, "Return")
+    # Outbox goes at the first of its ten attempts; ten seconds of pauses follow.
+    session.wait_until(lambda: not os.path.exists(m.unix_path(outbox)) or not run.running(), session.limit(60),
+                       "C:\\Spool\\Acme\\Outbox to go")
+    first = ping_progress_dialog(m)
+    if session.check(first is not None, "no progress dialog during the pause"):
+        answered, took, xwindow = first
+        session.check(answered, "the progress dialog did not answer within 1 s during a pause")
+        session.note("answered: %s, after %d ms" % (answered, took))
+        session.check(xwindow != "0", "the progress dialog's X window is unknown")
+        if xwindow != "0":
+            for keys in ("Escape", "alt+F4"):
+                m.press(xwindow, keys)
+            second = ping_progress_dialog(m)
+            session.check(second is not None and second[0],
+                          "after Esc and Alt+F4 the progress dialog is gone or does not answer: %s" % (second,))
+            session.check(run.running(), "the program ended after Esc and Alt+F4")
+
+    xid, _ = run.wait_for_box("Complete", session.limit(60))
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    after = m.snapshot()
+    check_machine(session, before, after,
+                  files_gone={listing_name(p) for p in list(SMALL_FILES) + [outbox, r"C:\Spool\Acme", FILE_LIST_NAME]}
+                  | with_parents(r"C:\Apps\Acme\Help", "C:"))
+
+
+CASES += [
+    ("no-common-controls", case_no_common_controls),
+    ("dialog-keeps-answering", case_dialog_keeps_answering),
+]

@@ -10,12 +10,17 @@
 //                          open for S seconds (or until ended)
 //   winprobe printers      each local printer the spooler lists, its port, and
 //                          whether OpenPrinter with all access takes it
+//   winprobe ping          sends the progress dialog WM_NULL as Windows asks a
+//                          window whether it hangs (SendMessageTimeout,
+//                          SMTO_ABORTIFHUNG, 1 s); prints "answered" or
+//                          "unanswered", the milliseconds it took, and the
+//                          dialog's X window ("xwindow N", 0 when unknown)
 //
 // Reading a window sends it no message, except STM_GETICON to an icon control
 // with a timeout: the progress dialog's thread is busy with the run and would
 // not answer until the run ends.
 // Exit status 0 when the window was found (or the program ran, the file was
-// held, the printers listed), 3 when not.
+// held, the printers listed, the dialog pinged), 3 when not.
 #include <windows.h>
 #include <winspool.h>
 
@@ -202,6 +207,22 @@ int ListPrinters() {
     return 0;
 }
 
+int Ping() {
+    Search search;
+    search.progress = true;
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+    if (search.found.empty()) return 3;
+    const HWND dialog = search.found.front();
+    DWORD_PTR result = 0;
+    const DWORD start = GetTickCount();
+    const LRESULT answered = SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+    std::printf("%s %lu\n", answered ? "answered" : "unanswered", GetTickCount() - start);
+    // Wine's X11 driver keeps each top-level window's X window in this property.
+    std::printf("xwindow %lu\n",
+                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(GetPropA(dialog, "__wine_x11_whole_window"))));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -212,13 +233,15 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
+    if (argc == 2 && std::strcmp(argv[1], "ping") == 0) return Ping();
     Search search;
     if (argc == 3 && std::strcmp(argv[1], "box") == 0) {
         search.caption = argv[2];
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers\n");
+        std::fprintf(stderr,
+                     "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers | ping\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));

@@ -95,7 +95,10 @@ TEST_F(FakeRegistry, KeyDeletionFollowsTheFamily) {
 
 class FakeSpooler : public ::testing::Test {
 protected:
-    void SetUp() override { fake::Reset(); }
+    void SetUp() override {
+        fake::Reset();
+        platform::LoadSpooler("C:\\windows\\system32\\winspool.drv");
+    }
 
     static fake::Printer Named(const std::string& name, const std::string& port) {
         fake::Printer printer;

@@ -112,7 +112,9 @@ TEST_F(FakeScreen, PositionIsClampedByTheControlAndMessagesAfterTheDialogChangeN
 }
 
 TEST_F(FakeScreen, ProcessExitAndTheClockAreRecorded) {
-    platform::InitProgressControls();
+    EXPECT_FALSE(platform::InitProgressControls("comctl32.dll"));
+    EXPECT_FALSE(fake::CommonControlsInitialised());
+    EXPECT_TRUE(platform::InitProgressControls("C:\\Windows\\System32\\COMCTL32.DLL"));
     EXPECT_TRUE(fake::CommonControlsInitialised());
     platform::Pause(500);
     platform::Pause(250);
@@ -123,7 +125,8 @@ TEST_F(FakeScreen, ProcessExitAndTheClockAreRecorded) {
     } catch (const fake::ProcessExit& exit) {
         EXPECT_EQ(exit.code, 1602);
     }
-    EXPECT_EQ(fake::Calls(), (Strings{"InitCommonControls", "Sleep 500", "Sleep 250", "ExitProcess 1602"}));
+    EXPECT_EQ(fake::Calls(), (Strings{"LoadLibrary comctl32.dll", "LoadLibrary C:\\Windows\\System32\\COMCTL32.DLL",
+                                      "InitCommonControls", "Sleep 500", "Sleep 250", "ExitProcess 1602"}));
 }
 
 TEST_F(FakeScreen, CallsOfMatchesWholeWords) {

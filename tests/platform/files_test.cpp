@@ -30,6 +30,19 @@ TEST_F(Files, WindowsDirectoryHasNoTrailingBackslashAndHoldsProfileFiles) {
     EXPECT_TRUE(setup::FileExists(dir + "\\ZevSuiteW1.ini"));
 }
 
+TEST_F(Files, TheLateDllsLoadByTheirFullPathInTheSystemDirectoryOnly) {
+    const std::string system = platform::GetSystemDir();
+    ASSERT_GE(system.size(), 3u);
+    EXPECT_NE(system.back(), '\\');
+
+    EXPECT_TRUE(platform::InitProgressControls(system + "\\comctl32.dll"));
+    EXPECT_TRUE(platform::LoadSpooler(system + "\\winspool.drv"));
+    // No such file here, whatever DLL of that name the process holds.
+    EXPECT_FALSE(platform::InitProgressControls(At("comctl32.dll")));
+    EXPECT_FALSE(platform::LoadSpooler(At("winspool.drv")));
+    EXPECT_FALSE(platform::LoadSpooler(""));
+}
+
 TEST_F(Files, DeleteFileRemovesAnExistingFileOnly) {
     setup::MakeFile(At("a.dll"), "contents");
     setup::MakeFile(At("b.dll"), "contents");

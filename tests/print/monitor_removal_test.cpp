@@ -47,6 +47,10 @@ int RemoveMonitor(const std::string& monitor) {
 
 class MonitorRemoval : public FakeMachineTest {
 protected:
+    void SetUp() override {
+        FakeMachineTest::SetUp();
+        platform::LoadSpooler("C:\\windows\\system32\\winspool.drv");
+    }
     void TearDown() override { FreeMonitorPorts(); }
 };
 
@@ -106,6 +110,24 @@ TEST_F(MonitorRemoval, The95FamilyNamesTheParallelPortWithoutColon) {
     EXPECT_EQ(PortOf("P1"), "LPT1");
 }
 
+TEST_F(MonitorRemoval, WhereOneFormOfTheParallelPortIsRefusedTheOtherIsWritten) {
+    // Under a compatibility mode the NT family reports the 95 family, and its
+    // spooler refuses "LPT1"; the other way round is as likely.
+    for (const bool family95 : {true, false}) {
+        SetUp();
+        fake::SetWindows95Family(family95);
+        const std::string first = family95 ? "LPT1" : "LPT1:";
+        const std::string other = family95 ? "LPT1:" : "LPT1";
+        fake::SetPortRefused(first, true);
+        fake::AddMonitorPort("Tool Port", "TOOL1");
+        fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+        EXPECT_EQ(RemoveMonitor("Tool Port"), 1) << first;
+        EXPECT_EQ(PortOf("P1"), other);
+        EXPECT_EQ(fake::CallsOf("SetPrinter"), (Strings{"P1 port=" + first, "P1 port=" + other}));
+        EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port")) << first;
+    }
+}
+
 TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
     fake::AddMonitorPort("Tool Port", "TOOL1");
     fake::AddPrinter(MakePrinter("P1", "TOOL1"));
@@ -115,6 +137,18 @@ TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
     EXPECT_EQ(PortOf("P1"), "TOOL1");
     EXPECT_EQ(PortOf("P2"), "LPT1:");
     EXPECT_EQ(fake::OpenPrinters(), 0);
+}
+
+TEST_F(MonitorRemoval, PrinterIsMovedWhereItsSecurityMayNotBeWritten) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+    fake::SetPrinterSecurityRefused("P1", true);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(PortOf("P1"), "LPT1:");
+    fake::Printer p1;
+    ASSERT_TRUE(fake::GetPrinter("P1", &p1));
+    EXPECT_EQ(p1.comment, MakePrinter("P1", "").comment);
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
 }
 
 TEST_F(MonitorRemoval, MissingPortsKeyStillAttemptsTheMonitor) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "run/uninstall_run.h"
 
 namespace oracle {
 namespace {
@@ -355,9 +356,10 @@ void RunCheck::CheckScreen(std::vector<std::string>* out) const {
     const fake::ProgressBar& bar = fake::Bar();
     if (!bar.exists || bar.rangeMessages != 1 || bar.step != 1)
         out->push_back("the bar was not prepared once with a step of 1");
-    if (static_cast<uint32_t>(bar.stepsTaken) != bar.rangeUpper || bar.visiblePosition != bar.stepsTaken)
-        out->push_back("the bar took " + std::to_string(bar.stepsTaken) + " steps over a range of " +
-                       std::to_string(bar.rangeUpper) + " (shows " + std::to_string(bar.visiblePosition) + ")");
+    if (static_cast<uint32_t>(g_stepsTaken) != bar.rangeUpper ||
+        static_cast<uint32_t>(bar.visiblePosition) != bar.rangeUpper)
+        out->push_back("the run took " + std::to_string(g_stepsTaken) + " steps over a range of " +
+                       std::to_string(bar.rangeUpper) + " (the bar shows " + std::to_string(bar.visiblePosition) + ")");
 }
 
 void RunCheck::CheckFiles(std::vector<std::string>* out) const {

@@ -182,6 +182,9 @@ public:
         WriteStringsFile();
         LockSome();
         if (rnd_.Chance(0.04)) fake::SetProfileValueLimit(static_cast<std::size_t>(rnd_.Between(8, 200)));
+        // A bar of any width (0: none known), on the first common controls or later ones.
+        fake::SetProgressBarWidth(rnd_.Chance(0.1) ? 0 : rnd_.Between(1, 400));
+        fake::SetFirstCommonControls(rnd_.Chance(0.2));
         return facts_;
     }
 

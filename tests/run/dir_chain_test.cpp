@@ -11,8 +11,10 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-// The next global allocation can be made to fail once, to see what the chain does then.
-bool g_failNextAllocation = false;
+// The next global allocation can be made to fail once, or a shortage can begin
+// with it: every allocation from then on fails until the test ends it.
+enum class Failing { No, Once, FromNext };
+Failing g_failing = Failing::No;
 
 Strings ChainPaths() {
     Strings paths;
@@ -30,8 +32,8 @@ Strings ChainPathsBackwards() {
 }  // namespace
 
 void* operator new(std::size_t size) {
-    if (g_failNextAllocation) {
-        g_failNextAllocation = false;
+    if (g_failing != Failing::No) {
+        if (g_failing == Failing::Once) g_failing = Failing::No;
         throw std::bad_alloc();
     }
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
@@ -87,20 +89,35 @@ TEST_F(DirectoryChain, LongComponentsAreKeptWhole) {
 }
 
 TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
-    int exitCode = -1;
     const std::string installPath = "C:\\Prog\\Vendor\\A-component-long-enough-to-need-the-heap";
-    g_failNextAllocation = true;
-    try {
-        BuildDirChain(installPath);
-    } catch (const fake::ProcessExit& exit) {
-        exitCode = exit.code;
+    // In a real shortage nothing more can be had once the first allocation
+    // failed: the box must come up without the heap. What MessageBox itself
+    // needs is Windows' own memory, so the shortage ends as the box is shown.
+    for (const Failing failing : {Failing::Once, Failing::FromNext}) {
+        fake::Reset();
+        fake::SetBeforeBoxHook([] { g_failing = Failing::No; });
+        int exitCode = -1;
+        bool heapNeeded = false;
+        g_failing = failing;
+        try {
+            BuildDirChain(installPath);
+        } catch (const fake::ProcessExit& exit) {
+            exitCode = exit.code;
+        } catch (const std::bad_alloc&) {
+            heapNeeded = true;
+        }
+        const bool stillFailing = g_failing != Failing::No;
+        g_failing = Failing::No;
+        const char* mode = failing == Failing::Once ? "once" : "shortage";
+        EXPECT_FALSE(stillFailing) << mode;
+        EXPECT_FALSE(heapNeeded) << mode << ": the box needed the heap";
+        EXPECT_EQ(exitCode, 1) << mode;
+        ASSERT_EQ(fake::Boxes().size(), 1u) << mode;
+        EXPECT_EQ(fake::Boxes()[0].text, "Memory allocation error");
+        EXPECT_FALSE(fake::Boxes()[0].hasCaption);
+        EXPECT_EQ(fake::Boxes()[0].buttons, platform::BoxButtons::Ok);
+        EmptyDirChain();
     }
-    EXPECT_FALSE(g_failNextAllocation);
-    EXPECT_EQ(exitCode, 1);
-    ASSERT_EQ(fake::Boxes().size(), 1u);
-    EXPECT_EQ(fake::Boxes()[0].text, "Memory allocation error");
-    EXPECT_FALSE(fake::Boxes()[0].hasCaption);
-    EXPECT_EQ(fake::Boxes()[0].buttons, platform::BoxButtons::Ok);
 }
 
 TEST_F(DirectoryChain, HoldsOnlyTheInstallDirectoryAndItsParents) {

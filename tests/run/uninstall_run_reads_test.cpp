@@ -42,7 +42,8 @@ TEST_F(UninstallRunReads, TheStepCountAndTheRunReadTheFileListOnce) {
     EXPECT_EQ(FilesKeysRead(), (std::vector<std::string>{"FILE00", "FILE01", "FILE02", "FILE03"}));
     EXPECT_EQ(fake::CallsOf("DeleteFile").size(), 5u);  // the three files and the two list files
     EXPECT_FALSE(fake::FileExists("C:\\Prog\\Tool\\b.dll"));
-    EXPECT_EQ(static_cast<int>(fake::CallsOf("StepIt").size()), g_stepCount);
+    EXPECT_EQ(g_stepsTaken, g_stepCount);
+    EXPECT_EQ(fake::Bar().visiblePosition, g_stepCount);
 }
 
 TEST_F(UninstallRunReads, TheRunDeletesWhatTheCountCounted) {
@@ -58,7 +59,8 @@ TEST_F(UninstallRunReads, TheRunDeletesWhatTheCountCounted) {
     EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
     EXPECT_FALSE(fake::FileExists("C:\\b.txt"));
     EXPECT_TRUE(fake::FileExists("C:\\c.txt"));
-    EXPECT_EQ(static_cast<int>(fake::CallsOf("StepIt").size()), g_stepCount);
+    EXPECT_EQ(g_stepsTaken, g_stepCount);
+    EXPECT_EQ(fake::Bar().visiblePosition, g_stepCount);
 }
 
 TEST_F(UninstallRunReads, ARunWithoutACountReadsTheListItselfEachTime) {

@@ -51,6 +51,13 @@ void CountAndRun() {
     platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
 }
 
+// The run took `steps` steps, and the bar, given a range of as many, ends exactly full.
+void ExpectStepsEndingFull(int32_t steps) {
+    EXPECT_EQ(g_stepsTaken, steps);
+    EXPECT_EQ(fake::Bar().rangeUpper, static_cast<uint32_t>(steps));
+    EXPECT_EQ(fake::Bar().visiblePosition, steps);
+}
+
 // The position in the call record of the first line starting with `prefix`.
 std::ptrdiff_t FirstCall(const std::string& prefix) {
     const auto& calls = fake::Calls();
@@ -102,18 +109,56 @@ TEST_F(UninstallRun, ChainRemovedDeepestFirstAndStepsMatchTheCount) {
     CountAndRun();
     // 3 files + 3 chain directories; the chain's head has no step of its own, the final step stands for it.
     EXPECT_EQ(g_stepCount, 6);
-    EXPECT_EQ(static_cast<int>(fake::CallsOf("StepIt").size()), g_stepCount);
+    ExpectStepsEndingFull(g_stepCount);
     Strings chainRemovals;
     for (const std::string& dir : fake::CallsOf("RemoveDirectory"))
         if (dir.rfind("C:\\Prog", 0) == 0) chainRemovals.push_back(dir);
     EXPECT_EQ(chainRemovals, (Strings{"C:\\Prog\\Vendor\\Tool", "C:\\Prog\\Vendor", "C:\\Prog"}));
 }
 
+TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
+    // The run keeps its own count: the first common controls answer PBM_GETPOS
+    // with 0. Each position it gives the bar fills one pixel more than the one
+    // before, the last exactly full.
+    constexpr int kFiles = 1000;
+    constexpr int kPixels = 50;
+    for (const bool first : {false, true}) {
+        fake::Reset();
+        std::string files = "[FILES]\n";
+        for (int i = 0; i < kFiles; ++i) {
+            char key[16];
+            std::snprintf(key, sizeof key, "FILE%02d", i);
+            files += std::string(key) + "=C:\\f\\" + std::to_string(i) + "\n";
+        }
+        WriteFileList(files);
+        fake::SetFirstCommonControls(first);
+        fake::SetProgressBarWidth(kPixels);
+        CountAndRun();
+
+        const int32_t steps = kFiles + 1;
+        EXPECT_EQ(g_stepCount, steps);
+        EXPECT_EQ(fake::Bar().rangeUpper, static_cast<uint32_t>(steps));
+        EXPECT_EQ(fake::Bar().visiblePosition, steps) << first;
+        EXPECT_TRUE(fake::CallsOf("StepIt").empty());
+        Strings positions = fake::CallsOf("SetPos");
+        ASSERT_FALSE(positions.empty());
+        EXPECT_EQ(positions.front(), "0");  // the dialog's own, before the run
+        positions.erase(positions.begin());
+        ASSERT_EQ(positions.size(), static_cast<std::size_t>(kPixels)) << first;
+        for (int pixel = 1; pixel <= kPixels; ++pixel) {
+            const long long position = std::stoll(positions[pixel - 1]);
+            EXPECT_EQ(position * kPixels / steps, pixel) << position;
+            EXPECT_LT((position - 1) * kPixels / steps, pixel) << position;  // not a step later than needed
+        }
+        EXPECT_EQ(positions.back(), std::to_string(steps));
+    }
+}
+
 TEST_F(UninstallRun, EmptyChainStillCountsTheFinalStep) {
     WriteFileList("[FILES]\nFILE00=C:\\a.txt\nFILE01=C:\\b.txt\n");
     CountAndRun();
     EXPECT_EQ(g_stepCount, 3);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 3u);
+    ExpectStepsEndingFull(3);
 }
 
 TEST_F(UninstallRun, GapInTheNumberingEndsTheList) {
@@ -157,7 +202,7 @@ TEST_F(UninstallRun, MissingFileListDeletesOnlyTheListFilesWithOneStep) {
     EXPECT_TRUE(fake::CallsOf("DeleteMonitor").empty());
     EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini"));
     EXPECT_EQ(g_stepCount, 1);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 1u);
+    ExpectStepsEndingFull(1);
 }
 
 TEST_F(UninstallRun, LongPathsAreUsedWhole) {
@@ -195,7 +240,7 @@ TEST_F(UninstallRun, ValueThatCannotBeReadWholeIsPassedOverWithoutEndingTheList)
     for (const std::string& dir : fake::CallsOf("RemoveDirectory")) EXPECT_EQ(dir.find(std::string(37, 'p')), std::string::npos);
     // The unread install path gives no chain; the passed-over file still has its step.
     EXPECT_EQ(g_stepCount, 4);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 4u);
+    ExpectStepsEndingFull(4);
 }
 
 TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
@@ -220,7 +265,7 @@ TEST_F(UninstallRun, ListThatNamesItselfIsReadWholeBeforeAnythingGoes) {
     EXPECT_FALSE(fake::DirectoryExists("C:\\Prog"));
     EXPECT_FALSE(fake::DirectoryExists("C:\\Spool\\Jobs"));
     EXPECT_EQ(g_stepCount, 3);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 3u);
+    ExpectStepsEndingFull(3);
 }
 
 TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
@@ -234,7 +279,7 @@ TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
     // The one directory that is not a root, and no parent of it reached through "..".
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"D:\\Data\\..\\Other"}));
     EXPECT_FALSE(fake::DirectoryExists("D:\\Other"));
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 4u);
+    ExpectStepsEndingFull(4);
 }
 
 TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
@@ -258,7 +303,7 @@ TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Strings(10, "C:\\Spool\\Out"));
     // Every file keeps its step; the relative install path gives no chain.
     EXPECT_EQ(g_stepCount, 6);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 6u);
+    ExpectStepsEndingFull(g_stepCount);
 
     // A ROOT that is not a full path cannot tell where the retry rule stops.
     fake::Reset();
