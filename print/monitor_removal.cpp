@@ -35,6 +35,46 @@ bool SamePortName(const std::string& a, const std::string& b) {
     return winpath::SameIgnoringCase(a, b);
 }
 
+// A printer may print to a pool of ports, its port name then a list
+// ("VP1:,LPT2:"). The names of the list, without the blanks around them.
+std::vector<std::string> PoolPorts(const std::string& list) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= list.size();) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        std::string name = list.substr(start, end - start);
+        name.erase(0, name.find_first_not_of(' '));
+        name.erase(name.find_last_not_of(' ') + 1);
+        if (!name.empty()) names.push_back(name);
+        start = end + 1;
+    }
+    return names;
+}
+
+bool IsMonitorPort(const std::string& name) {
+    for (const auto& port : g_portTable.records) {
+        if (SamePortName(name, port->name)) return true;
+    }
+    return false;
+}
+
+// The printer's ports without the monitor's, as a list; empty when none is left.
+std::string OtherPorts(const std::string& list) {
+    std::string others;
+    for (const std::string& name : PoolPorts(list)) {
+        if (IsMonitorPort(name)) continue;
+        others += (others.empty() ? "" : ",") + name;
+    }
+    return others;
+}
+
+bool PrintsTo(const std::string& list, const std::string& port) {
+    for (const std::string& name : PoolPorts(list)) {
+        if (SamePortName(name, port)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
@@ -79,7 +119,7 @@ int RemoveLprMonitor(const std::string& monitorName) {
 
     for (const auto& port : g_portTable.records) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
-            if (!SamePortName(printers.PortName(i), port->name)) continue;
+            if (!PrintsTo(printers.PortName(i), port->name)) continue;
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
             if (!printer.IsOpen()) continue;
             // The record written back is the one just read: every other setting stays.
@@ -87,6 +127,14 @@ int RemoveLprMonitor(const std::string& monitorName) {
             // that changing a port does not, and where that is refused the whole
             // write is. Without it Windows keeps the printer's security as it is.
             printers.ClearSecurityDescriptor(i);
+            // A pooled printer keeps its other ports, and leaves all of the
+            // monitor's at once; with none left it goes to the parallel port.
+            const std::string others = OtherPorts(printers.PortName(i));
+            if (!others.empty()) {
+                printers.SetPortName(i, others);
+                platform::SetPrinterLevel2(printer, printers, i);
+                continue;
+            }
             for (const char* parallelPort : parallelPorts) {
                 printers.SetPortName(i, parallelPort);
                 if (platform::SetPrinterLevel2(printer, printers, i)) break;

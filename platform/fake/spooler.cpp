@@ -113,12 +113,23 @@ std::shared_ptr<RegNode> PrinterKey(const std::string& name) {
     return printers ? detail::FindSubkey(*printers, name) : nullptr;
 }
 
-// The spooler refuses to delete a port, or the monitor owning it, while a printer prints to it.
+// The spooler refuses to delete a port, or the monitor owning it, while a printer
+// prints to it, alone or as one of a pool ("P1:,LPT2:", blanks allowed around names).
 bool PortInUse(const std::string& port) {
     const auto printers = detail::FindKey(kPrintersKey);
     if (!printers) return false;
     for (const auto& key : printers->subkeys) {
-        if (detail::SameName(TextValue(*key, "Port"), port)) return true;
+        const std::string list = TextValue(*key, "Port") + ",";
+        std::string name;
+        for (char c : list) {
+            if (c != ',') {
+                if (c != ' ' || !name.empty()) name += c;
+                continue;
+            }
+            name.erase(name.find_last_not_of(' ') + 1);
+            if (detail::SameName(name, port)) return true;
+            name.clear();
+        }
     }
     return false;
 }

@@ -267,3 +267,20 @@ TEST_F(MonitorRemoval, DoubleBytePortNamesAreComparedWithoutFoldingTheirSecondBy
     EXPECT_EQ(PortOf("Q"), "VP" + kDi);
     EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Other Monitor\\Ports\\VP" + kDi));
 }
+
+TEST_F(MonitorRemoval, PooledPrintersLeaveTheMonitorsPortsAndKeepTheirOthers) {
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+    fake::AddMonitorPort("Tool Port", "TOOL2");
+    fake::AddMonitorPort("Other Monitor", "OTHER1");
+    fake::AddPrinter(MakePrinter("Pool", "TOOL1,LPT2:"));
+    fake::AddPrinter(MakePrinter("Spaced", "LPT3:, tool2 "));
+    fake::AddPrinter(MakePrinter("Both", "TOOL1,TOOL2"));
+    fake::AddPrinter(MakePrinter("Q", "OTHER1,LPT2:"));
+    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(PortOf("Pool"), "LPT2:");
+    EXPECT_EQ(PortOf("Spaced"), "LPT3:");
+    EXPECT_EQ(PortOf("Both"), "LPT1:");  // none left: the parallel port
+    EXPECT_EQ(PortOf("Q"), "OTHER1,LPT2:");
+    EXPECT_EQ(fake::CallsOf("SetPrinter").size(), 3u);  // each written once
+    EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
+}
