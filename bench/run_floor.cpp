@@ -5,7 +5,8 @@
 //
 // Built with FLOOR_WITH_BAR (run_floor_bar), it does the same under the
 // uninstaller's own progress dialog (app/resource.rc), one PBM_STEPIT per file
-// as the uninstaller sends them: what the dialog alone costs.
+// as the uninstaller sent them before it kept its own count and told the bar
+// only of whole pixels: what a bar stepped for every file costs.
 #include <windows.h>
 #include <commctrl.h>
 

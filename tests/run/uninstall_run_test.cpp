@@ -122,23 +122,22 @@ TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
     // before, the last exactly full.
     constexpr int kFiles = 1000;
     constexpr int kPixels = 50;
+    constexpr int32_t steps = kFiles + 1;
+    std::string files = "[FILES]\n";
+    for (int i = 0; i < kFiles; ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "FILE%02d", i);
+        files += std::string(key) + "=C:\\f\\" + std::to_string(i) + "\n";
+    }
     for (const bool first : {false, true}) {
         fake::Reset();
-        std::string files = "[FILES]\n";
-        for (int i = 0; i < kFiles; ++i) {
-            char key[16];
-            std::snprintf(key, sizeof key, "FILE%02d", i);
-            files += std::string(key) + "=C:\\f\\" + std::to_string(i) + "\n";
-        }
         WriteFileList(files);
         fake::SetFirstCommonControls(first);
         fake::SetProgressBarWidth(kPixels);
         CountAndRun();
 
-        const int32_t steps = kFiles + 1;
         EXPECT_EQ(g_stepCount, steps);
-        EXPECT_EQ(fake::Bar().rangeUpper, static_cast<uint32_t>(steps));
-        EXPECT_EQ(fake::Bar().visiblePosition, steps) << first;
+        ExpectStepsEndingFull(steps);
         EXPECT_TRUE(fake::CallsOf("StepIt").empty());
         Strings positions = fake::CallsOf("SetPos");
         ASSERT_FALSE(positions.empty());
