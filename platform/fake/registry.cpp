@@ -139,6 +139,14 @@ bool RegValueExists(const std::string& path, const std::string& name) {
     return key && detail::FindValue(*key, name) != nullptr;
 }
 
+bool RegGetValue(const std::string& path, const std::string& name, platform::RegValue* value) {
+    const auto key = detail::FindKey(path);
+    const platform::RegValue* found = key ? detail::FindValue(*key, name) : nullptr;
+    if (found == nullptr) return false;
+    *value = *found;
+    return true;
+}
+
 std::vector<std::string> RegSubkeys(const std::string& path) {
     std::vector<std::string> names;
     if (const auto key = detail::FindKey(path)) {
