@@ -160,3 +160,87 @@ TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
         EXPECT_EQ(bar.rangeMessages, 1) << count;
     }
 }
+
+TEST_F(Entry, SilentRunAsksNothingShowsNothingAndSaysHowItWentByItsStatus) {
+    for (const char* line : {"/S", "-s", "  /s  "}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        EXPECT_EQ(UninstallerMain(nullptr, line), kExitCompleted) << line;
+        EXPECT_TRUE(fake::Boxes().empty()) << line;
+        EXPECT_TRUE(fake::CallsOf("DialogBox").empty()) << line;
+        EXPECT_TRUE(fake::CallsOf("LoadLibrary").empty()) << line;  // no common controls either
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << line;
+    }
+
+    // Something held: done but for the restart, in silence too.
+    fake::Reset();
+    EmptyDirChain();
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+    fake::AddFile("C:\\Prog\\held.dll");
+    fake::SetFileLocked("C:\\Prog\\held.dll", true);
+    EXPECT_EQ(UninstallerMain(nullptr, "/S"), kExitRestartNeeded);
+    EXPECT_TRUE(fake::Boxes().empty());
+    EXPECT_EQ(fake::CallsOf("MoveFileEx"), (Strings{"C:\\Prog\\held.dll"}));
+}
+
+TEST_F(Entry, TheCompletionBoxAsksForARestartOnlyWhereOneFinishesTheRun) {
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+    fake::AddFile("C:\\Prog\\held.dll");
+    fake::SetFileLocked("C:\\Prog\\held.dll", true);
+    EXPECT_EQ(UninstallerMain(nullptr), kExitRestartNeeded);
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[1].text,
+              "Uninstall is Complete\nPlease restart Windows to finish removing the files that were in use.");
+    EXPECT_EQ(fake::Boxes()[1].caption, "Complete");
+
+    // The line comes from the strings file where it has one; without a restart it is not shown.
+    for (const bool held : {true, false}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+        WriteStringsFile("[STATIC]\nMSGBOX00=Gone\nMSGBOX01=Restart now\n");
+        fake::AddFile("C:\\Prog\\held.dll");
+        fake::SetFileLocked("C:\\Prog\\held.dll", held);
+        EXPECT_EQ(UninstallerMain(nullptr), held ? kExitRestartNeeded : kExitCompleted);
+        ASSERT_EQ(fake::Boxes().size(), 2u);
+        EXPECT_EQ(fake::Boxes()[1].text, held ? "Gone\nRestart now" : "Gone");
+    }
+}
+
+TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
+    struct Case {
+        const char* line;
+        int status;
+        std::size_t boxes;
+        const char* named;  // the switch the box names first; null for none
+    };
+    const Case cases[] = {
+        {"/?", kExitCompleted, 1, nullptr},
+        {"-?", kExitCompleted, 1, nullptr},
+        {"/X", kExitBadCommandLine, 1, "/X"},
+        {"/? /LOGX", kExitBadCommandLine, 1, "/LOGX"},
+        {"stray", kExitBadCommandLine, 1, "stray"},
+        {"/S /bogus", kExitBadCommandLine, 0, nullptr},
+        {"/S /?", kExitCompleted, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        const auto before = fake::AllPaths();
+        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
+        EXPECT_EQ(fake::AllPaths(), before) << c.line;
+        EXPECT_TRUE(fake::CallsOf("DeleteFile").empty()) << c.line;
+        ASSERT_EQ(fake::Boxes().size(), c.boxes) << c.line;
+        if (c.boxes == 0) continue;
+        const fake::ShownBox& box = fake::Boxes()[0];
+        EXPECT_EQ(box.buttons, platform::BoxButtons::Ok) << c.line;
+        EXPECT_NE(box.text.find("/LOG="), std::string::npos) << c.line;
+        EXPECT_NE(box.text.find("3010"), std::string::npos) << c.line;
+        if (c.named != nullptr) EXPECT_EQ(box.text.rfind(std::string("Unknown switch: ") + c.named + "\n", 0), 0u) << c.line;
+        else EXPECT_EQ(box.text.find("Unknown"), std::string::npos) << c.line;
+    }
+}

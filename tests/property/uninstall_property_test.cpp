@@ -378,11 +378,13 @@ private:
         const std::vector<std::string> all = fake::AllPaths();
         for (const std::string& path : all) {
             if (!rnd_.Chance(0.06)) continue;
-            if (rnd_.Chance(0.5))
+            if (rnd_.Chance(0.5)) {
                 fake::SetFileLocked(path, true);
-            else
+                facts_.lockedPaths.push_back(path);
+            } else {
                 fake::SetReadOnly(path, true);
-            facts_.protectedPaths.push_back(path);
+                facts_.readOnlyPaths.push_back(path);
+            }
         }
     }
 
