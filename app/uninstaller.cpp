@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/resource.h"
+#include "app/run_log.h"
 #include "run/dir_chain.h"
 #include "run/file_list.h"
 #include "run/uninstall_run.h"
@@ -72,14 +73,22 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
         return line.badArgument.empty() ? kExitCompleted : kExitBadCommandLine;
     }
 
+    RunLog log(line.log ? line.logPath : std::string());
+    log.Begin(g_silent);
+
     if (!g_silent) {
         const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
         const platform::BoxAnswer answer = platform::ShowBox(question.c_str(), g_uiStrings.confirmCaption.c_str(),
                                                              platform::BoxButtons::YesNoQuestion);
-        if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
+        if (answer != platform::BoxAnswer::Yes) {
+            log.End(kExitCancelled);
+            return kExitCancelled;
+        }
     }
 
     RunOutcome outcome;
+    outcome.onItem = RunLog::OnItem;
+    outcome.context = &log;
     g_runOutcome = &outcome;
     CountUninstallSteps();
     g_hProgress = nullptr;
@@ -91,12 +100,14 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     if (!g_runStarted) RunUninstall(&outcome);
     g_runOutcome = nullptr;
 
+    const int status = outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+    log.End(status);
     if (!g_silent) {
         std::string text = g_uiStrings.completeText;
         if (outcome.restartNeeded) text += "\n" + g_uiStrings.restartLine;
         platform::ShowBox(text.c_str(), g_uiStrings.completeCaption.c_str(), platform::BoxButtons::Ok);
     }
-    return outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+    return status;
 }
 
 intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {

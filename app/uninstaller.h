@@ -6,6 +6,9 @@
 
 #include "platform/platform.h"
 
+// The program's version, as its version record gives it.
+constexpr const char* kProgramVersion = "1.0.0.0";
+
 // Exit statuses.
 constexpr int kExitCompleted = 0;
 constexpr int kExitRestartNeeded = 3010;  // Windows Installer's: done, a restart finishes it

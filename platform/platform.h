@@ -203,6 +203,10 @@ bool DeletePortNamed(const std::string& port);
 bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor);
 // GetVersion's high bit: set on the Windows 95 family.
 bool IsWindows95Family();
+// GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".
+std::string WindowsVersionText();
+// GetLocalTime as text: "2026-12-08 17:52:03".
+std::string LocalTimeText();
 
 // ---------------------------------------------------------------- user interface
 

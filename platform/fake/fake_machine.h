@@ -109,6 +109,8 @@ std::vector<std::string> RegSubkeys(const std::string& path);
 void RegDenyOpen(const std::string& path, bool deny);
 int OpenRegistryKeys();  // keys opened and not yet closed
 // The 95 family: GetVersion's high bit set, RegDeleteKeyA deletes whole trees.
+// The version is then 4.10.2222, else 5.1.2600; the local time is always
+// 2026-01-02 03:04:05.
 void SetWindows95Family(bool on);
 
 // -------------------------------------------------------------------- spooler

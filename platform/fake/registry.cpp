@@ -260,4 +260,12 @@ bool IsWindows95Family() {
     return M().windows95;
 }
 
+std::string WindowsVersionText() {
+    return M().windows95 ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
+}
+
+std::string LocalTimeText() {
+    return "2026-01-02 03:04:05";
+}
+
 }  // namespace platform

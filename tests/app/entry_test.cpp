@@ -244,3 +244,70 @@ TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
         else EXPECT_EQ(box.text.find("Unknown"), std::string::npos) << c.line;
     }
 }
+
+TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[UnInstKey]\nUnInstKey=Tool\n[FILES]\n"
+                  "FILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\gone.dll\nFILE02=Temp\\x.dll\n"
+                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\n");
+    fake::AddFile("C:\\Prog\\Tool\\a.exe");
+    fake::AddFile("C:\\Prog\\Tool\\held.dll");
+    fake::AddFile("C:\\Prog\\Tool\\ro.hlp");
+    fake::SetFileLocked("C:\\Prog\\Tool\\held.dll", true);
+    fake::SetReadOnly("C:\\Prog\\Tool\\ro.hlp", true);
+    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "DisplayName", "Tool");
+    fake::AddDirectory("C:\\Logs");
+    fake::AddFile("C:\\Logs\\u.log", "earlier\r\n");
+
+    EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitRestartNeeded);
+    std::string log;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\Logs\\u.log", &log));
+    EXPECT_EQ(log,
+              "earlier\r\n"
+              "\r\n"
+              "ZEVUnins 1.0.0.0, silent, started 2026-01-02 03:04:05\r\n"
+              "Windows 5.1.2600 (NT family)\r\n"
+              "File list: C:\\windows\\ZEVFList.ini\r\n"
+              "Strings file: C:\\windows\\ZEVUnins.ini\r\n"
+              "removed      programs entry Tool\r\n"
+              "removed      file C:\\Prog\\Tool\\a.exe\r\n"
+              "not there    file C:\\Prog\\Tool\\gone.dll\r\n"
+              "passed over  file Temp\\x.dll (not a full path)\r\n"
+              "at restart   file C:\\Prog\\Tool\\held.dll (in use, error 32; goes at the next restart)\r\n"
+              "removed      file C:\\Prog\\Tool\\ro.hlp\r\n"
+              "removed      file C:\\windows\\ZEVFList.ini\r\n"
+              "not there    file C:\\windows\\ZEVUnins.ini\r\n"
+              "at restart   directory C:\\Prog\\Tool (holds files that go at the next restart, error 145; goes at "
+              "the next restart)\r\n"
+              "at restart   directory C:\\Prog (holds files that go at the next restart, error 145; goes at the next "
+              "restart)\r\n"
+              "Exit status 3010: done; what was in use goes at the next restart, 2026-01-02 03:04:05\r\n");
+
+    // Each line goes to the file as its item is done, before the next one is tried.
+    Strings order;
+    for (const std::string& call : fake::Calls())
+        if (call.rfind("DeleteFile C:\\Prog", 0) == 0 || call.rfind("AppendFile", 0) == 0)
+            order.push_back(call.substr(0, call.find(' ')));
+    const Strings expected = {"AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile",
+                              "DeleteFile", "AppendFile", "DeleteFile", "AppendFile", "AppendFile", "DeleteFile",
+                              "AppendFile", "DeleteFile", "DeleteFile", "AppendFile",
+                              // the two files in the Windows directory, the two directories, the exit status
+                              "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile"};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(Entry, ALogThatCannotBeWrittenStopsNothingAndAnsweringNoIsLoggedToo) {
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
+    fake::AddFile("C:\\Prog\\a.exe");
+    EXPECT_EQ(UninstallerMain(nullptr, "/S /LOG=C:\\NoSuchDir\\u.log"), kExitCompleted);
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\a.exe"));
+    EXPECT_EQ(fake::CallsOf("AppendFile").size(), 1u);  // tried once, not at every item
+
+    fake::Reset();
+    EmptyDirChain();
+    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+    EXPECT_EQ(UninstallerMain(nullptr, "-log=C:\\u.log"), kExitCancelled);
+    std::string log;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
+    EXPECT_NE(log.find("ZEVUnins 1.0.0.0, started"), std::string::npos);
+    EXPECT_NE(log.find("\r\nExit status 1602: the user answered No"), std::string::npos);
+}
