@@ -249,3 +249,26 @@ TEST_F(Files, WholeFilesAreReadWrittenAndAppendedTo) {
     EXPECT_FALSE(platform::AppendToFile(At("nodir\\log.txt"), "x"));
     EXPECT_FALSE(platform::WriteWholeFile(At("nodir\\log.txt"), "x"));
 }
+
+TEST_F(Files, TheLogHeadingsTextsHaveTheirFixedShape) {
+    // "Windows 6.1.7601 (NT family)": three numbers and the family GetVersion gives.
+    const std::string version = platform::WindowsVersionText();
+    const std::string family = platform::IsWindows95Family() ? " (95 family)" : " (NT family)";
+    ASSERT_GT(version.size(), family.size() + 8) << version;
+    EXPECT_EQ(version.compare(0, 8, "Windows "), 0) << version;
+    EXPECT_EQ(version.substr(version.size() - family.size()), family) << version;
+    const std::string numbers = version.substr(8, version.size() - 8 - family.size());
+    EXPECT_EQ(std::count(numbers.begin(), numbers.end(), '.'), 2) << version;
+    EXPECT_EQ(numbers.find_first_not_of("0123456789."), std::string::npos) << version;
+
+    // "2026-12-08 17:52:03".
+    const std::string now = platform::LocalTimeText();
+    ASSERT_EQ(now.size(), 19u) << now;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '0';
+        if (expected == '0')
+            EXPECT_TRUE(now[i] >= '0' && now[i] <= '9') << now;
+        else
+            EXPECT_EQ(now[i], expected) << now;
+    }
+}
