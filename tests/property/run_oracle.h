@@ -59,7 +59,8 @@ public:
 
     // After UninstallerMain returned `exitStatus` with the question answered
     // Yes (`answeredYes`) or otherwise. Empty when the run kept every promise.
-    std::vector<std::string> Check(int exitStatus, bool answeredYes) const;
+    // `silent`: started with /S, which shows nothing at all.
+    std::vector<std::string> Check(int exitStatus, bool answeredYes, bool silent = false) const;
 
     // The file list's values as read, for reports.
     std::string Describe() const;
@@ -77,7 +78,7 @@ private:
     void CheckFiles(std::vector<std::string>* out) const;
     void CheckRegistry(std::vector<std::string>* out) const;
     void CheckPrinters(std::vector<std::string>* out) const;
-    void CheckScreen(bool restart, std::vector<std::string>* out) const;
+    void CheckScreen(bool restart, bool silent, std::vector<std::string>* out) const;
     bool Locked(const WinPath& path) const;
     bool ReadOnly(const WinPath& path) const;
     // The paths the run had Windows delete at the next restart, as it gave them.

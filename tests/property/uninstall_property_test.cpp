@@ -200,6 +200,9 @@ public:
         return answer == platform::BoxAnswer::Yes;
     }
 
+    // Whether the run is started as a deployment tool starts it (/S).
+    bool Silent() { return rnd_.Chance(0.125); }
+
     const std::string& FileListText() const { return fileList_; }
 
 private:
@@ -608,16 +611,17 @@ TEST(UninstallProperty, EveryRunKeepsThePromiseOnRandomMachines) {
         const uint64_t seed = base + i;
         CaseBuilder builder(seed);
         oracle::RunCheck check(builder.Build());
-        const bool yes = builder.ScriptAnswers();
+        const bool silent = builder.Silent();
+        const bool yes = builder.ScriptAnswers() || silent;  // /S answers Yes itself
         confirmed += yes ? 1 : 0;
 
         int status = -1;
         try {
-            status = UninstallerMain(nullptr);
+            status = UninstallerMain(nullptr, silent ? "/S" : "");
         } catch (const fake::ProcessExit& exit) {
             status = exit.code;
         }
-        const std::vector<std::string> violations = check.Check(status, yes);
+        const std::vector<std::string> violations = check.Check(status, yes, silent);
         EmptyDirChain();
         if (violations.empty()) continue;
 
