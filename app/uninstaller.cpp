@@ -2,19 +2,24 @@
 // the run, and the completion box.
 #include "app/uninstaller.h"
 
+#include "app/command_line.h"
 #include "app/resource.h"
+#include "app/run_log.h"
 #include "run/dir_chain.h"
 #include "run/file_list.h"
 #include "run/uninstall_run.h"
 
 platform::Instance g_hInstance = nullptr;
 UiStrings g_uiStrings;
+bool g_silent = false;
 
 namespace {
 
 // Whether ProgressDlgProc has begun the run. The run handles the dialog's
 // messages while it goes: a second command must not start it again.
 bool g_runStarted = false;
+// Where the run started by the dialog records what it did.
+RunOutcome* g_runOutcome = nullptr;
 
 std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
     // Texts are only shown, never acted on: one that could not be read whole is
@@ -40,6 +45,8 @@ void LoadUiStrings() {
     g_uiStrings.confirmCaption = ReadUiText("TITLE", "DIALOG", "Uninstaller");
     g_uiStrings.completeText = ReadUiText("STATIC", "MSGBOX00", "Uninstall is Complete");
     g_uiStrings.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
+    g_uiStrings.restartLine =
+        ReadUiText("STATIC", "MSGBOX01", "Please restart Windows to finish removing the files that were in use.");
 }
 
 std::string SystemDllPath(const char* name) {
@@ -47,27 +54,60 @@ std::string SystemDllPath(const char* name) {
     return dir.empty() ? std::string() : dir + "\\" + name;
 }
 
-int UninstallerMain(platform::Instance instance) {
+int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
     g_hInstance = instance;
+    const CommandLine line = ParseCommandLine(commandLine);
+    g_silent = line.silent;
+    // Silence lasts for this call only.
+    struct EndSilence {
+        ~EndSilence() { g_silent = false; }
+    } endSilence;
     LoadUiStrings();
     EmptyDirChain();
 
-    const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
-    const platform::BoxAnswer answer =
-        platform::ShowBox(question.c_str(), g_uiStrings.confirmCaption.c_str(), platform::BoxButtons::YesNoQuestion);
-    if (answer != platform::BoxAnswer::Yes) return kExitCancelled;
+    if (!line.badArgument.empty() || line.usage) {
+        // Nothing is touched; in silent mode not even the box is shown.
+        if (!g_silent)
+            platform::ShowBox(UsageText(line.badArgument).c_str(), g_uiStrings.confirmCaption.c_str(),
+                              platform::BoxButtons::Ok);
+        return line.badArgument.empty() ? kExitCompleted : kExitBadCommandLine;
+    }
 
+    RunLog log(line.log ? line.logPath : std::string());
+    log.Begin(g_silent);
+
+    if (!g_silent) {
+        const std::string question = g_uiStrings.confirmFirstLine + "\n" + g_uiStrings.confirmSecondLine;
+        const platform::BoxAnswer answer = platform::ShowBox(question.c_str(), g_uiStrings.confirmCaption.c_str(),
+                                                             platform::BoxButtons::YesNoQuestion);
+        if (answer != platform::BoxAnswer::Yes) {
+            log.End(kExitCancelled);
+            return kExitCancelled;
+        }
+    }
+
+    RunOutcome outcome;
+    outcome.onItem = RunLog::OnItem;
+    outcome.context = &log;
+    g_runOutcome = &outcome;
     CountUninstallSteps();
     g_hProgress = nullptr;
     g_runStarted = false;
-    if (platform::InitProgressControls(SystemDllPath("comctl32.dll")))
+    if (!g_silent && platform::InitProgressControls(SystemDllPath("comctl32.dll")))
         platform::RunModalDialog(g_hInstance, IDD_PROGRESS, ProgressDlgProc);
     // Without the common controls, or where Windows would not make the dialog,
     // the run still happens: without a bar.
-    if (!g_runStarted) RunUninstall();
-    platform::ShowBox(g_uiStrings.completeText.c_str(), g_uiStrings.completeCaption.c_str(),
-                      platform::BoxButtons::Ok);
-    return kExitCompleted;
+    if (!g_runStarted) RunUninstall(&outcome);
+    g_runOutcome = nullptr;
+
+    const int status = outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+    log.End(status);
+    if (!g_silent) {
+        std::string text = g_uiStrings.completeText;
+        if (outcome.restartNeeded) text += "\n" + g_uiStrings.restartLine;
+        platform::ShowBox(text.c_str(), g_uiStrings.completeCaption.c_str(), platform::BoxButtons::Ok);
+    }
+    return status;
 }
 
 intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {
@@ -85,7 +125,7 @@ intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wP
     if (message == platform::kMsgCommand && (wParam & 0xFFFF) == IDC_PROGRESS) {
         if (g_runStarted) return 1;
         g_runStarted = true;
-        RunUninstall();
+        RunUninstall(g_runOutcome);
         platform::EndModalDialog(dialog, 1);
         return 1;
     }

@@ -6,22 +6,30 @@
 
 #include "platform/platform.h"
 
+// The program's version, as its version record gives it.
+constexpr const char* kProgramVersion = "1.0.0.0";
+
 // Exit statuses.
 constexpr int kExitCompleted = 0;
-constexpr int kExitCancelled = 1602;  // Windows Installer's code for a cancel
+constexpr int kExitRestartNeeded = 3010;  // Windows Installer's: done, a restart finishes it
+constexpr int kExitCancelled = 1602;      // Windows Installer's code for a cancel
+constexpr int kExitBadCommandLine = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kExitNoMemory = 1;
 
-// The five user-visible texts, read from the strings file.
+// The user-visible texts, read from the strings file.
 struct UiStrings {
     std::string confirmFirstLine;   // [STATIC] DIALOG00
     std::string confirmSecondLine;  // [STATIC] DIALOG01
     std::string confirmCaption;     // [TITLE] DIALOG
     std::string completeText;       // [STATIC] MSGBOX00
     std::string completeCaption;    // [TITLE] MSGBOX
+    std::string restartLine;        // [STATIC] MSGBOX01, added where a restart finishes the run
 };
 
 extern platform::Instance g_hInstance;
 extern UiStrings g_uiStrings;
+// /S: no question, no dialog, no box of any kind, not even for a failure.
+extern bool g_silent;
 
 void LoadUiStrings();
 
@@ -31,8 +39,9 @@ void LoadUiStrings();
 // Windows, in the current directory) first.
 std::string SystemDllPath(const char* name);
 
-// Everything WinMain does after it has its instance handle; returns the exit status.
-int UninstallerMain(platform::Instance instance);
+// Everything WinMain does after it has its instance handle; `commandLine` is
+// what follows the program's name. Returns the exit status.
+int UninstallerMain(platform::Instance instance, const std::string& commandLine = std::string());
 
 // Dialog procedure of IDD_PROGRESS.
 intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);

@@ -1,5 +1,5 @@
 // The program's entry: hands the instance handle to the uninstaller and returns its exit status.
-// The command line and the show command are not used.
+// The show command is not used.
 #include <windows.h>
 
 #include "app/uninstaller.h"
@@ -20,8 +20,8 @@ void KeepCurrentDirectoryOutOfDllSearch() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
 {
     KeepCurrentDirectoryOutOfDllSearch();
-    return UninstallerMain(hInstance);
+    return UninstallerMain(hInstance, commandLine != nullptr ? commandLine : "");
 }

@@ -68,8 +68,8 @@ oracle::MachineFacts BuildMachine() {
     fake::SetFileLocked("C:\\Program Files\\Vantorin\\Print\\inuse.dll", true);
     fake::SetReadOnly("C:\\windows\\system32\\ro.dll", true);
     fake::SetReadOnly("C:\\Program Files\\Held", true);
-    facts.protectedPaths = {"C:\\Program Files\\Vantorin\\Print\\inuse.dll", "C:\\windows\\system32\\ro.dll",
-                            "C:\\Program Files\\Held"};
+    facts.lockedPaths = {"C:\\Program Files\\Vantorin\\Print\\inuse.dll"};
+    facts.readOnlyPaths = {"C:\\windows\\system32\\ro.dll", "C:\\Program Files\\Held"};
     fake::AddFile("C:\\windows\\ZEVUnins.ini", "[STATIC]\nMSGBOX00=Vantorin Print has been removed.\n");
 
     AddEntry("VantorinPrint");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -42,8 +43,48 @@ std::string GetWindowsDir();
 std::string GetSystemDir();
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
+// DeleteFileA, with GetLastError's code when it fails (0 when the file was
+// deleted): 2 and 3 for a file or directory that is not there, 5 for a
+// read-only file (or a directory), 32 for a file another process holds open
+// without sharing, 5 too for a program that is running on the NT family.
+uint32_t DeleteFileWithError(const std::string& path);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
+// RemoveDirectoryA, with GetLastError's code when it fails (0 when removed).
+uint32_t RemoveDirectoryWithError(const std::string& path);
+
+// Windows' error codes the run tells apart.
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorDirNotEmpty = 145;
+
+// File attributes as Windows numbers them.
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrNormal = 0x80;  // no other attribute set
+
+// GetFileAttributesA: false when the path cannot be had.
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes);
+// SetFileAttributesA.
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes);
+// MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the NT family deletes
+// `path` (a file, or an empty directory) early in the next start, before any
+// program can hold it. The 95 family does not know it.
+bool DeleteAtNextRestart(const std::string& path);
+// FindFirstFileA and FindNextFileA over `dir`\*: the names the directory
+// holds, "." and ".." left out; false when it cannot be read.
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
+// GetShortPathNameA: the 8.3 form of an existing path; empty when it cannot be had.
+std::string ShortPathOf(const std::string& path);
+// The whole content of a file (CreateFileA, ReadFile); false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* content);
+// Makes the file hold `content` and nothing else (CREATE_ALWAYS, WriteFile).
+bool WriteWholeFile(const std::string& path, const std::string& content);
+// Adds `text` at the end of the file, making it where it is missing; others may
+// read the file meanwhile. False when it cannot be opened or written whole.
+bool AppendToFile(const std::string& path, const std::string& text);
 // Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
 
@@ -162,6 +203,10 @@ bool DeletePortNamed(const std::string& port);
 bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor);
 // GetVersion's high bit: set on the Windows 95 family.
 bool IsWindows95Family();
+// GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".
+std::string WindowsVersionText();
+// GetLocalTime as text: "2026-12-08 17:52:03".
+std::string LocalTimeText();
 
 // ---------------------------------------------------------------- user interface
 

@@ -109,7 +109,7 @@ int LoadMonitorPorts(const std::string& monitorName) {
     return 1;
 }
 
-int RemoveLprMonitor(const std::string& monitorName) {
+int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort, void* context) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     // The 95 family names the parallel port without the colon. Under a
     // compatibility mode the NT family reports the 95 family too, and its
@@ -140,7 +140,8 @@ int RemoveLprMonitor(const std::string& monitorName) {
                 if (platform::SetPrinterLevel2(printer, printers, i)) break;
             }
         }
-        platform::DeletePortNamed(port->name);
+        const bool deleted = platform::DeletePortNamed(port->name);
+        if (onPort != nullptr) onPort(port->name, deleted, context);
     }
 
     return platform::DeleteMonitorNamed(kMonitorEnvironment, monitorName) ? 1 : 0;

@@ -38,9 +38,12 @@ int LoadMonitorPorts(const std::string& monitorName);
 // type, else 0 with `out` untouched.
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
 
+// Hears of each port as its deletion was asked for: whether the spooler deleted it.
+using PortDeleted = void (*)(const std::string& port, bool deleted, void* context);
+
 // Moves every local printer on one of the ports to LPT1, deletes the ports and
 // then the monitor. Returns 1 when the monitor was deleted, else 0.
-int RemoveLprMonitor(const std::string& monitorName);
+int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort = nullptr, void* context = nullptr);
 
 // Releases g_portTable.
 void FreeMonitorPorts();

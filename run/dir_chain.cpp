@@ -15,7 +15,7 @@ namespace {
 
 // Called when memory has run out: nothing here may need the heap.
 [[noreturn]] void FailForMemory() {
-    platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+    if (!g_silent) platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
     platform::ExitProcessWith(kExitNoMemory);
 }
 

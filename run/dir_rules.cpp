@@ -13,9 +13,21 @@ constexpr unsigned kRetryPauseMs = 500;
 
 // Ten attempts, each followed by its pause, whatever the outcome: a directory
 // that the product's own processes still hold open may come free meanwhile.
-void RemoveWithRetries(const std::string& dir) {
+bool PlainRemoval(const std::string& dir, bool, void*) {
+    return platform::RemoveEmptyDirectory(dir);
+}
+
+struct Removal {
+    DirRemoval remove;
+    void* context;
+    bool operator()(const std::string& dir, bool final) const {
+        return remove != nullptr ? remove(dir, final, context) : PlainRemoval(dir, final, context);
+    }
+};
+
+void RemoveWithRetries(const std::string& dir, const Removal& remove) {
     for (int attempt = 0; attempt < kRetryAttempts; ++attempt) {
-        platform::RemoveEmptyDirectory(dir);
+        remove(dir, attempt + 1 == kRetryAttempts);
         platform::Pause(kRetryPauseMs);
     }
 }
@@ -126,23 +138,25 @@ bool SamePath(const std::string& a, const std::string& b) {
     return ReadNames(a) == ReadNames(b);
 }
 
-int RemoveDirAndParents(const std::string& path) {
+int RemoveDirAndParents(const std::string& path, DirRemoval removal, void* context) {
+    const Removal remove{removal, context};
     std::string dir = DirectoryToRemove(path);
     if (!NamesRemovableDirectory(dir)) return 1;
-    platform::RemoveEmptyDirectory(dir);  // gone already, or still in use: the parents decide
+    remove(dir, true);  // gone already, or still in use: the parents decide
     for (;;) {
         dir = ParentOf(dir);
         if (!NamesRemovableDirectory(dir)) break;
-        if (!platform::RemoveEmptyDirectory(dir)) break;
+        if (!remove(dir, true)) break;
     }
     return 1;
 }
 
-int RemoveDirWithRetry(const std::string& path, const std::string& root) {
+int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal, void* context) {
+    const Removal remove{removal, context};
     const std::string dir = DirectoryToRemove(path);
     if (!NamesRemovableDirectory(dir) || SamePath(dir, root)) return 1;
-    RemoveWithRetries(dir);
+    RemoveWithRetries(dir, remove);
     const std::string parent = ParentOf(dir);
-    if (NamesRemovableDirectory(parent) && !SamePath(parent, root)) RemoveWithRetries(parent);
+    if (NamesRemovableDirectory(parent) && !SamePath(parent, root)) RemoveWithRetries(parent, remove);
     return 1;
 }

@@ -29,11 +29,18 @@ bool IsFullPathBelowRoot(const std::string& path);
 // path on the current drive or directory is never the same as a full one.
 bool SamePath(const std::string& a, const std::string& b);
 
+// How the rules remove one directory. `final` is false for an attempt the
+// retry rule will follow with another. True when the directory is gone, or is
+// to go at the next restart (which, for its parent, comes to the same). Without
+// one the rules call RemoveDirectoryA alone.
+using DirRemoval = bool (*)(const std::string& dir, bool final, void* context);
+
 // Removes `path`, then its parent, grandparent and so on, until one cannot be
 // removed. Returns 1.
-int RemoveDirAndParents(const std::string& path);
+int RemoveDirAndParents(const std::string& path, DirRemoval removal = nullptr, void* context = nullptr);
 
 // Ten attempts on `path`, each followed by a pause of half a second, then ten on
 // its parent unless the parent is `root`. Nothing above the parent, and nothing
 // at all when `path` is `root` itself. Returns 1.
-int RemoveDirWithRetry(const std::string& path, const std::string& root);
+int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal = nullptr,
+                       void* context = nullptr);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The demo: installs the example product (examples/ZEVFList.ini and
 examples/ZEVUnins.ini) into a throwaway Wine machine, shows what it put there,
-runs the uninstaller and shows what remains and what went.
+runs the uninstaller and shows what remains and what went; then does the
+same silently (/S /LOG=<file>) in a second throwaway machine and shows the log.
 
 With DISPLAY set the uninstaller appears on that screen and its boxes are
 answered there, by the person watching; without it, it runs on a virtual screen,
@@ -135,6 +136,35 @@ def run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say):
     return run.wait(30), shots
 
 
+def run_silently(base, work, display, exe, say):
+    """The example product in a second throwaway machine, removed as a
+    deployment tool would: /S /LOG=<file>, no window, the exit status and the log."""
+    prefix = os.path.join(work, "prefix-silent")
+    os.mkdir(prefix)
+    zevmachine.copy_prefix(base, prefix)
+    machine = zevmachine.WineMachine(prefix, display).start()
+    try:
+        product, _ = example_product()
+        zevmachine.install(machine, product)
+        log_path = os.path.join(work, "deploy logs", "vantorin.log")
+        os.makedirs(os.path.dirname(log_path), exist_ok=True)
+        arguments = '/S "/LOG=%s"' % zevmachine.windows_path_of(log_path)
+        say("\n== A silent run, as a deployment tool starts it (a second throwaway machine)")
+        say("  ZEVUnins.exe %s" % arguments)
+        before = machine.snapshot()
+        status = zevmachine.ProgramRun(machine, exe, arguments).wait(600)
+        say("  exit status %d%s" % (status, {0: " (done)", 3010: " (done; a restart finishes it)"}.get(status, "")))
+        after = machine.snapshot()
+        say("  the log:")
+        with open(log_path, "rb") as f:
+            for line in f.read().decode("cp1252").splitlines():
+                say("    " + line)
+        say("  what went, and what changed:")
+        show_changes(before, after, say)
+    finally:
+        machine.stop()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--exe", default=os.path.join(ROOT, "build", "win64", "ZEVUnins.exe"))
@@ -192,6 +222,10 @@ def main():
         zevmachine.describe_product(product, after, say)
         say("\n== What went, and what changed")
         show_changes(before, after, say)
+        machine.stop()
+        machine = None
+
+        run_silently(base, work, display or screen.display, exe, say)
     except Interrupted as e:
         print("demo: interrupted (%s)" % e, file=sys.stderr)
         return 130

@@ -102,12 +102,15 @@ void RegSetRaw(const std::string& path, const std::string& name, uint32_t type, 
 void RegDeleteTree(const std::string& path);  // the key and everything below it; not recorded
 bool RegKeyExists(const std::string& path);
 bool RegValueExists(const std::string& path, const std::string& name);
+bool RegGetValue(const std::string& path, const std::string& name, platform::RegValue* value);
 std::vector<std::string> RegSubkeys(const std::string& path);
 // The key cannot be opened (access denied), though it is listed by its parent;
 // RegDeleteKeyA fails on it too. Denying creates the key when it is missing.
 void RegDenyOpen(const std::string& path, bool deny);
 int OpenRegistryKeys();  // keys opened and not yet closed
 // The 95 family: GetVersion's high bit set, RegDeleteKeyA deletes whole trees.
+// The version is then 4.10.2222, else 5.1.2600; the local time is always
+// 2026-01-02 03:04:05.
 void SetWindows95Family(bool on);
 
 // -------------------------------------------------------------------- spooler
@@ -208,6 +211,15 @@ unsigned long PausedMilliseconds();
 //   InitCommonControls    DialogBox <template id>    ShowWindow
 //   DialogCommand <id>    EndDialog <result>
 //   SetPos <n>   SetStep <n>   SetRange <upper>   SetRange32 <upper>   StepIt
+//   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
+//   GetShortPathName <path>   FindFirstFile <directory>
+//   ReadFile <path>   WriteFile <path>   AppendFile <path>
+// DeleteFileA and RemoveDirectoryA give Windows' codes: 2 or 3 when missing,
+// 5 when read-only (or the wrong kind), 32 when locked, 145 for a directory
+// that holds something. MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT adds the
+// path, as "\??\<path>", to PendingFileRenameOperations (a REG_MULTI_SZ under
+// System\CurrentControlSet\Control\Session Manager) on the NT family and fails
+// on the 95 family. The fake keeps no 8.3 names: an existing path is its own short form.
 // Only the handle owners record closing (on destruction or move-assignment);
 // GetDialogControl, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
 // of this header record nothing.

@@ -241,30 +241,173 @@ std::string GetSystemDir() {
     return fake::detail::SystemDir();
 }
 
-bool DeleteFileAt(const std::string& path) {
+namespace {
+
+// What a path that is not there gives: 2 in a directory that is, 3 where the
+// directory is missing too.
+uint32_t NotThereError(const fake::detail::FullPath& full) {
+    fake::detail::FullPath parent = full;
+    if (!parent.names.empty()) parent.names.pop_back();
+    if (parent.names.empty()) return kErrorFileNotFound;
+    const auto found = M().files.find(fake::detail::KeyOf(parent));
+    return found != M().files.end() && found->second.directory ? kErrorFileNotFound : kErrorPathNotFound;
+}
+
+}  // namespace
+
+uint32_t DeleteFileWithError(const std::string& path) {
     Record("DeleteFile " + path);
     const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty()) return kErrorPathNotFound;
     // "name\" names a directory: a file under that name is not found.
-    if (!full.valid || full.names.empty() || full.trailingBackslash) return false;
+    if (full.trailingBackslash) return kErrorFileNotFound;
     auto found = M().files.find(fake::detail::KeyOf(full));
+    if (found == M().files.end()) return NotThereError(full);
+    const fake::detail::FileEntry& entry = found->second;
+    if (entry.directory) return kErrorAccessDenied;
+    if (entry.locked) return kErrorSharingViolation;
+    if (entry.readOnly) return kErrorAccessDenied;
+    M().files.erase(found);
+    return 0;
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return DeleteFileWithError(path) == 0;
+}
+
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid) return false;
+    if (full.names.empty()) {
+        *attributes = kAttrDirectory;
+        return true;
+    }
+    const auto found = M().files.find(fake::detail::KeyOf(full));
     if (found == M().files.end()) return false;
     const fake::detail::FileEntry& entry = found->second;
-    if (entry.directory || entry.locked || entry.readOnly) return false;
-    M().files.erase(found);
+    uint32_t got = (entry.directory ? kAttrDirectory : 0) | (entry.readOnly ? kAttrReadOnly : 0);
+    *attributes = got != 0 ? got : kAttrNormal;
     return true;
 }
 
-bool RemoveEmptyDirectory(const std::string& path) {
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
+    Record("SetFileAttributes " + path + " " + std::to_string(attributes));
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty()) return false;
+    const auto found = M().files.find(fake::detail::KeyOf(full));
+    if (found == M().files.end()) return false;
+    found->second.readOnly = (attributes & kAttrReadOnly) != 0;
+    return true;
+}
+
+bool DeleteAtNextRestart(const std::string& path) {
+    Record("MoveFileEx " + path);
+    if (M().windows95) return false;
+    // Kept as the NT family keeps it: pairs of source and target, a NUL after
+    // each, the target empty for a deletion, one more NUL at the end.
+    const std::string key = "System\\CurrentControlSet\\Control\\Session Manager";
+    std::shared_ptr<fake::detail::RegNode> node = fake::detail::CreateKey(key);
+    std::string data;
+    if (const RegValue* old = fake::detail::FindValue(*node, "PendingFileRenameOperations")) data = old->data;
+    if (!data.empty() && data.back() == '\0') data.pop_back();
+    data += "\\??\\" + path + std::string(1, '\0') + std::string(1, '\0') + std::string(1, '\0');
+    fake::detail::SetValue(*node, "PendingFileRenameOperations", 7, data);
+    return true;
+}
+
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+    Record("FindFirstFile " + dir);
+    const fake::detail::FullPath full = fake::detail::Resolve(dir);
+    if (!full.valid) return false;
+    std::string key;
+    if (!full.names.empty()) {
+        key = fake::detail::KeyOf(full);
+        const auto found = M().files.find(key);
+        if (found == M().files.end() || !found->second.directory) return false;
+    } else {
+        key = fake::detail::Fold(full.root);
+    }
+    const std::string prefix = key + "\\";
+    for (auto it = M().files.lower_bound(prefix); it != M().files.end(); ++it) {
+        if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+        const std::string rest = it->first.substr(prefix.size());
+        if (fake::detail::FindChar(rest, '\\') != std::string::npos) continue;
+        const std::string& spelling = it->second.spelling;
+        names->push_back(spelling.substr(spelling.size() - rest.size()));
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+    Record("ReadFile " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty()) return false;
+    const auto found = M().files.find(fake::detail::KeyOf(full));
+    if (found == M().files.end() || found->second.directory || found->second.locked) return false;
+    *content = found->second.content;
+    return true;
+}
+
+namespace {
+
+// A file made or written over by the program: not in a directory that is
+// missing, not over a directory, a locked or a read-only file.
+bool WriteContent(const std::string& path, const std::string& content, bool append) {
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty() || full.trailingBackslash) return false;
+    fake::detail::FullPath parent = full;
+    parent.names.pop_back();
+    if (!fake::DirectoryExists(fake::detail::SpellingOf(parent))) return false;
+    const auto found = M().files.find(fake::detail::KeyOf(full));
+    std::string whole = content;
+    if (found != M().files.end()) {
+        const fake::detail::FileEntry& entry = found->second;
+        if (entry.directory || entry.locked || entry.readOnly) return false;
+        if (append) whole = entry.content + content;
+    }
+    fake::AddFile(path, whole);
+    return true;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    Record("WriteFile " + path);
+    return WriteContent(path, content, false);
+}
+
+bool AppendToFile(const std::string& path, const std::string& text) {
+    Record("AppendFile " + path);
+    return WriteContent(path, text, true);
+}
+
+std::string ShortPathOf(const std::string& path) {
+    Record("GetShortPathName " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid) return std::string();
+    if (!full.names.empty() && M().files.count(fake::detail::KeyOf(full)) == 0) return std::string();
+    // The fake keeps no 8.3 names: a path's short form is the path.
+    return path;
+}
+
+uint32_t RemoveDirectoryWithError(const std::string& path) {
     Record("RemoveDirectory " + path);
     const fake::detail::FullPath full = fake::detail::Resolve(path);
-    if (!full.valid || full.names.empty()) return false;  // a drive or share root
+    if (!full.valid || full.names.empty()) return kErrorAccessDenied;  // a drive or share root
     const std::string key = fake::detail::KeyOf(full);
     auto found = M().files.find(key);
-    if (found == M().files.end()) return false;
+    if (found == M().files.end()) return NotThereError(full);
     const fake::detail::FileEntry& entry = found->second;
-    if (!entry.directory || entry.locked || entry.readOnly || fake::HasChildren(key)) return false;
+    if (!entry.directory) return 267;  // ERROR_DIRECTORY
+    if (entry.locked) return kErrorSharingViolation;
+    if (entry.readOnly) return kErrorAccessDenied;
+    if (fake::HasChildren(key)) return kErrorDirNotEmpty;
     M().files.erase(found);
-    return true;
+    return 0;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+    return RemoveDirectoryWithError(path) == 0;
 }
 
 }  // namespace platform

@@ -139,6 +139,14 @@ bool RegValueExists(const std::string& path, const std::string& name) {
     return key && detail::FindValue(*key, name) != nullptr;
 }
 
+bool RegGetValue(const std::string& path, const std::string& name, platform::RegValue* value) {
+    const auto key = detail::FindKey(path);
+    const platform::RegValue* found = key ? detail::FindValue(*key, name) : nullptr;
+    if (found == nullptr) return false;
+    *value = *found;
+    return true;
+}
+
 std::vector<std::string> RegSubkeys(const std::string& path) {
     std::vector<std::string> names;
     if (const auto key = detail::FindKey(path)) {
@@ -250,6 +258,14 @@ bool DeleteLocalMachineKey(const std::string& path) {
 
 bool IsWindows95Family() {
     return M().windows95;
+}
+
+std::string WindowsVersionText() {
+    return M().windows95 ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
+}
+
+std::string LocalTimeText() {
+    return "2026-01-02 03:04:05";
 }
 
 }  // namespace platform

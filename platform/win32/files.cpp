@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/handles.h"
 
 namespace platform {
 
@@ -48,6 +50,101 @@ bool DeleteFileAt(const std::string& path) {
 
 bool RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+uint32_t DeleteFileWithError(const std::string& path) {
+    if (DeleteFileA(path.c_str())) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : kErrorAccessDenied;
+}
+
+uint32_t RemoveDirectoryWithError(const std::string& path) {
+    if (RemoveDirectoryA(path.c_str())) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : kErrorAccessDenied;
+}
+
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
+    const DWORD got = GetFileAttributesA(path.c_str());
+    if (got == INVALID_FILE_ATTRIBUTES) return false;
+    *attributes = got;
+    return true;
+}
+
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
+    return SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
+bool DeleteAtNextRestart(const std::string& path) {
+    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..") names->push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+    const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
+    content->clear();
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return false;
+        if (got == 0) return true;
+        content->append(buffer, got);
+    }
+}
+
+namespace {
+
+bool WriteAll(HANDLE file, const std::string& text) {
+    DWORD written = 0;
+    return text.empty() || (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                            written == text.size());
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+    const win32::UniqueFile file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid() && WriteAll(file.Get(), content);
+}
+
+bool AppendToFile(const std::string& path, const std::string& text) {
+    const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
+    // FILE_APPEND_DATA is unknown to the 95 family: the end is sought instead.
+    if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+        return false;
+    return WriteAll(file.Get(), text);
+}
+
+std::string ShortPathOf(const std::string& path) {
+    std::string buffer(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD got = GetShortPathNameA(path.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (got == 0) return std::string();
+        // Too small: the answer is the size needed, terminator included.
+        if (got >= buffer.size()) {
+            buffer.assign(got + 1, '\0');
+            continue;
+        }
+        buffer.resize(got);
+        return buffer;
+    }
+    return std::string();
 }
 
 void ExitProcessWith(int code) {

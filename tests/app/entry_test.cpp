@@ -160,3 +160,154 @@ TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
         EXPECT_EQ(bar.rangeMessages, 1) << count;
     }
 }
+
+TEST_F(Entry, SilentRunAsksNothingShowsNothingAndSaysHowItWentByItsStatus) {
+    for (const char* line : {"/S", "-s", "  /s  "}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        EXPECT_EQ(UninstallerMain(nullptr, line), kExitCompleted) << line;
+        EXPECT_TRUE(fake::Boxes().empty()) << line;
+        EXPECT_TRUE(fake::CallsOf("DialogBox").empty()) << line;
+        EXPECT_TRUE(fake::CallsOf("LoadLibrary").empty()) << line;  // no common controls either
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << line;
+    }
+
+    // Something held: done but for the restart, in silence too.
+    fake::Reset();
+    EmptyDirChain();
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+    fake::AddFile("C:\\Prog\\held.dll");
+    fake::SetFileLocked("C:\\Prog\\held.dll", true);
+    EXPECT_EQ(UninstallerMain(nullptr, "/S"), kExitRestartNeeded);
+    EXPECT_TRUE(fake::Boxes().empty());
+    EXPECT_EQ(fake::CallsOf("MoveFileEx"), (Strings{"C:\\Prog\\held.dll"}));
+}
+
+TEST_F(Entry, TheCompletionBoxAsksForARestartOnlyWhereOneFinishesTheRun) {
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+    fake::AddFile("C:\\Prog\\held.dll");
+    fake::SetFileLocked("C:\\Prog\\held.dll", true);
+    EXPECT_EQ(UninstallerMain(nullptr), kExitRestartNeeded);
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[1].text,
+              "Uninstall is Complete\nPlease restart Windows to finish removing the files that were in use.");
+    EXPECT_EQ(fake::Boxes()[1].caption, "Complete");
+
+    // The line comes from the strings file where it has one; without a restart it is not shown.
+    for (const bool held : {true, false}) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
+        WriteStringsFile("[STATIC]\nMSGBOX00=Gone\nMSGBOX01=Restart now\n");
+        fake::AddFile("C:\\Prog\\held.dll");
+        fake::SetFileLocked("C:\\Prog\\held.dll", held);
+        EXPECT_EQ(UninstallerMain(nullptr), held ? kExitRestartNeeded : kExitCompleted);
+        ASSERT_EQ(fake::Boxes().size(), 2u);
+        EXPECT_EQ(fake::Boxes()[1].text, held ? "Gone\nRestart now" : "Gone");
+    }
+}
+
+TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
+    struct Case {
+        const char* line;
+        int status;
+        std::size_t boxes;
+        const char* named;  // the switch the box names first; null for none
+    };
+    const Case cases[] = {
+        {"/?", kExitCompleted, 1, nullptr},
+        {"-?", kExitCompleted, 1, nullptr},
+        {"/X", kExitBadCommandLine, 1, "/X"},
+        {"/? /LOGX", kExitBadCommandLine, 1, "/LOGX"},
+        {"stray", kExitBadCommandLine, 1, "stray"},
+        {"/S /bogus", kExitBadCommandLine, 0, nullptr},
+        {"/S /?", kExitCompleted, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        EmptyDirChain();
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        const auto before = fake::AllPaths();
+        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
+        EXPECT_EQ(fake::AllPaths(), before) << c.line;
+        EXPECT_TRUE(fake::CallsOf("DeleteFile").empty()) << c.line;
+        ASSERT_EQ(fake::Boxes().size(), c.boxes) << c.line;
+        if (c.boxes == 0) continue;
+        const fake::ShownBox& box = fake::Boxes()[0];
+        EXPECT_EQ(box.buttons, platform::BoxButtons::Ok) << c.line;
+        EXPECT_NE(box.text.find("/LOG="), std::string::npos) << c.line;
+        EXPECT_NE(box.text.find("3010"), std::string::npos) << c.line;
+        if (c.named != nullptr) EXPECT_EQ(box.text.rfind(std::string("Unknown switch: ") + c.named + "\n", 0), 0u) << c.line;
+        else EXPECT_EQ(box.text.find("Unknown"), std::string::npos) << c.line;
+    }
+}
+
+TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[UnInstKey]\nUnInstKey=Tool\n[FILES]\n"
+                  "FILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\gone.dll\nFILE02=Temp\\x.dll\n"
+                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\n");
+    fake::AddFile("C:\\Prog\\Tool\\a.exe");
+    fake::AddFile("C:\\Prog\\Tool\\held.dll");
+    fake::AddFile("C:\\Prog\\Tool\\ro.hlp");
+    fake::SetFileLocked("C:\\Prog\\Tool\\held.dll", true);
+    fake::SetReadOnly("C:\\Prog\\Tool\\ro.hlp", true);
+    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "DisplayName", "Tool");
+    fake::AddDirectory("C:\\Logs");
+    fake::AddFile("C:\\Logs\\u.log", "earlier\r\n");
+
+    EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitRestartNeeded);
+    std::string log;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\Logs\\u.log", &log));
+    EXPECT_EQ(log,
+              "earlier\r\n"
+              "\r\n"
+              "ZEVUnins 1.0.0.0, silent, started 2026-01-02 03:04:05\r\n"
+              "Windows 5.1.2600 (NT family)\r\n"
+              "File list: C:\\windows\\ZEVFList.ini\r\n"
+              "Strings file: C:\\windows\\ZEVUnins.ini\r\n"
+              "removed      programs entry Tool\r\n"
+              "removed      file C:\\Prog\\Tool\\a.exe\r\n"
+              "not there    file C:\\Prog\\Tool\\gone.dll\r\n"
+              "passed over  file Temp\\x.dll (not a full path)\r\n"
+              "at restart   file C:\\Prog\\Tool\\held.dll (in use, error 32; goes at the next restart)\r\n"
+              "removed      file C:\\Prog\\Tool\\ro.hlp\r\n"
+              "removed      file C:\\windows\\ZEVFList.ini\r\n"
+              "not there    file C:\\windows\\ZEVUnins.ini\r\n"
+              "at restart   directory C:\\Prog\\Tool (holds files that go at the next restart, error 145; goes at "
+              "the next restart)\r\n"
+              "at restart   directory C:\\Prog (holds files that go at the next restart, error 145; goes at the next "
+              "restart)\r\n"
+              "Exit status 3010: done; what was in use goes at the next restart, 2026-01-02 03:04:05\r\n");
+
+    // Each line goes to the file as its item is done, before the next one is tried.
+    Strings order;
+    for (const std::string& call : fake::Calls())
+        if (call.rfind("DeleteFile C:\\Prog", 0) == 0 || call.rfind("AppendFile", 0) == 0)
+            order.push_back(call.substr(0, call.find(' ')));
+    const Strings expected = {"AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile",
+                              "DeleteFile", "AppendFile", "DeleteFile", "AppendFile", "AppendFile", "DeleteFile",
+                              "AppendFile", "DeleteFile", "DeleteFile", "AppendFile",
+                              // the two files in the Windows directory, the two directories, the exit status
+                              "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile"};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(Entry, ALogThatCannotBeWrittenStopsNothingAndAnsweringNoIsLoggedToo) {
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
+    fake::AddFile("C:\\Prog\\a.exe");
+    EXPECT_EQ(UninstallerMain(nullptr, "/S /LOG=C:\\NoSuchDir\\u.log"), kExitCompleted);
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\a.exe"));
+    EXPECT_EQ(fake::CallsOf("AppendFile").size(), 1u);  // tried once, not at every item
+
+    fake::Reset();
+    EmptyDirChain();
+    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+    EXPECT_EQ(UninstallerMain(nullptr, "-log=C:\\u.log"), kExitCancelled);
+    std::string log;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
+    EXPECT_NE(log.find("ZEVUnins 1.0.0.0, started"), std::string::npos);
+    EXPECT_NE(log.find("\r\nExit status 1602: the user answered No"), std::string::npos);
+}

@@ -10,7 +10,7 @@ import os
 import random
 import time
 
-from zevmachine import (MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
+from zevmachine import (windows_path_of, MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
                         compare, end_holder, hold_file, install, listing_name, printer_ports, read_pixels)
 
 # ---------------------------------------------------------------- the products
@@ -239,6 +239,13 @@ def case_full_product(session):
     session.check(status == 0, "exit status %d, expected 0" % status)
 
     after = m.snapshot()
+    check_full_product_gone(session, acme, before, after)
+
+
+def check_full_product_gone(session, acme, before, after):
+    """After a run over the Acme product beside the other one: exactly Acme's
+    files, directories, entry and monitor went, and its printers print to LPT1:."""
+    m = session.machine
     suite = r"C:\Apps\Acme\Print\Suite"
     gone = {listing_name(p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
                              suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
@@ -405,10 +412,10 @@ def case_entry_with_subkeys(session):
 # could be removed is removed and nothing else is. Each case notes which of its
 # paths went and which stayed, and how long the run took from Yes to the box.
 
-def run_through(session, question="Uninstaller", done="Complete", limit=60, before_box=None):
+def run_through(session, question="Uninstaller", done="Complete", limit=60, before_box=None, status=0):
     """Starts the program, answers Yes, waits for the completion box and answers
-    it; checks the exit status is 0. `before_box` is called once the box is up,
-    before it is answered. Returns the seconds from Yes to the completion box."""
+    it; checks the exit status is `status`. `before_box` is called once the box
+    is up, before it is answered. Returns the seconds from Yes to the completion box."""
     m = session.machine
     run = ProgramRun(m, session.exe)
     xid, _ = run.wait_for_box(question, session.limit(60))
@@ -419,8 +426,8 @@ def run_through(session, question="Uninstaller", done="Complete", limit=60, befo
     if before_box is not None:
         before_box(box)
     m.press(xid, "Return")
-    status = run.wait(session.limit(30))
-    session.check(status == 0, "exit status %d, expected 0" % status)
+    ended = run.wait(session.limit(30))
+    session.check(ended == status, "exit status %d, expected %d" % (ended, status))
     session.note("run: %.1f s from Yes to the completion box" % took)
     return took
 
@@ -457,10 +464,41 @@ PATH00=C:\Apps\Acme\Help
 """
 
 
+SESSION_MANAGER_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager"
+RESTART_LINE = "Please restart Windows to finish removing the files that were in use."
+
+
+def pending_deletions(snapshot):
+    """The paths PendingFileRenameOperations deletes at the next restart (pairs
+    of source and empty target), as the NT family keeps them: "\\??\\C:\\..."."""
+    values = snapshot.registry_ci().get(key(SESSION_MANAGER_KEY), {})
+    data = values.get("PendingFileRenameOperations")
+    if data is None or not data.startswith("hex(7):"):
+        return []
+    texts = bytes.fromhex(data[len("hex(7):"):].replace(",", "")).decode("utf-16-le").split("\0")
+    return [texts[i] for i in range(0, len(texts) - 1, 2) if texts[i] and texts[i + 1] == ""]
+
+
+def check_scheduled(session, before, after, files_gone, scheduled):
+    """The machine changed only as `files_gone` says, but for the session
+    manager's list, which gained exactly `scheduled` (Windows paths), in order."""
+    changes = compare(before, after)
+    check_exact(session, "files and directories gone", changes.files_gone, set(files_gone))
+    check_exact(session, "files and directories new", changes.files_new, set())
+    check_exact(session, "keys gone", changes.keys_gone, set())
+    other = {k for k in changes.values_changed if k != (key(SESSION_MANAGER_KEY), "PendingFileRenameOperations")}
+    session.check(not other, "registry values changed besides the pending deletions: %s" % sorted(other))
+    gained = pending_deletions(after)[len(pending_deletions(before)):]
+    session.check(gained == ["\\??\\" + p for p in scheduled],
+                  "pending deletions added %s, expected %s" % (gained, scheduled))
+
+
 def case_file_in_use(session):
-    """A listed file held open by another process that shares nothing: it is
-    passed over and stays, with the directories above it; the files before and
-    after it and the emptied directory go."""
+    """A listed file held open by another process that shares nothing: Windows
+    is asked to delete it at the next restart (Wine records it in
+    PendingFileRenameOperations), and with it the directories that stay only
+    because of it; the completion box asks for a restart and the exit status is
+    3010. The files before and after it and the emptied directory go now."""
     m = session.machine
     held = r"C:\Apps\Acme\acmemon.dll"
     install(m, Product(name="locked", files={r"C:\Apps\Acme\acprint.exe": "acprint program\n",
@@ -469,14 +507,20 @@ def case_file_in_use(session):
                        file_list=LOCKED_LIST))
     before = m.snapshot()
     holder = hold_file(m, held, seconds=600)
-    still_held = []
-    run_through(session, before_box=lambda box: still_held.append(holder.poll() is None))
+    still_held, shown = [], []
+
+    def at_box(box):
+        still_held.append(holder.poll() is None)
+        shown.append(box.texts())
+    run_through(session, before_box=at_box, status=3010)
     session.check(still_held == [True], "the file was let go before the run ended")
+    session.check(shown == [["Uninstall is Complete\n" + RESTART_LINE]], "completion box showed %r" % shown)
     end_holder(holder)
     after = m.snapshot()
-    check_machine(session, before, after,
-                  files_gone={listing_name(p) for p in (r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme\Help",
-                                                        r"C:\Apps\Acme\Help\acprint.chm", FILE_LIST_NAME)})
+    check_scheduled(session, before, after,
+                    {listing_name(p) for p in (r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme\Help",
+                                               r"C:\Apps\Acme\Help\acprint.chm", FILE_LIST_NAME)},
+                    [held, r"C:\Apps\Acme", r"C:\Apps"])
     note_outcome(session, before, after, [r"C:\Apps\Acme\acprint.exe", held, r"C:\Apps\Acme\Help\acprint.chm",
                                           r"C:\Apps\Acme\Help", r"C:\Apps\Acme", r"C:\Apps"])
 
@@ -492,8 +536,8 @@ FILE01=C:\Apps\Acme\acprint.exe
 
 def case_read_only_file(session):
     """A listed file with the read-only attribute: DeleteFile refuses it (on
-    Windows as under Wine) and the program does not clear the attribute, so it
-    stays, and with it the install directory; the next file goes."""
+    Windows as under Wine), so the program clears the attribute and deletes it;
+    the next file and the install directory go too."""
     m = session.machine
     read_only = r"C:\Apps\Acme\readme.txt"
     install(m, Product(name="read-only", files={read_only: "read me\n", r"C:\Apps\Acme\acprint.exe": "acprint\n"},
@@ -504,7 +548,8 @@ def case_read_only_file(session):
     run_through(session)
     after = m.snapshot()
     check_machine(session, before, after,
-                  files_gone={listing_name(r"C:\Apps\Acme\acprint.exe"), listing_name(FILE_LIST_NAME)})
+                  files_gone={listing_name(p) for p in (read_only, r"C:\Apps\Acme\acprint.exe", FILE_LIST_NAME)}
+                  | with_parents(r"C:\Apps\Acme", "C:"))
     note_outcome(session, before, after, [read_only, r"C:\Apps\Acme\acprint.exe", r"C:\Apps\Acme"])
 
 
@@ -794,4 +839,101 @@ def case_dialog_keeps_answering(session):
 CASES += [
     ("no-common-controls", case_no_common_controls),
     ("dialog-keeps-answering", case_dialog_keeps_answering),
+]
+
+
+# ---------------------------------------------------------------- for the people who deploy the product
+
+def case_silent_with_log(session):
+    """/S /LOG=<file> over the whole product: no window ever appears, the
+    machine changes exactly as in the interactive run, the exit status is 0
+    and the log, in a directory with a blank in its name, names every item."""
+    m = session.machine
+    acme, other = acme_product(), other_product()
+    install(m, acme)
+    install(m, other)
+    before = m.snapshot()
+    log_dir = os.path.join(m.prefix, "deploy logs")
+    os.makedirs(log_dir, exist_ok=True)
+    log_path = os.path.join(log_dir, "acme.log")
+    with open(log_path, "wb") as f:
+        f.write(b"an earlier run\r\n")
+    baseline = set(m.visible_windows())
+
+    run = ProgramRun(m, session.exe, '/s "/LOG=%s"' % windows_path_of(log_path))
+    appeared = set()
+    while run.running():
+        appeared |= set(m.visible_windows()) - baseline
+        time.sleep(0.2)
+    status = run.wait(session.limit(30))
+    session.check(not appeared, "windows appeared during a silent run: %s" % sorted(appeared))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+
+    check_full_product_gone(session, acme, before, m.snapshot())
+    with open(log_path, "rb") as f:
+        log = f.read().decode("cp1252")
+    session.note("log:\n" + log)
+    lines = log.split("\r\n")
+    session.check(lines[0] == "an earlier run", "the log was not appended to: %r" % lines[:2])
+    session.check(lines[2].startswith("ZEVUnins 1.0.0.0, silent, started "), "log heading %r" % lines[2])
+    session.check(lines[3].startswith("Windows ") and "NT family" in lines[3], "Windows version line %r" % lines[3])
+    session.check(lines[4] == r"File list: C:\windows\ZEVFList.ini", "file list line %r" % lines[4])
+    session.check(lines[5] == r"Strings file: C:\windows\ZEVUnins.ini", "strings file line %r" % lines[5])
+    suite = r"C:\Apps\Acme\Print\Suite"
+    # Wine's spooler knows no port of a monitor it has not loaded: the ports
+    # go with the monitor's key, and the log says their own deletion failed.
+    for port in ("ACME1:", "ACME2:"):
+        session.check(any(line.endswith("  port " + port) for line in lines), "the log does not name port " + port)
+    for expected in ["removed      programs entry AcmePrint", "removed      monitor Acme Port"] + \
+            ["removed      file " + p for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
+                                                 suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
+                                                 r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \
+            ["removed      directory " + p for p in (suite + r"\Drivers\x64", suite + r"\Drivers", suite + r"\Help",
+                                                      r"C:\spool\Outbox", suite + r"\Queue\Jobs", suite + r"\Queue",
+                                                      suite, r"C:\Apps\Acme\Print", r"C:\Apps\Acme")]:
+        session.check(expected in lines, "the log lacks %r" % expected)
+    session.check(lines[-2].startswith("Exit status 0: done, "), "closing line %r" % lines[-2])
+
+
+def case_usage_and_unknown_switch(session):
+    """/? shows the usage box and touches nothing; an unknown switch shows the
+    same box naming it first and ends with 87; with /S no box appears at all."""
+    m = session.machine
+    install(m, acme_product())
+    before = m.snapshot()
+    for arguments, named, expected in (("/?", None, 0), ("-Quiet", "-Quiet", 87)):
+        run = ProgramRun(m, session.exe, arguments)
+        xid, box = run.wait_for_box("Acme Print Setup", session.limit(60))
+        text = "\n".join(box.texts())
+        session.screenshot("usage" if named is None else "unknown-switch")
+        session.check("/LOG=file" in text and "3010" in text and "87" in text, "usage box shows %r" % text)
+        if named is None:
+            session.check("Unknown switch" not in text, "usage box names a switch: %r" % text)
+        else:
+            session.check(text.startswith("Unknown switch: %s\n" % named), "box does not name %s: %r" % (named, text))
+        session.check(box.buttons() == ["OK"], "usage box buttons %r" % box.buttons())
+        m.press(xid, "Return")
+        status = run.wait(session.limit(30))
+        session.check(status == expected, "%s: exit status %d, expected %d" % (arguments, status, expected))
+    baseline = set(m.visible_windows())
+    run = ProgramRun(m, session.exe, "/S /bogus")
+    appeared = set()
+    while run.running():
+        appeared |= set(m.visible_windows()) - baseline
+        time.sleep(0.2)
+    session.check(not appeared, "windows appeared with /S and a bad switch: %s" % sorted(appeared))
+    status = run.wait(session.limit(30))
+    session.check(status == 87, "/S /bogus: exit status %d, expected 87" % status)
+    # Wine's display driver registers the virtual screen under Control\Video
+    # when a program first shows a window in this session: not the program's doing.
+    changes = compare(before, m.snapshot())
+    for what in ("files_gone", "files_new", "files_changed", "keys_gone", "values_changed"):
+        session.check(not getattr(changes, what), "%s: %s" % (what, sorted(getattr(changes, what))))
+    new_keys = {k for k in changes.keys_new if "\\control\\video\\" not in k}
+    session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
+
+
+CASES += [
+    ("silent-with-log", case_silent_with_log),
+    ("usage-and-unknown-switch", case_usage_and_unknown_switch),
 ]

@@ -5,7 +5,8 @@
 //   winprobe box CAPTION   the dialog-class top-level window captioned CAPTION
 //   winprobe progress      the visible top-level dialog that holds a progress bar
 //   winprobe list          every visible top-level window
-//   winprobe run PROGRAM   starts PROGRAM, waits for it, prints "exit N"
+//   winprobe run PROGRAM [ARGUMENTS]   starts PROGRAM with ARGUMENTS (one text),
+//                          waits for it, prints "exit N"
 //   winprobe hold FILE S   opens FILE sharing nothing, prints "held", keeps it
 //                          open for S seconds (or until ended)
 //   winprobe printers      each local printer the spooler lists, its port, and
@@ -132,8 +133,9 @@ void PrintWindow(HWND window) {
     PrintRect("rect", window);
 }
 
-int RunProgram(const char* program) {
+int RunProgram(const char* program, const char* arguments) {
     std::string commandLine = std::string("\"") + program + "\"";
+    if (arguments != nullptr) commandLine += std::string(" ") + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -230,7 +232,8 @@ int main(int argc, char** argv) {
         EnumWindows(ListWindow, 0);
         return 0;
     }
-    if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2], nullptr);
+    if (argc == 4 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
     if (argc == 2 && std::strcmp(argv[1], "ping") == 0) return Ping();
@@ -241,7 +244,7 @@ int main(int argc, char** argv) {
         search.progress = true;
     } else {
         std::fprintf(stderr,
-                     "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers | ping\n");
+                     "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | hold FILE SECONDS | printers | ping\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));

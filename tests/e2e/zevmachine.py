@@ -356,11 +356,12 @@ class ProgramRun:
     """The uninstaller, started through winprobe so that its whole exit status
     (1602 does not fit a Linux exit status) is read back."""
 
-    def __init__(self, machine, exe):
+    def __init__(self, machine, exe, arguments=None):
         self.machine = machine
         fd, self.output = tempfile.mkstemp(prefix="run.", dir=machine.prefix)
+        command = [WINE, PROBE, "run", windows_path_of(exe)] + ([arguments] if arguments else [])
         try:
-            self.proc = subprocess.Popen([WINE, PROBE, "run", windows_path_of(exe)], env=machine.env(),
+            self.proc = subprocess.Popen(command, env=machine.env(),
                                          cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
                                          stdin=subprocess.DEVNULL)
         finally:

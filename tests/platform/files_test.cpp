@@ -2,7 +2,9 @@
 // RemoveDirectoryA remove and what they refuse, on the fake and under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tests/platform/machine_setup.h"
@@ -164,4 +166,109 @@ TEST_F(Files, DoubleByteNamesEndingInTheBackslashsByteAreWholeNames) {
     setup::MakeDir(At("\x83\x61"));
     EXPECT_TRUE(platform::RemoveEmptyDirectory(At("\x83\x41")));
     EXPECT_TRUE(setup::DirExists(At("\x83\x61")));
+}
+
+TEST_F(Files, DeleteFileSaysWhyAndAReadOnlyFileGoesOnceItsAttributeIsCleared) {
+    setup::MakeFile(At("ro.dll"), "x");
+    setup::SetReadOnly(At("ro.dll"));
+    setup::MakeFile(At("held.dll"), "x");
+    setup::HoldOpen(At("held.dll"));
+    setup::MakeDir(At("dir"));
+    setup::MakeFile(At("dir\\inside.txt"), "x");
+
+    EXPECT_EQ(platform::DeleteFileWithError(At("ro.dll")), platform::kErrorAccessDenied);
+    uint32_t attributes = 0;
+    ASSERT_TRUE(platform::GetFileAttributesOf(At("ro.dll"), &attributes));
+    EXPECT_EQ(attributes & (platform::kAttrReadOnly | platform::kAttrDirectory), platform::kAttrReadOnly);
+    ASSERT_TRUE(platform::SetFileAttributesOf(At("ro.dll"), platform::kAttrNormal));
+    ASSERT_TRUE(platform::GetFileAttributesOf(At("ro.dll"), &attributes));
+    EXPECT_EQ(attributes & platform::kAttrReadOnly, 0u);
+    EXPECT_EQ(platform::DeleteFileWithError(At("ro.dll")), 0u);
+    EXPECT_FALSE(setup::FileExists(At("ro.dll")));
+
+    // Held open elsewhere without sharing: a sharing violation, and the file stays.
+    EXPECT_EQ(platform::DeleteFileWithError(At("held.dll")), platform::kErrorSharingViolation);
+    EXPECT_TRUE(setup::FileExists(At("held.dll")));
+
+    // A directory is no file; one that holds something is not removed.
+    EXPECT_EQ(platform::DeleteFileWithError(At("dir")), platform::kErrorAccessDenied);
+    ASSERT_TRUE(platform::GetFileAttributesOf(At("dir"), &attributes));
+    EXPECT_NE(attributes & platform::kAttrDirectory, 0u);
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("dir")), platform::kErrorDirNotEmpty);
+
+    // Not there, and in a directory that is not there.
+    EXPECT_EQ(platform::DeleteFileWithError(At("never.dll")), platform::kErrorFileNotFound);
+    EXPECT_EQ(platform::DeleteFileWithError(At("nodir\\a.dll")), platform::kErrorPathNotFound);
+    EXPECT_FALSE(platform::GetFileAttributesOf(At("never.dll"), &attributes));
+}
+
+TEST_F(Files, ADirectoryListsWhatItHolds) {
+    setup::MakeDir(At("dir\\Sub"));
+    setup::MakeFile(At("dir\\a.txt"), "x");
+    setup::MakeFile(At("dir\\Sub\\deeper.txt"), "x");
+
+    std::vector<std::string> names;
+    ASSERT_TRUE(platform::ListDirectory(At("dir"), &names));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Sub", "a.txt"}));
+    names.clear();
+    EXPECT_FALSE(platform::ListDirectory(At("missing"), &names));
+    EXPECT_TRUE(names.empty());
+}
+
+TEST_F(Files, DeletionAtTheNextRestartIsRecordedForTheSessionManager) {
+    setup::MakeFile(At("held.dll"), "x");
+    setup::HoldOpen(At("held.dll"));
+
+    ASSERT_TRUE(platform::DeleteAtNextRestart(At("held.dll")));
+    // Nothing goes before the restart; the path goes into the list with an empty target.
+    EXPECT_TRUE(setup::FileExists(At("held.dll")));
+    const std::string pending = setup::RegReadData("System\\CurrentControlSet\\Control\\Session Manager",
+                                                   "PendingFileRenameOperations");
+    const std::string entry = "\\??\\" + At("held.dll") + std::string(2, '\0');
+    EXPECT_NE(pending.find(entry), std::string::npos);
+
+    // The short form of a path that is there, and none of one that is not.
+    EXPECT_FALSE(platform::ShortPathOf(At("held.dll")).empty());
+    EXPECT_TRUE(platform::ShortPathOf(At("never.dll")).empty());
+}
+
+TEST_F(Files, WholeFilesAreReadWrittenAndAppendedTo) {
+    const std::string path = At("log.txt");
+    EXPECT_TRUE(platform::AppendToFile(path, "one\r\n"));
+    EXPECT_TRUE(platform::AppendToFile(path, "two\r\n"));
+    std::string content;
+    ASSERT_TRUE(platform::ReadWholeFile(path, &content));
+    EXPECT_EQ(content, "one\r\ntwo\r\n");
+
+    EXPECT_TRUE(platform::WriteWholeFile(path, "new"));
+    ASSERT_TRUE(platform::ReadWholeFile(path, &content));
+    EXPECT_EQ(content, "new");
+
+    EXPECT_FALSE(platform::ReadWholeFile(At("never.txt"), &content));
+    EXPECT_FALSE(platform::AppendToFile(At("nodir\\log.txt"), "x"));
+    EXPECT_FALSE(platform::WriteWholeFile(At("nodir\\log.txt"), "x"));
+}
+
+TEST_F(Files, TheLogHeadingsTextsHaveTheirFixedShape) {
+    // "Windows 6.1.7601 (NT family)": three numbers and the family GetVersion gives.
+    const std::string version = platform::WindowsVersionText();
+    const std::string family = platform::IsWindows95Family() ? " (95 family)" : " (NT family)";
+    ASSERT_GT(version.size(), family.size() + 8) << version;
+    EXPECT_EQ(version.compare(0, 8, "Windows "), 0) << version;
+    EXPECT_EQ(version.substr(version.size() - family.size()), family) << version;
+    const std::string numbers = version.substr(8, version.size() - 8 - family.size());
+    EXPECT_EQ(std::count(numbers.begin(), numbers.end(), '.'), 2) << version;
+    EXPECT_EQ(numbers.find_first_not_of("0123456789."), std::string::npos) << version;
+
+    // "2026-12-08 17:52:03".
+    const std::string now = platform::LocalTimeText();
+    ASSERT_EQ(now.size(), 19u) << now;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '0';
+        if (expected == '0')
+            EXPECT_TRUE(now[i] >= '0' && now[i] <= '9') << now;
+        else
+            EXPECT_EQ(now[i], expected) << now;
+    }
 }

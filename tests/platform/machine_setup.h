@@ -24,10 +24,13 @@ void MakeFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 void SetReadOnly(const std::string& path);
+// Held open by another party without sharing until CleanScratch.
+void HoldOpen(const std::string& path);
 
 // Profile files in the Windows directory, by bare name.
 void WriteWindowsFile(const std::string& name, const std::string& content);
 void RemoveWindowsFile(const std::string& name);
+std::string ReadWindowsFile(const std::string& name);  // its bytes; empty when missing
 
 // Registry, under HKEY_LOCAL_MACHINE.
 void RegCreate(const std::string& path);
@@ -37,6 +40,7 @@ void RegSetBinary(const std::string& path, const std::string& name, const std::s
 void RegDeleteTree(const std::string& path);
 bool RegKeyExists(const std::string& path);
 bool RegValueExists(const std::string& path, const std::string& name);
+std::string RegReadData(const std::string& path, const std::string& name);  // whole; empty when missing
 
 // Printers, kept as the spooler keeps them in the registry.
 void AddPrinter(const std::string& name, const std::string& port, const std::string& comment);

@@ -56,6 +56,21 @@ void SetReadOnly(const std::string& path) {
     fake::SetReadOnly(path, true);
 }
 
+void HoldOpen(const std::string& path) {
+    fake::SetFileLocked(path, true);
+}
+
+std::string ReadWindowsFile(const std::string& name) {
+    std::string content;
+    fake::ReadFileContent(WindowsFile(name), &content);
+    return content;
+}
+
+std::string RegReadData(const std::string& path, const std::string& name) {
+    platform::RegValue value;
+    return fake::RegGetValue(path, name, &value) ? value.data : std::string();
+}
+
 void WriteWindowsFile(const std::string& name, const std::string& content) {
     fake::AddFile(WindowsFile(name), content);
 }

@@ -33,6 +33,7 @@ const char kMonitorsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors
 const char kScratchPrefix[] = "ZevSuite";
 
 std::set<std::string> g_windowsFiles;
+std::vector<HANDLE> g_heldFiles;
 
 // A test whose machine could not be set up cannot pass.
 void Fail(const std::string& what, DWORD error) {
@@ -195,6 +196,8 @@ std::string FreshScratch() {
 }
 
 void CleanScratch() {
+    for (HANDLE held : g_heldFiles) CloseHandle(held);
+    g_heldFiles.clear();
     RemoveTree(kScratchDir);
     for (const std::string& name : g_windowsFiles) RemoveWindowsFile(name);
     g_windowsFiles.clear();
@@ -243,6 +246,41 @@ bool DirExists(const std::string& path) {
 void SetReadOnly(const std::string& path) {
     if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY))
         Fail("SetFileAttributesA " + path, GetLastError());
+}
+
+void HoldOpen(const std::string& path) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        Fail("CreateFileA (no sharing) " + path, GetLastError());
+    else
+        g_heldFiles.push_back(file);
+}
+
+std::string ReadWindowsFile(const std::string& name) {
+    g_windowsFiles.insert(name);
+    UniqueFile file(CreateFileA((WindowsDir() + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return std::string();
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got != 0) content.append(buffer, got);
+    return content;
+}
+
+std::string RegReadData(const std::string& path, const std::string& name) {
+    UniqueKey key = OpenKey(path, KEY_READ);
+    if (!key.Valid()) return std::string();
+    DWORD size = 0;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return std::string();
+    std::string data(size, '\0');
+    if (size != 0 && RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]),
+                                      &size) != ERROR_SUCCESS)
+        return std::string();
+    data.resize(size);
+    return data;
 }
 
 void WriteWindowsFile(const std::string& name, const std::string& content) {

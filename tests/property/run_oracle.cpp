@@ -20,6 +20,7 @@ const char kPrinters[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
 const char kListFile[] = "ZEVFList.ini";
 const char kStringsFile[] = "ZEVUnins.ini";
 const char kWindowsDir[] = "C:\\windows";
+const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 
 // Stands in a text's shape for the second byte of a two-byte character; no rule looks for it.
 constexpr char kSecondByte = '\x7F';
@@ -266,6 +267,8 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
     stmPaths_ = ReadList("STMPATHS", "PATH");
     completeText_ = Read("STATIC", "MSGBOX00", "Uninstall is Complete", kStringsFile);
     completeCaption_ = Read("TITLE", "MSGBOX", "Complete", kStringsFile);
+    restartLine_ = Read("STATIC", "MSGBOX01",
+                        "Please restart Windows to finish removing the files that were in use.", kStringsFile);
 
     pathsBefore_ = fake::AllPaths();
     for (const std::string& path : pathsBefore_)
@@ -291,11 +294,59 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
     fake::ClearCalls();
 }
 
-bool RunCheck::Protected(const WinPath& path) const {
+bool RunCheck::Locked(const WinPath& path) const {
     const unsigned cp = facts_.codePage;
-    for (const std::string& text : facts_.protectedPaths)
+    for (const std::string& text : facts_.lockedPaths)
         if (Resolve(text, cwd_, cp).Key() == path.Key()) return true;
     return false;
+}
+
+bool RunCheck::ReadOnly(const WinPath& path) const {
+    const unsigned cp = facts_.codePage;
+    for (const std::string& text : facts_.readOnlyPaths)
+        if (Resolve(text, cwd_, cp).Key() == path.Key()) return true;
+    return false;
+}
+
+std::vector<std::string> RunCheck::Scheduled() const {
+    std::vector<std::string> paths;
+    if (!facts_.windows95) {
+        // Pairs of source and target, each ending in a NUL; an empty target deletes.
+        platform::RegValue value;
+        if (!fake::RegGetValue(kSessionManager, "PendingFileRenameOperations", &value)) return paths;
+        std::vector<std::string> texts;
+        for (std::size_t start = 0; start < value.data.size();) {
+            std::size_t end = value.data.find('\0', start);
+            if (end == std::string::npos) end = value.data.size();
+            texts.push_back(value.data.substr(start, end - start));
+            start = end + 1;
+        }
+        for (std::size_t i = 0; i + 1 < texts.size(); i += 2) {
+            if (!texts[i + 1].empty() || texts[i].compare(0, 4, "\\??\\") != 0) {
+                paths.push_back("(not a deletion: " + texts[i] + ")");
+                continue;
+            }
+            paths.push_back(texts[i].substr(4));
+        }
+        return paths;
+    }
+    // WININIT.INI: "NUL=<path>" lines of [rename], one per file.
+    std::string content;
+    if (!fake::ReadFileContent(std::string(kWindowsDir) + "\\WININIT.INI", &content)) return paths;
+    bool inRename = false;
+    for (std::size_t start = 0; start < content.size();) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            inRename = Fold(line, 1252) == "[rename]";
+        } else if (inRename && line.compare(0, 4, "NUL=") == 0) {
+            paths.push_back(line.substr(4));
+        }
+    }
+    return paths;
 }
 
 std::string RunCheck::Describe() const {
@@ -313,7 +364,7 @@ std::string RunCheck::Describe() const {
     return text;
 }
 
-std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes) const {
+std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes, bool silent) const {
     std::vector<std::string> out;
     if (!answeredYes) {
         if (exitStatus != 1602) out.push_back("a run not confirmed ended with " + std::to_string(exitStatus));
@@ -326,8 +377,12 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes) const
         if (fake::DialogShown()) out.push_back("a run not confirmed showed the progress dialog");
         return out;
     }
-    if (exitStatus != 0) out.push_back("the run ended with " + std::to_string(exitStatus));
-    CheckScreen(&out);
+    // Done, or done but for what goes at the next restart.
+    const bool restart = !Scheduled().empty();
+    if (exitStatus != (restart ? 3010 : 0))
+        out.push_back("the run ended with " + std::to_string(exitStatus) + (restart ? " with" : " without") +
+                      " something to go at the next restart");
+    CheckScreen(restart, silent, &out);
     CheckFiles(&out);
     CheckRegistry(&out);
     CheckPrinters(&out);
@@ -341,13 +396,20 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes) const
     return unique;
 }
 
-void RunCheck::CheckScreen(std::vector<std::string>* out) const {
+void RunCheck::CheckScreen(bool restart, bool silent, std::vector<std::string>* out) const {
     const auto& boxes = fake::Boxes();
+    if (silent) {
+        if (!boxes.empty()) out->push_back("a silent run showed " + std::to_string(boxes.size()) + " boxes");
+        if (fake::DialogShown() || !fake::CallsOf("DialogBox").empty())
+            out->push_back("a silent run made the progress dialog");
+        return;
+    }
     if (boxes.size() != 2) {
         out->push_back("the run showed " + std::to_string(boxes.size()) + " boxes, not the question and the completion");
     } else {
         const fake::ShownBox& done = boxes[1];
-        if (done.buttons != platform::BoxButtons::Ok || done.text != completeText_.text ||
+        const std::string text = completeText_.text + (restart ? "\n" + restartLine_.text : "");
+        if (done.buttons != platform::BoxButtons::Ok || done.text != text ||
             !done.hasCaption || done.caption != completeCaption_.text)
             out->push_back("the completion box showed " + Quoted(done.text) + " / " + Quoted(done.caption));
     }
@@ -422,7 +484,41 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
                         std::back_inserter(removed));
     std::set_difference(after.begin(), after.end(), pathsBefore_.begin(), pathsBefore_.end(),
                         std::back_inserter(added));
-    for (const std::string& path : added) out->push_back("the run made " + Quoted(path));
+    const std::vector<std::string> scheduled = Scheduled();
+    const std::string wininit = Resolve(std::string(kWindowsDir) + "\\WININIT.INI", cwd_, cp).Key();
+    for (const std::string& path : added) {
+        // The 95 family's list of what goes at the next restart.
+        if (facts_.windows95 && !scheduled.empty() && Resolve(path, cwd_, cp).Key() == wininit) continue;
+        out->push_back("the run made " + Quoted(path));
+    }
+    // Only what the list allows goes at the next restart, and a directory only
+    // where nothing but what goes with it is left in it.
+    std::set<std::string> scheduledKeys;
+    for (const std::string& given : scheduled) scheduledKeys.insert(Resolve(given, cwd_, cp).Key());
+    for (const std::string& given : scheduled) {
+        const WinPath path = Resolve(given, cwd_, cp);
+        const bool isDir = fake::DirectoryExists(given);
+        if (!path.valid || (isDir ? allowedDirs.count(path.Key()) == 0 && listedDirTexts.count(given) == 0
+                                  : allowedFiles.count(path.Key()) == 0 && listedFileTexts.count(given) == 0))
+            out->push_back("the run has Windows delete " + Quoted(given) + " at the restart, which it was not told to");
+        if (isDir && facts_.windows95) out->push_back("a directory in WININIT.INI: " + Quoted(given));
+        if (!isDir) continue;
+        const std::string below = path.Key() + "\\";
+        for (const std::string& left : after) {
+            const std::string key = Resolve(left, cwd_, cp).Key();
+            if (key.compare(0, below.size(), below) == 0 && key.find('\\', below.size()) == std::string::npos &&
+                scheduledKeys.count(key) == 0)
+                out->push_back("directory " + Quoted(given) + " goes at the restart while " + Quoted(left) +
+                               " stays in it");
+        }
+    }
+    // Attributes change only on the listed files.
+    for (const std::string& call : fake::CallsOf("SetFileAttributes")) {
+        const std::string given = call.substr(0, call.rfind(' '));
+        const WinPath path = Resolve(given, cwd_, cp);
+        if (listedFileTexts.count(given) == 0 && (!path.valid || allowedFiles.count(path.Key()) == 0))
+            out->push_back("the attributes of " + Quoted(given) + " changed, which is not listed");
+    }
     for (const std::string& path : removed) {
         const std::string key = Resolve(path, cwd_, cp).Key();
         const bool wasFile = fileKeysBefore_.count(key) != 0;
@@ -458,13 +554,16 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     for (const Value& file : files_) {
         if (!file.whole || !full(file.text)) continue;
         const WinPath path = Resolve(file.text, cwd_, cp);
-        if (!path.valid || fileKeysBefore_.count(path.Key()) == 0 || Protected(path)) continue;
+        if (!path.valid || fileKeysBefore_.count(path.Key()) == 0) continue;
         if (Shape(file.text, cp).back() == '\\') continue;  // "name\" names a directory
-        if (fake::FileExists(file.text)) out->push_back("listed file " + Quoted(file.text) + " was left");
+        // Read-only ones too; one in use goes at the next restart.
+        if (fake::FileExists(file.text) && !(Locked(path) && scheduledKeys.count(path.Key()) != 0))
+            out->push_back("listed file " + Quoted(file.text) + (Locked(path) ? ", in use, was neither removed nor scheduled" : " was left"));
     }
     for (const char* name : {kListFile, kStringsFile}) {
         const std::string path = std::string(kWindowsDir) + "\\" + name;
-        if (fake::FileExists(path) && !Protected(Resolve(path, cwd_, cp)))
+        const WinPath resolved = Resolve(path, cwd_, cp);
+        if (fake::FileExists(path) && !(Locked(resolved) && scheduledKeys.count(resolved.Key()) != 0))
             out->push_back(std::string(name) + " was left");
     }
 }
@@ -484,10 +583,13 @@ void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
     // Printers key itself when it is the first.
     const std::string arriving =
         facts_.racing ? KeyPath(std::string(kPrinters) + "\\" + facts_.racingPrinter.name, cp) : "";
+    const bool scheduled = !Scheduled().empty();
     const std::set<std::string> after = AllKeys(cp);
     for (const std::string& key : after) {
         if (regBefore_.count(key) != 0) continue;
         if (AtOrBelow(key, arriving, cp) || AtOrBelow(arriving, key, cp)) continue;
+        // Where the NT family keeps what goes at the next restart.
+        if (!facts_.windows95 && scheduled && AtOrBelow(KeyPath(kSessionManager, cp), key, cp)) continue;
         out->push_back("the run made key " + Quoted(key));
     }
     for (const std::string& key : regBefore_) {

@@ -40,7 +40,8 @@ struct MachineFacts {
     std::string currentDir = "C:\\";
     unsigned codePage = 1252;  // as given to fake::SetCodePage
     bool windows95 = false;
-    std::vector<std::string> protectedPaths;  // locked or read-only
+    std::vector<std::string> lockedPaths;    // open elsewhere without sharing
+    std::vector<std::string> readOnlyPaths;
     std::vector<std::string> deniedKeys;      // registry keys that refuse to open
     std::vector<std::string> printerNames;    // every printer set up
     std::vector<std::string> refusedPrinters;
@@ -58,7 +59,8 @@ public:
 
     // After UninstallerMain returned `exitStatus` with the question answered
     // Yes (`answeredYes`) or otherwise. Empty when the run kept every promise.
-    std::vector<std::string> Check(int exitStatus, bool answeredYes) const;
+    // `silent`: started with /S, which shows nothing at all.
+    std::vector<std::string> Check(int exitStatus, bool answeredYes, bool silent = false) const;
 
     // The file list's values as read, for reports.
     std::string Describe() const;
@@ -76,15 +78,18 @@ private:
     void CheckFiles(std::vector<std::string>* out) const;
     void CheckRegistry(std::vector<std::string>* out) const;
     void CheckPrinters(std::vector<std::string>* out) const;
-    void CheckScreen(std::vector<std::string>* out) const;
-    bool Protected(const WinPath& path) const;
+    void CheckScreen(bool restart, bool silent, std::vector<std::string>* out) const;
+    bool Locked(const WinPath& path) const;
+    bool ReadOnly(const WinPath& path) const;
+    // The paths the run had Windows delete at the next restart, as it gave them.
+    std::vector<std::string> Scheduled() const;
 
     MachineFacts facts_;
     WinPath cwd_;
 
     Value installPath_, entry_, monitor_, root_;
     std::vector<Value> files_, paths_, stmPaths_;
-    Value completeText_, completeCaption_;
+    Value completeText_, completeCaption_, restartLine_;
 
     std::vector<std::string> pathsBefore_;
     std::set<std::string> fileKeysBefore_;  // keys of files (not directories) before

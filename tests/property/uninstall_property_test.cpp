@@ -200,6 +200,9 @@ public:
         return answer == platform::BoxAnswer::Yes;
     }
 
+    // Whether the run is started as a deployment tool starts it (/S).
+    bool Silent() { return rnd_.Chance(0.125); }
+
     const std::string& FileListText() const { return fileList_; }
 
 private:
@@ -378,11 +381,13 @@ private:
         const std::vector<std::string> all = fake::AllPaths();
         for (const std::string& path : all) {
             if (!rnd_.Chance(0.06)) continue;
-            if (rnd_.Chance(0.5))
+            if (rnd_.Chance(0.5)) {
                 fake::SetFileLocked(path, true);
-            else
+                facts_.lockedPaths.push_back(path);
+            } else {
                 fake::SetReadOnly(path, true);
-            facts_.protectedPaths.push_back(path);
+                facts_.readOnlyPaths.push_back(path);
+            }
         }
     }
 
@@ -606,16 +611,17 @@ TEST(UninstallProperty, EveryRunKeepsThePromiseOnRandomMachines) {
         const uint64_t seed = base + i;
         CaseBuilder builder(seed);
         oracle::RunCheck check(builder.Build());
-        const bool yes = builder.ScriptAnswers();
+        const bool silent = builder.Silent();
+        const bool yes = builder.ScriptAnswers() || silent;  // /S answers Yes itself
         confirmed += yes ? 1 : 0;
 
         int status = -1;
         try {
-            status = UninstallerMain(nullptr);
+            status = UninstallerMain(nullptr, silent ? "/S" : "");
         } catch (const fake::ProcessExit& exit) {
             status = exit.code;
         }
-        const std::vector<std::string> violations = check.Check(status, yes);
+        const std::vector<std::string> violations = check.Check(status, yes, silent);
         EmptyDirChain();
         if (violations.empty()) continue;
 

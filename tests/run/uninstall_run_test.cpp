@@ -6,6 +6,7 @@
 #include "app/resource.h"
 #include "app/uninstaller.h"
 #include "run/dir_chain.h"
+#include "run/restart_list.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -310,4 +311,136 @@ TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
     fake::AddDirectory("C:\\Spool\\Out");
     CountAndRun();
     EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+}
+
+namespace {
+
+const char* const kSessionManager = "System\\CurrentControlSet\\Control\\Session Manager";
+
+// The paths in PendingFileRenameOperations, in order; each must be a deletion.
+Strings PendingDeletions() {
+    platform::RegValue value;
+    Strings paths;
+    if (!fake::RegGetValue(kSessionManager, "PendingFileRenameOperations", &value)) return paths;
+    Strings texts;
+    for (std::size_t start = 0; start < value.data.size();) {
+        const std::size_t end = value.data.find('\0', start);
+        texts.push_back(value.data.substr(start, end - start));
+        start = end + 1;
+    }
+    for (std::size_t i = 0; i + 1 < texts.size(); i += 2) {
+        EXPECT_EQ(texts[i + 1], "") << texts[i];
+        paths.push_back(texts[i]);
+    }
+    return paths;
+}
+
+const ItemOutcome* Outcome(const RunOutcome& outcome, const std::string& name) {
+    for (const ItemOutcome& item : outcome.items)
+        if (item.name == name) return &item;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChanged) {
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\ro.dll\nFILE01=C:\\Prog\\plain.dll\n[PATHS]\nPATH00=C:\\Prog\n");
+    fake::AddFile("C:\\Prog\\ro.dll");
+    fake::AddFile("C:\\Prog\\plain.dll");
+    fake::AddFile("C:\\Prog\\other.dll");
+    fake::SetReadOnly("C:\\Prog\\ro.dll", true);
+    fake::SetReadOnly("C:\\Prog\\other.dll", true);
+    RunOutcome outcome;
+    CountUninstallSteps();
+    RunUninstall(&outcome);
+
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\ro.dll"));
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\plain.dll"));
+    EXPECT_TRUE(fake::FileExists("C:\\Prog\\other.dll"));
+    EXPECT_EQ(fake::CallsOf("SetFileAttributes"), (Strings{"C:\\Prog\\ro.dll 128"}));
+    EXPECT_FALSE(outcome.restartNeeded);
+    ASSERT_NE(Outcome(outcome, "C:\\Prog\\ro.dll"), nullptr);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog\\ro.dll")->result, ItemResult::Removed);
+    // C:\Prog still holds other.dll: kept, and said why.
+    ASSERT_NE(Outcome(outcome, "C:\\Prog"), nullptr);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Failed);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->error, platform::kErrorDirNotEmpty);
+    EXPECT_TRUE(PendingDeletions().empty());
+}
+
+TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep) {
+    // The monitor's DLL and a program file, both held; Tool then holds nothing
+    // but what goes at the restart, Vendor nothing but Tool. Data holds a file
+    // of someone else's too: it stays.
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Vendor\\Tool\n[FILES]\nFILE00=C:\\Prog\\Vendor\\Tool\\tool.exe\n"
+                  "FILE01=C:\\windows\\system32\\toolmon.dll\nFILE02=C:\\Data\\held.dat\nFILE03=C:\\Prog\\ro.dll\n"
+                  "[PATHS]\nPATH00=C:\\Data\n");
+    fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.exe");
+    fake::AddFile("C:\\windows\\system32\\toolmon.dll");
+    fake::AddFile("C:\\Data\\held.dat");
+    fake::AddFile("C:\\Data\\theirs.dat");
+    fake::AddFile("C:\\Prog\\ro.dll");
+    fake::AddFile("C:\\Prog\\keep.txt");
+    for (const char* held : {"C:\\Prog\\Vendor\\Tool\\tool.exe", "C:\\windows\\system32\\toolmon.dll",
+                             "C:\\Data\\held.dat", "C:\\Prog\\ro.dll"})
+        fake::SetFileLocked(held, true);
+    // Read-only and held: the attribute is cleared, and stays so for the restart.
+    fake::SetReadOnly("C:\\Prog\\ro.dll", true);
+    RunOutcome outcome;
+    CountUninstallSteps();
+    RunUninstall(&outcome);
+
+    EXPECT_TRUE(outcome.restartNeeded);
+    EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\Vendor\\Tool\\tool.exe",
+                                           "\\??\\C:\\windows\\system32\\toolmon.dll", "\\??\\C:\\Data\\held.dat",
+                                           "\\??\\C:\\Prog\\ro.dll", "\\??\\C:\\Prog\\Vendor\\Tool",
+                                           "\\??\\C:\\Prog\\Vendor"}));
+    EXPECT_EQ(fake::CallsOf("SetFileAttributes"), (Strings{"C:\\Prog\\ro.dll 128"}));
+    const ItemOutcome* monitorDll = Outcome(outcome, "C:\\windows\\system32\\toolmon.dll");
+    ASSERT_NE(monitorDll, nullptr);
+    EXPECT_EQ(monitorDll->result, ItemResult::Scheduled);
+    EXPECT_EQ(monitorDll->error, platform::kErrorSharingViolation);
+    EXPECT_EQ(Outcome(outcome, "C:\\Data")->result, ItemResult::Failed);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Failed);  // keep.txt
+    EXPECT_TRUE(fake::FileExists("C:\\Data\\theirs.dat"));
+}
+
+TEST_F(UninstallRun, TheWindows95FamilyListsEachFileInWininitWithEveryLineKept) {
+    fake::SetWindows95Family(true);
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.dll\n"
+                  "FILE01=C:\\Prog\\Tool\\b.dll\n");
+    fake::AddFile("C:\\Prog\\Tool\\a.dll");
+    fake::AddFile("C:\\Prog\\Tool\\b.dll");
+    fake::SetFileLocked("C:\\Prog\\Tool\\a.dll", true);
+    fake::SetFileLocked("C:\\Prog\\Tool\\b.dll", true);
+    fake::AddFile("C:\\windows\\WININIT.INI", "[rename]\r\nNUL=C:\\OLD.DLL\r\n[other]\r\nk=v\r\n");
+    RunOutcome outcome;
+    CountUninstallSteps();
+    RunUninstall(&outcome);
+
+    EXPECT_TRUE(outcome.restartNeeded);
+    std::string wininit;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\windows\\WININIT.INI", &wininit));
+    EXPECT_EQ(wininit,
+              "[rename]\r\nNUL=C:\\OLD.DLL\r\nNUL=C:\\Prog\\Tool\\a.dll\r\nNUL=C:\\Prog\\Tool\\b.dll\r\n[other]\r\nk=v\r\n");
+    // Its WININIT.INI deletes files only: the directories stay for a later run.
+    EXPECT_TRUE(fake::CallsOf("MoveFileEx").empty());
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog\\Tool")->result, ItemResult::Failed);
+}
+
+TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
+    struct Case {
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "[rename]\r\nNUL=C:\\A.DLL\r\n"},
+        {"[Rename]\r\nNUL=C:\\X.DLL", "[Rename]\r\nNUL=C:\\X.DLL\r\nNUL=C:\\A.DLL\r\n"},
+        {"[other]\nk=v\n", "[other]\nk=v\n[rename]\r\nNUL=C:\\A.DLL\r\n"},
+        {" [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\n[b]\r\n",
+         " [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\nNUL=C:\\A.DLL\r\n[b]\r\n"},
+        // Only the first section of the name; a key line that looks like one is none.
+        {"[renamed]\r\n[rename]\r\nx\r\n[rename]\r\ny\r\n", "[renamed]\r\n[rename]\r\nx\r\nNUL=C:\\A.DLL\r\n[rename]\r\ny\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithRenameLine(c.before, "NUL=C:\\A.DLL"), c.after) << c.before;
 }
