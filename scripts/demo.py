@@ -144,7 +144,7 @@ def main():
     exe = os.path.abspath(args.exe)
     for path in (exe, zevmachine.PROBE):
         if not os.path.isfile(path):
-            print("demo: %s is missing (make build %s)" % (path, zevmachine.PROBE), file=sys.stderr)
+            print("demo: %s is missing (make build-win64)" % path, file=sys.stderr)
             return 2
     for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
         signal.signal(signum, on_termination)

@@ -144,7 +144,7 @@ def main():
     args.exe = os.path.abspath(args.exe)
     args.prefix = os.path.abspath(args.prefix)
     args.out = os.path.abspath(args.out)
-    for path, what in ((args.exe, "program"), (zevmachine.PROBE, "probe (make build/e2e/winprobe.exe)")):
+    for path, what in ((args.exe, "program"), (zevmachine.PROBE, "probe (make build-win64)")):
         if not os.path.isfile(path):
             print("e2e: no %s at %s" % (what, path), file=sys.stderr)
             return 2

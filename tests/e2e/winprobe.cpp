@@ -168,8 +168,8 @@ Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// winspool.drv is loaded here rather than linked, so the probe builds with
-// the plain command line the Makefile gives it.
+// winspool.drv is loaded by name at run time, as the program loads it, so the
+// probe imports nothing beyond kernel32 and user32.
 int ListPrinters() {
     HMODULE spooler = LoadLibraryA("winspool.drv");
     if (spooler == nullptr) return 3;

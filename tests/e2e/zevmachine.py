@@ -27,7 +27,7 @@ from dataclasses import dataclass, field
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
 WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
-PROBE = os.path.join(ROOT, "build", "e2e", "winprobe.exe")
+PROBE = os.path.join(ROOT, "build", "win64", "winprobe.exe")
 
 # The program's bitness (ZEV_PROGRAM_BITS, 64 unless told). On 64-bit Windows a
 # 32-bit program sees the 32-bit views: C:\windows\system32 is the machine's
