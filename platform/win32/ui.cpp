@@ -51,6 +51,14 @@ void HoldBarDrawing(bool hold) {
     drawing.held = hold;
 }
 
+// Wine puts what a thread drew on the screen when the thread next waits for
+// its messages, and meanwhile only when it draws again 50 ms or more after the
+// last time: a step drawn just before one of the run's pauses would stay off
+// the screen for the whole pause. A wait of no time puts it there at once.
+void ShowWhatWasDrawn() {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+}
+
 void NoteBarRange(HWND bar, uint32_t upper) {
     HoldBarDrawing(false);
     RECT client = {};
@@ -93,6 +101,7 @@ void ShowWindowNormal(Window window) {
     // WM_PAINT would be handled: paint now, or the dialog stays blank until
     // the bar's first step repaints it.
     UpdateWindow(AsHwnd(window));
+    ShowWhatWasDrawn();
 }
 
 void SendDialogCommand(Window dialog, int commandId) {
@@ -138,6 +147,7 @@ void ProgressStepIt(Window bar) {
     drawing.drawnPixels = pixels;
     HoldBarDrawing(false);
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    ShowWhatWasDrawn();
 }
 
 }  // namespace platform
