@@ -9,17 +9,19 @@
 #   make fuzz        the file list fuzzed for FUZZ_TIME seconds
 #
 # Up to JOBS steps run at once (a build, the end-to-end cases, a test run), each
-# build with JOBS compilers.
+# build with JOBS compilers; the end-to-end cases run E2E_JOBS at a time, each on
+# a machine of its own.
 JOBS ?= $(shell nproc)
 ifeq ($(filter -j%,$(MAKEFLAGS)),)
 MAKEFLAGS += -j$(JOBS)
 endif
+E2E_JOBS ?= 2
 WINE64 ?= /usr/lib/wine/wine64
 export WINE64
 
 PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
 
-.PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources \
+.PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources test-harness wine-prefix \
         test-wine-suite test-no-memory test-e2e test-win32 demo bench fuzz clean \
         $(addprefix build-,$(PRESETS))
 
@@ -53,7 +55,11 @@ $(addprefix build-,$(PRESETS)): build-%: build/%/CMakeCache.txt
 build: build-win32 build-win64
 
 # ---------------------------------------------------------------- tests
+# The prepared Wine prefix every test machine is copied from, made once.
 E2E_PREFIX ?= build/e2e/prefix
+
+wine-prefix: | deps
+	python3 tests/e2e/zevmachine.py prepare $(E2E_PREFIX)
 
 # The logic's tests, the platform suite and the property test against the fake,
 # built with AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -67,27 +73,30 @@ test-host: build-host
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
+# The end-to-end harness's own ground: copies of the prepared prefix.
+test-harness: | deps
+	python3 tests/e2e/harness_test.py
+
 # The platform suite against the real Win32 side, under Wine.
-test-wine-suite: build-win64-suite
-	scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
+test-wine-suite: build-win64-suite wine-prefix
+	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
 # Running out of memory in the program as built (no exceptions, its own
 # operator new), under Wine.
-test-no-memory: build-win64
-	scripts/run-wine-suite.sh build/win64/no_memory_check.exe
+test-no-memory: build-win64 wine-prefix
+	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64/no_memory_check.exe
 
-# The end-to-end cases run E2E_EXE under Wine in copies of E2E_PREFIX (made once
-# when missing). Another
+# The end-to-end cases run E2E_EXE under Wine in copies of E2E_PREFIX. Another
 # build is named here: E2E_EXE=build/win32/ZEVUnins.exe with a prefix that runs
 # it and E2E_FLAGS="--time-scale 4" for its slower start.
 E2E_EXE ?= build/win64/ZEVUnins.exe
 E2E_FLAGS ?=
 
-test-e2e: build-win64
-	python3 scripts/e2e.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
+test-e2e: build-win64 wine-prefix
+	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
 # Listed longest first: make starts them in this order.
-test: test-e2e check test-host test-wine-suite test-no-memory test-resources build
+test: test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
 
 # The shipped 32-bit program, run for real through qemu's user-mode emulation:
 # the full product case against build/win32/ZEVUnins.exe in a prefix with
@@ -99,7 +108,7 @@ test-win32: build
 	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
 	  --prefix $(WIN32_PREFIX) --case full-product --time-scale 4
 
-demo: build-win64
+demo: build-win64 wine-prefix
 	python3 scripts/demo.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX)
 
 # ---------------------------------------------------------------- fuzzing and benchmarks
@@ -118,7 +127,7 @@ fuzz: build-fuzz
 # BENCH_FLAGS passes options to bench/bench.py (--samples, --run-samples, --sizes).
 BENCH_FLAGS ?=
 
-bench: build build-bench-host
+bench: build build-bench-host wine-prefix
 	MAKEFLAGS= cmake --build --preset win64 --target start_floor run_floor run_floor_bar -j $(JOBS)
 	python3 bench/test_bench.py
 	python3 bench/bench.py --prefix $(E2E_PREFIX) $(BENCH_FLAGS)

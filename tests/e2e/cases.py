@@ -3,7 +3,10 @@ uninstaller answered from the keyboard, the machine read back and compared.
 
 Each case gets a Session (a prefix copy with its own wineserver, a virtual
 screen, the program under test) and records what it found with check(); a case
-passes when no check failed.
+passes when no check failed. A case is a function listed in CASES; one that
+needs more of the machine than the harness gives every case (a locale, say)
+says so with @environment(...). The cases run side by side, each in a process
+of its own.
 """
 
 import os
@@ -12,6 +15,19 @@ import time
 
 from zevmachine import (MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
                         compare, end_holder, hold_file, install, listing_name, printer_ports, read_pixels)
+
+def environment(**variables):
+    """Runs a case with these variables set for every process on its machine
+    (Wine takes the system's code page from the locale: LANG, LC_ALL)."""
+    def mark(case):
+        case.environment = dict(variables)
+        return case
+    return mark
+
+
+def environment_of(case):
+    return getattr(case, "environment", {})
+
 
 # ---------------------------------------------------------------- the products
 

@@ -20,6 +20,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 from dataclasses import dataclass, field
@@ -48,6 +49,17 @@ HASHED_SIZE = 1 << 20
 # A fresh prefix asks for Mono and Gecko, and writes menu entries into the real
 # home directory; nothing here needs either.
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=,winemenubuilder.exe=d"}
+
+# Written last into a prepared prefix; a prefix without this stamp (half made, or
+# made to older settings) is made again.
+PREPARED_STAMP = ".zev-prepared"
+PREPARED_VERSION = "users' folders of its own"
+
+# Files of the prepared prefix under drive_c at least this large (Wine's own
+# DLLs and programs: over 90% of its 700 MB) are hard-linked into each copy
+# instead of copied. Wine never writes into them, and a case only deletes files
+# or writes files of its own (install() replaces a file instead of writing into it).
+LINKED_SIZE = 64 * 1024
 
 
 class MachineError(Exception):
@@ -149,11 +161,13 @@ def _server_sockets(prefix):
 
 
 class WineMachine:
-    """One Wine prefix and the wineserver this object started for it."""
+    """One Wine prefix and the wineserver this object started for it. `environment`
+    is set for every process run in it, over the harness's own (a locale, say)."""
 
-    def __init__(self, prefix, display=None):
+    def __init__(self, prefix, display=None, environment=None):
         self.prefix = os.path.abspath(prefix)
         self.display = display
+        self.environment = dict(environment or {})
         self.server = None
         self.children = []
 
@@ -162,6 +176,7 @@ class WineMachine:
     def env(self):
         env = dict(os.environ)
         env.update(WINE_ENV)
+        env.update(self.environment)
         env["WINEPREFIX"] = self.prefix
         if self.display:
             env["DISPLAY"] = self.display
@@ -452,11 +467,19 @@ def prefix_processes(prefix):
     return found
 
 
+def is_prepared(base):
+    try:
+        with open(os.path.join(base, PREPARED_STAMP)) as f:
+            return f.read().strip() == PREPARED_VERSION
+    except OSError:
+        return False
+
+
 def prepare_prefix(base, log=None, timeout=180):
     """Makes the prepared prefix at `base` once (wineboot); later calls reuse it.
     Built aside and renamed into place, so a run beside this one never sees half of it."""
     base = os.path.abspath(base)
-    if os.path.isfile(os.path.join(base, "system.reg")):
+    if is_prepared(base):
         return base
     os.makedirs(os.path.dirname(base), exist_ok=True)
     staging = tempfile.mkdtemp(prefix="prefix-staging.", dir=os.path.dirname(base))
@@ -479,6 +502,13 @@ def prepare_prefix(base, log=None, timeout=180):
             if os.path.islink(path):
                 os.unlink(path)
                 os.mkdir(path)
+    with open(os.path.join(staging, PREPARED_STAMP), "w") as f:
+        f.write(PREPARED_VERSION + "\n")
+    if os.path.isdir(base):
+        # Made to older settings: set aside, then removed.
+        old = tempfile.mkdtemp(prefix="prefix-old.", dir=os.path.dirname(base))
+        os.rename(base, os.path.join(old, "prefix"))
+        shutil.rmtree(old, ignore_errors=True)
     try:
         os.rename(staging, base)
     except OSError:
@@ -487,9 +517,32 @@ def prepare_prefix(base, log=None, timeout=180):
 
 
 def copy_prefix(base, dest):
-    subprocess.run(["cp", "-a", base + "/.", dest], check=True, timeout=120)
-    # The copy gets its own server; the prepared one's socket tag is kept, the
-    # socket directory differs by the copy's inode.
+    """Copies the prepared prefix `base` into the empty directory `dest`: the
+    registry and the small files copied, the large files under drive_c linked
+    (LINKED_SIZE). The copy gets its own server: the socket directory differs
+    by the copy's inode."""
+    base, dest = os.path.abspath(base), os.path.abspath(dest)
+    drive = os.path.join(base, "drive_c")
+    directories = []
+    for dirpath, dirnames, filenames in os.walk(base):
+        target_dir = os.path.join(dest, os.path.relpath(dirpath, base))
+        for name in dirnames + filenames:
+            source, target = os.path.join(dirpath, name), os.path.join(target_dir, name)
+            if os.path.islink(source):
+                os.symlink(os.readlink(source), target)
+            elif os.path.isdir(source):
+                os.mkdir(target)
+                directories.append((source, target))
+            elif os.lstat(source).st_size >= LINKED_SIZE and dirpath.startswith(drive):
+                try:
+                    os.link(source, target)
+                except OSError:  # another file system
+                    shutil.copy2(source, target)
+            else:
+                shutil.copy2(source, target)
+    for source, target in reversed(directories):
+        shutil.copystat(source, target)
+    shutil.copystat(base, dest)
     return dest
 
 
@@ -746,6 +799,8 @@ def install(machine, product):
     for path, content in product.files.items():
         target = machine.unix_path(path)
         os.makedirs(os.path.dirname(target), exist_ok=True)
+        if os.path.lexists(target):
+            os.unlink(target)  # it may be linked to the prepared prefix's copy
         with open(target, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
     for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
@@ -814,3 +869,24 @@ def describe_product(product, snapshot, out):
     ports = printer_ports(snapshot)
     for printer in product.printers:
         out("  printer %-24s port %s" % (printer.name, ports.get(printer.key_name(), "(printer gone)")))
+
+
+# ---------------------------------------------------------------- from the shell
+
+def main(argv):
+    """zevmachine.py prepare TEMPLATE | copy TEMPLATE DEST: the prepared prefix
+    made once, or copied into the empty directory DEST (made once first)."""
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
+    if len(argv) == 2 and argv[0] == "prepare":
+        prepare_prefix(argv[1], log=lambda t: print("zevmachine: " + t, file=sys.stderr), timeout=600)
+    elif len(argv) == 3 and argv[0] == "copy":
+        copy_prefix(prepare_prefix(argv[1], log=lambda t: print("zevmachine: " + t, file=sys.stderr),
+                                   timeout=600), argv[2])
+    else:
+        print(main.__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
