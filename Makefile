@@ -73,7 +73,7 @@ test-host: build-host
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
-# The end-to-end harness's own ground: copies of the prepared prefix.
+# The end-to-end harness's own ground: prefix copies and screenshot coordinates.
 test-harness: | deps
 	python3 tests/e2e/harness_test.py
 

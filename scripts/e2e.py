@@ -9,7 +9,7 @@ wineserver and virtual screen, answered from the keyboard; JOBS cases at a time.
 --prefix names the prepared prefix the cases copy; it is made (wineboot) when
 missing. --time-scale stretches every wait, for a build run through emulation. Each case runs in a process of its own, with the
 environment it declares (cases.environment). Screenshots go to
-build/e2e/shots/<case>/.
+build/e2e/shots/<case>/, each cropped to the window it shows.
 """
 
 import argparse
@@ -87,10 +87,12 @@ class Session:
                 raise CaseFailed("waited %ds for %s" % (timeout, what))
             time.sleep(0.05)
 
-    def screenshot(self, name):
-        path = self.screen.screenshot(os.path.join(self.shots_dir, name + ".png"))
-        self.shots.append(path)
-        return path
+    def screenshot(self, name, window=None):
+        """The screen, cropped to `window` (a box or dialog as read from Windows,
+        or its (x, y, width, height)) with a margin, or to whatever it shows."""
+        shot = self.screen.screenshot(os.path.join(self.shots_dir, name + ".png"), window)
+        self.shots.append(shot.path)
+        return shot
 
 
 # ---------------------------------------------------------------- one case, in a process of its own

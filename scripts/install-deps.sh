@@ -5,7 +5,7 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake make g++ googletest libgtest-dev \
            g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-           wine64 wine xvfb xdotool imagemagick python3 "$@"; do
+           wine64 wine fonts-wine xvfb xdotool imagemagick python3 "$@"; do
   have "$pkg" || need+=("$pkg")
 done
 [ ${#need[@]} -eq 0 ] && exit 0

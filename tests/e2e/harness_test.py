@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The end-to-end harness's own ground, checked without Wine: a machine copied
-from the prepared prefix shares only what nothing writes into.
-Run from anywhere: python3 tests/e2e/harness_test.py."""
+from the prepared prefix shares only what nothing writes into, and a cropped
+screenshot is read back in screen coordinates.
+Run from anywhere: python3 tests/e2e/harness_test.py (needs ImageMagick)."""
 
 import os
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -53,6 +55,26 @@ class PrefixCopy(unittest.TestCase):
                 self.assertEqual(f.read(), b"ours\n")
             with open(os.path.join(base, dll), "rb") as f:
                 self.assertEqual(f.read(), big)
+
+
+class Screenshots(unittest.TestCase):
+    def test_a_cropped_shot_is_read_in_screen_coordinates(self):
+        size, window = (320, 200), (250, 30, 60, 40)  # near the right edge: the margin is cut there
+        x, y, w, h = window
+        with tempfile.TemporaryDirectory() as top:
+            whole, path = os.path.join(top, "screen.png"), os.path.join(top, "shot.png")
+            subprocess.run(["convert", "-size", "%dx%d" % size, "xc:" + zevmachine.DESKTOP_COLOUR,
+                            "-fill", "#ff0000", "-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1),
+                            "-fill", "#00ff00", "-draw", "point %d,%d" % (x + w - 1, y + h - 1), whole], check=True)
+            self.assertEqual(zevmachine.shown_area(whole), window)
+            shot = zevmachine.crop(whole, path, zevmachine.shown_area(whole), 16, size)
+            self.assertEqual(shot.origin, (x - 16, y - 16))
+            out = subprocess.run(["identify", "-format", "%wx%h", path], check=True, stdout=subprocess.PIPE)
+            self.assertEqual(out.stdout.decode(), "%dx%d" % (size[0] - (x - 16), h + 32))
+            corner = zevmachine.read_pixels(shot, x - 1, y - 1, 2, 2)
+            self.assertEqual(corner[0][0], (0x3a, 0x6e, 0xa5))
+            self.assertEqual(corner[1][1], (255, 0, 0))
+            self.assertEqual(zevmachine.read_pixels(shot, x + w - 1, y + h - 1, 1, 1), [[(0, 255, 0)]])
 
 
 if __name__ == "__main__":
