@@ -174,6 +174,7 @@ def main():
             machine.import_reg(zevmachine.reg_text([(key, dict.fromkeys(values, "Y")) for key, values
                                                     in zevmachine.PREPARED_SETTINGS.items()]))
 
+        machine.keep_desktop()
         product, texts = example_product()
         zevmachine.install(machine, product)
         before = machine.snapshot()

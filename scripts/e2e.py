@@ -112,6 +112,7 @@ def run_case(name, function, args, work_root):
         zevmachine.copy_prefix(args.prefix, prefix)
         screen.start()
         machine = zevmachine.WineMachine(prefix, screen.display, cases.environment_of(function)).start()
+        machine.keep_desktop()
         session = Session(name, args.exe, machine, screen, shots_dir, args.time_scale)
         function(session)
     except (CaseFailed, zevmachine.MachineError) as e:

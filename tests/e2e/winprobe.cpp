@@ -10,6 +10,8 @@
 //                          open for S seconds (or until ended)
 //   winprobe printers      each local printer the spooler lists, its port, and
 //                          whether OpenPrinter with all access takes it
+//   winprobe desktop       has Wine start the desktop, prints "ready" once it is
+//                          up, and keeps it up until ended
 //
 // Reading a window sends it no message, except STM_GETICON to an icon control
 // with a timeout: the progress dialog's thread is busy with the run and would
@@ -212,13 +214,22 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
+    if (argc == 2 && std::strcmp(argv[1], "desktop") == 0) {
+        // Wine closes a desktop soon after its last program ends, and sets the
+        // display's devices up again in the registry for the next one.
+        if (GetDesktopWindow() == nullptr) return 3;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        Sleep(INFINITE);
+    }
     Search search;
     if (argc == 3 && std::strcmp(argv[1], "box") == 0) {
         search.caption = argv[2];
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers\n");
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM | hold FILE SECONDS | printers"
+                             " | desktop\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));

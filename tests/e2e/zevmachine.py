@@ -262,6 +262,34 @@ class WineMachine:
                 raise MachineError("wineserver did not start for " + self.prefix)
             time.sleep(0.05)
 
+    def keep_desktop(self, timeout=120):
+        """Starts Wine's desktop and keeps it up while the machine runs. Each
+        desktop Wine starts sets the display's devices up again in the registry
+        (class keys, a display adapter under a new GUID); one started between
+        two snapshots of a case would show as the program's doing."""
+        proc = self._probe_child(["desktop"], "ready", timeout, "start the desktop")
+        self.children.append(proc)
+        return self
+
+    def _probe_child(self, args, ready, timeout, what):
+        """winprobe with `args` as a child, once it has printed `ready`."""
+        fd, output = tempfile.mkstemp(prefix="probe.", dir=self.prefix)
+        try:
+            proc = subprocess.Popen([WINE, PROBE] + list(args), env=self.env(), cwd=self.prefix, stdout=fd,
+                                    stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        finally:
+            os.close(fd)
+        deadline = time.monotonic() + timeout
+        while True:
+            with open(output, "rb") as f:
+                if f.read().startswith(ready.encode()):
+                    os.unlink(output)
+                    return proc
+            if proc.poll() is not None or time.monotonic() > deadline:
+                _end(proc)
+                raise MachineError("winprobe could not %s (status %s)" % (what, proc.returncode))
+            time.sleep(0.05)
+
     def stop(self):
         for child in self.children:
             _end(child)
@@ -331,7 +359,8 @@ class WineMachine:
     def export_registry(self, key=None, attempts=3):
         """The whole registry (or one subtree) as {key: {value name: exported data}};
         key paths as regedit writes them. regedit gives up on a key that Wine
-        deletes while it reads it (the display adapters' keys): tried again."""
+        deletes while it reads it (the display's devices, set up again by each
+        desktop Wine starts): tried again."""
         fd, name = tempfile.mkstemp(suffix=".reg", dir=self.prefix)
         os.close(fd)
         try:
@@ -753,11 +782,8 @@ class Changes:
 
 # Wine keeps the system parameters it does not save under this key and writes it
 # on its own, whatever program runs (it appeared between the two snapshots of a
-# run answered No): Wine's session state, not the machine's settings. So are
-# the display adapters under Control\Video: each desktop Wine starts for a
-# machine adds one under a new GUID, and a run may start one.
-VOLATILE_KEYS = re.compile(r"hkey_users\\[^\\]+\\software\\wine\\temporary system parameters(\\|$)"
-                           r"|hkey_local_machine\\system\\currentcontrolset\\control\\video(\\|$)")
+# run answered No): Wine's session state, not the machine's settings.
+VOLATILE_KEYS = re.compile(r"hkey_users\\[^\\]+\\software\\wine\\temporary system parameters(\\|$)")
 
 
 def compare(before, after):
