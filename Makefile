@@ -12,9 +12,10 @@
 # build with JOBS compilers; the end-to-end cases run E2E_JOBS at a time, each on
 # a machine of its own.
 JOBS ?= $(shell nproc)
-ifeq ($(filter -j%,$(MAKEFLAGS)),)
+ifeq ($(MAKELEVEL)$(filter -j%,$(MAKEFLAGS)),0)
 MAKEFLAGS += -j$(JOBS)
 endif
+MAKEFLAGS += --no-print-directory
 E2E_JOBS ?= 2
 WINE64 ?= /usr/lib/wine/wine64
 export WINE64
@@ -95,8 +96,11 @@ E2E_FLAGS ?=
 test-e2e: build-win64 wine-prefix
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
-# Listed longest first: make starts them in this order.
-test: test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
+# The end-to-end cases take longest and wait on little: what they need is built
+# first, then they run while the other trees build and run beside them.
+test:
+	$(MAKE) build-win64 wine-prefix
+	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
 
 # The shipped 32-bit program, run for real through qemu's user-mode emulation:
 # the full product case against build/win32/ZEVUnins.exe in a prefix with
