@@ -78,7 +78,9 @@ test-resources: | deps
 test-harness: | deps
 	python3 tests/e2e/harness_test.py
 
-# The platform suite against the real Win32 side, under Wine.
+# The platform suite against the real Win32 side, under Wine. The script passes
+# its environment on: a run under another locale is the same line after
+# LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8.
 test-wine-suite: build-win64-suite wine-prefix
 	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
