@@ -1,148 +1,143 @@
-# The README's commands. Each installs what it needs first (Debian 12, as root).
+# The README's commands, as aliases over the build trees that CMakePresets.json
+# names (cmake --list-presets). Each installs what it needs first (Debian 12, as root).
+#
+#   make check       the host tests, sanitized: the inner loop
+#   make test        everything: host tests, platform suite under Wine, end-to-end cases
+#   make demo        the example product installed and uninstalled on a throwaway machine
+#   make test-win32  the shipped 32-bit program's end-to-end case, through emulation
+#   make bench       size and speed (BENCHMARKS.md)
+#   make fuzz        the file list fuzzed for FUZZ_TIME seconds
+#
+# Up to JOBS steps run at once (a build, the end-to-end cases, a test run), each
+# build with JOBS compilers; the end-to-end cases run E2E_JOBS at a time, each on
+# a machine of its own.
 JOBS ?= $(shell nproc)
+ifeq ($(MAKELEVEL)$(filter -j%,$(MAKEFLAGS)),0)
+MAKEFLAGS += -j$(JOBS)
+endif
+MAKEFLAGS += --no-print-directory
+E2E_JOBS ?= 2
 WINE64 ?= /usr/lib/wine/wine64
+export WINE64
 
-.PHONY: all deps build build-host test test-host test-resources test-wine-suite clean
+PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
+
+.PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources test-harness wine-prefix \
+        test-wine-suite test-no-memory test-e2e test-win32 demo bench fuzz clean \
+        $(addprefix build-,$(PRESETS))
 
 all: build
 
+# ---------------------------------------------------------------- packages
 deps:
 	@scripts/install-deps.sh
 
-build/win32/Makefile: | deps
-	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+fuzz-deps: | deps
+	@scripts/install-deps.sh clang libclang-rt-14-dev
 
-build/win64/Makefile: | deps
-	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+bench-deps: | deps
+	@scripts/install-deps.sh libbenchmark-dev libx11-dev
 
-# The platform suite links GoogleTest, which needs the posix thread model.
-build/win64-suite/Makefile: | deps
-	cmake -S . -B build/win64-suite -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-	  -DZEV_MINGW_THREADS=posix -DZEV_BUILD_SUITE=ON >/dev/null
+# ---------------------------------------------------------------- the build trees
+# build/<preset> is configured by `cmake --preset <preset>` once, and again when
+# the presets change; build-<preset> builds that preset's targets, with CMake's
+# own make running JOBS compilers outside this make's job slots (MAKEFLAGS=).
+build/%/CMakeCache.txt: CMakePresets.json | deps
+	cmake --preset $* >/dev/null
+	@touch $@
 
-build/host/Makefile: | deps
-	cmake -S . -B build/host -DCMAKE_BUILD_TYPE=Debug >/dev/null
+build/fuzz/CMakeCache.txt: | fuzz-deps
+build/bench-host/CMakeCache.txt: | bench-deps
 
-# The product (32-bit) and its 64-bit twin, the one run under Wine here.
-build: build/win32/Makefile build/win64/Makefile
-	cmake --build build/win32 --target ZEVUnins -j $(JOBS)
-	cmake --build build/win64 --target ZEVUnins -j $(JOBS)
+$(addprefix build-,$(PRESETS)): build-%: build/%/CMakeCache.txt
+	MAKEFLAGS= cmake --build --preset $* -j $(JOBS)
 
-build-host: build/host/Makefile
-	cmake --build build/host -j $(JOBS)
+# The program (32-bit, the one that ships) and its 64-bit twin, the one run under Wine.
+build: build-win32 build-win64
 
+# ---------------------------------------------------------------- tests
+# The prepared Wine prefix every test machine is copied from, made once.
+E2E_PREFIX ?= build/e2e/prefix
+
+wine-prefix: | deps
+	python3 tests/e2e/zevmachine.py prepare $(E2E_PREFIX)
+
+# The logic's tests, the platform suite and the property test against the fake,
+# built with AddressSanitizer and UndefinedBehaviorSanitizer.
+check: build-host-asan
+	ctest --preset host-asan
+
+# The same, built plainly.
 test-host: build-host
-	cd build/host && ctest --output-on-failure
-
-test-wine-suite: build/win64-suite/Makefile
-	cmake --build build/win64-suite --target platform_suite -j $(JOBS)
-	scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
-	ZEV_WINE_LOCALE=ja_JP.UTF-8 scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
+	ctest --preset host
 
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
-test: build test-host test-host-sanitized test-resources test-wine-suite test-e2e
+# The end-to-end harness's own ground: prefix copies and screenshot coordinates.
+test-harness: | deps
+	python3 tests/e2e/harness_test.py
 
-# ---------------------------------------------------------------- end to end, and the demo
-# The cases run E2E_EXE under Wine in copies of E2E_PREFIX (made once when
-# missing). Another build is named here: E2E_EXE=build/win32/ZEVUnins.exe with a
-# prefix that runs it and E2E_FLAGS="--time-scale 4" for its slower start.
+# The platform suite against the real Win32 side, under Wine. The script passes
+# its environment on: a run under another locale is the same line after
+# LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8.
+test-wine-suite: build-win64-suite wine-prefix
+	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
+	WINE_TEMPLATE=$(E2E_PREFIX) ZEV_WINE_LOCALE=ja_JP.UTF-8 scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
+
+# Running out of memory in the program as built (no exceptions, its own
+# operator new), under Wine.
+test-no-memory: build-win64 wine-prefix
+	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64/no_memory_check.exe
+
+# The end-to-end cases run E2E_EXE under Wine in copies of E2E_PREFIX. Another
+# build is named here: E2E_EXE=build/win32/ZEVUnins.exe with a prefix that runs
+# it and E2E_FLAGS="--time-scale 4" for its slower start.
 E2E_EXE ?= build/win64/ZEVUnins.exe
-E2E_PREFIX ?= build/e2e/prefix
 E2E_FLAGS ?=
-E2E_PROBE := build/e2e/winprobe.exe
 
-.PHONY: e2e-deps test-e2e demo
+test-e2e: build-win64 wine-prefix
+	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
-e2e-deps: | deps
-	@scripts/install-deps.sh python3
-
-$(E2E_PROBE): tests/e2e/winprobe.cpp | e2e-deps
-	@mkdir -p $(@D)
-	x86_64-w64-mingw32-g++ -std=c++17 -O2 -Wall -Wextra -static -s -o $@ $<
-
-test-e2e: build $(E2E_PROBE)
-	WINE64=$(WINE64) python3 scripts/e2e.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
+# The end-to-end cases take longest and wait on little: what they need is built
+# first, then they run while the other trees build and run beside them.
+test:
+	$(MAKE) build-win64 wine-prefix
+	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
 
 # The shipped 32-bit program, run for real through qemu's user-mode emulation:
 # the full product case against build/win32/ZEVUnins.exe in a prefix with
 # Wine's 32-bit half. Sets the emulation up first (root); fails where it cannot.
 WIN32_PREFIX ?= build/e2e/prefix-win32
 
-.PHONY: test-win32
-test-win32: build $(E2E_PROBE)
+test-win32: build
 	scripts/setup-win32-emulation.sh
-	WINE64=$(WINE64) ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
+	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
 	  --prefix $(WIN32_PREFIX) --case full-product --time-scale 4
 
-demo: build $(E2E_PROBE)
-	WINE64=$(WINE64) python3 scripts/demo.py --exe $(E2E_EXE)
+demo: build-win64 wine-prefix
+	python3 scripts/demo.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX)
 
-clean:
-	rm -rf build
-
-# ---------------------------------------------------------------- sanitizers and fuzzing
-# The host tests once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (leaks included); part of `make test`.
-.PHONY: build-host-sanitized test-host-sanitized fuzz-deps fuzz
-SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-
-build/host-asan/Makefile: | deps
-	cmake -S . -B build/host-asan -DCMAKE_BUILD_TYPE=Debug -DZEV_SANITIZE=ON >/dev/null
-
-build-host-sanitized: build/host-asan/Makefile
-	cmake --build build/host-asan -j $(JOBS)
-
-test-host-sanitized: build-host-sanitized
-	cd build/host-asan && $(SANITIZER_ENV) ctest --output-on-failure
-
-
+# ---------------------------------------------------------------- fuzzing and benchmarks
 # The file list fuzzed through the whole run with libFuzzer (clang), for FUZZ_TIME
-# seconds from the corpus in fuzz/corpus; what it finds goes to build/fuzz. Not
-# part of `make test`.
+# seconds from the corpus in fuzz/corpus; what it finds goes to build/fuzz.
 FUZZ_TIME ?= 60
 
-fuzz-deps: | deps
-	@scripts/install-deps.sh clang libclang-rt-14-dev
-
-build/fuzz/Makefile: | fuzz-deps
-	CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEV_FUZZ=ON >/dev/null
-
-fuzz: build/fuzz/Makefile
-	cmake --build build/fuzz --target fuzz_file_list -j $(JOBS)
+fuzz: build-fuzz
 	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
 	build/fuzz/fuzz_file_list build/fuzz/corpus fuzz/corpus -dict=fuzz/zevflist.dict -max_len=4096 \
 	  -max_total_time=$(FUZZ_TIME) -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1
 
-# ---------------------------------------------------------------- running out of memory
-# The program as built for Windows (no exceptions, its own operator new), under
-# Wine: a failed allocation reaches the handler set for it, and ends the process
-# anywhere else.
-.PHONY: test-no-memory
-test-no-memory: build/win64/Makefile
-	cmake --build build/win64 --target no_memory_check -j $(JOBS)
-	scripts/run-wine-suite.sh build/win64/no_memory_check.exe
-
-test: test-no-memory
-
-# ---------------------------------------------------------------- benchmarks
 # One table (BENCHMARKS.md): the shipped program's size and DLLs, its start and
 # its run under Wine against floor programs built the same way, and the run
 # against the fake machine. Also written, with every sample, to build/bench/.
 # BENCH_FLAGS passes options to bench/bench.py (--samples, --run-samples, --sizes).
 BENCH_FLAGS ?=
 
-.PHONY: bench bench-deps
-bench-deps: | deps
-	@scripts/install-deps.sh libbenchmark-dev libx11-dev
-
-build/bench-host/Makefile: | bench-deps
-	cmake -S . -B build/bench-host -DCMAKE_BUILD_TYPE=Release -DZEV_BENCH=ON >/dev/null
-
-bench: build build/bench-host/Makefile | e2e-deps
-	cmake --build build/win64 --target start_floor run_floor run_floor_bar -j $(JOBS)
-	cmake --build build/bench-host -j $(JOBS)
+bench: build build-bench-host wine-prefix
+	MAKEFLAGS= cmake --build --preset win64 --target start_floor run_floor run_floor_bar -j $(JOBS)
 	python3 bench/test_bench.py
-	WINE64=$(WINE64) python3 bench/bench.py $(BENCH_FLAGS)
+	python3 bench/bench.py --prefix $(E2E_PREFIX) $(BENCH_FLAGS)
+
+clean:
+	rm -rf build

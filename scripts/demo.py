@@ -6,7 +6,8 @@ same silently (/S /LOG=<file>) in a second throwaway machine and shows the log.
 
 With DISPLAY set the uninstaller appears on that screen and its boxes are
 answered there, by the person watching; without it, it runs on a virtual screen,
-is answered Yes from the keyboard, and screenshots are kept under build/demo/.
+is answered Yes from the keyboard, and screenshots of each box and of the
+progress dialog are kept under build/demo/shots/.
 
   scripts/demo.py [--exe build/win64/ZEVUnins.exe]
 """
@@ -119,7 +120,7 @@ def run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say):
     run = zevmachine.ProgramRun(machine, exe)
     xid, box = run.wait_for_box(caption, 60)
     say("  the question (%r): %r" % (caption, "\n".join(box.texts())))
-    shots = [screen.screenshot(os.path.join(shots_dir, "1-confirm.png"))]
+    shots = [screen.screenshot(os.path.join(shots_dir, "1-confirm.png"), box).path]
     say("  answering Yes (Return)")
     machine.press(xid, "Return")
     # The STMPATHS directories hold the progress dialog on screen for seconds.
@@ -127,11 +128,12 @@ def run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say):
     deadline = time.monotonic() + 60
     while stm and os.path.exists(stm[0]) and run.running() and time.monotonic() < deadline:
         time.sleep(0.05)
-    if machine.read_progress_dialog() is not None:
-        shots.append(screen.screenshot(os.path.join(shots_dir, "2-progress.png")))
+    progress = machine.read_progress_dialog()
+    if progress is not None:
+        shots.append(screen.screenshot(os.path.join(shots_dir, "2-progress.png"), progress).path)
     xid, box = run.wait_for_box(done_caption, 120)
     say("  the completion box (%r): %r" % (done_caption, "\n".join(box.texts())))
-    shots.append(screen.screenshot(os.path.join(shots_dir, "3-complete.png")))
+    shots.append(screen.screenshot(os.path.join(shots_dir, "3-complete.png"), box).path)
     machine.press(xid, "Return")
     return run.wait(30), shots
 
@@ -174,7 +176,7 @@ def main():
     exe = os.path.abspath(args.exe)
     for path in (exe, zevmachine.PROBE):
         if not os.path.isfile(path):
-            print("demo: %s is missing (make build %s)" % (path, zevmachine.PROBE), file=sys.stderr)
+            print("demo: %s is missing (make build-win64)" % path, file=sys.stderr)
             return 2
     for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
         signal.signal(signum, on_termination)
@@ -197,7 +199,12 @@ def main():
         if screen:
             screen.start()
         machine = zevmachine.WineMachine(prefix, display or screen.display).start()
+        if display:
+            # A person's own screen has a window manager to manage the windows.
+            machine.import_reg(zevmachine.reg_text([(key, dict.fromkeys(values, "Y")) for key, values
+                                                    in zevmachine.PREPARED_SETTINGS.items()]))
 
+        machine.keep_desktop()
         product, texts = example_product()
         zevmachine.install(machine, product)
         before = machine.snapshot()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs the platform suite (a 64-bit Windows test program) under Wine in a
-# throwaway prefix, and stops that prefix's wineserver afterwards, pass or fail.
+# throwaway copy of the prepared prefix (WINE_TEMPLATE, build/e2e/prefix unless
+# told; made once when missing), and stops that copy's wineserver afterwards,
+# pass or fail. The environment is passed on (a locale, say).
 # Usage: scripts/run-wine-suite.sh EXE [gtest arguments...]
 # With ZEV_WINE_LOCALE=ja_JP.UTF-8 the suite runs in that locale, from which Wine
 # takes its ANSI code page (932 for Japanese).
@@ -16,11 +18,9 @@ shift
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=${WINE64:-/usr/lib/wine/wine64}
 wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
+template=${WINE_TEMPLATE:-$root/build/e2e/prefix}
 # The suite alone takes seconds; a hung run must not hang the build.
 run_limit=${SUITE_TIMEOUT:-300}
-# A machine with Wine's 32-bit half (make test-win32) sets that half up in every new
-# prefix too, through emulation: minutes, not seconds.
-boot_limit=600
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko prompts in a fresh prefix
@@ -30,7 +30,6 @@ if [ -n "${ZEV_WINE_LOCALE:-}" ]; then
 fi
 
 mkdir -p "$root/build"
-prepared=$root/build/wine-prefix-prepared
 prefix=$(mktemp -d "$root/build/wine-suite.XXXXXX")
 child=
 
@@ -58,24 +57,12 @@ run_bounded() {
   return $status
 }
 
-if [ -d "$prepared" ]; then
-  cp -a "$prepared/." "$prefix/"
-else
-  WINEPREFIX=$prefix run_bounded "$boot_limit" "$wine" wineboot -i >/dev/null 2>&1 || {
-    echo "wineboot failed" >&2
-    exit 1
-  }
-  # Let the server write the registry out before the prefix is copied.
-  WINEPREFIX=$prefix run_bounded 60 "$wineserver" -w
-  # Keep a copy for later runs; built aside and renamed, so that two runs at once
-  # never see a half-copied prefix.
-  staging=$(mktemp -d "$root/build/wine-prefix-staging.XXXXXX")
-  if cp -a "$prefix/." "$staging/" && mv -T "$staging" "$prepared" 2>/dev/null; then
-    :
-  else
-    rm -rf "$staging"
-  fi
-fi
+# A machine with Wine's 32-bit half (make test-win32) sets that half up in a new
+# prefix too, through emulation: minutes, not seconds, once.
+run_bounded 900 python3 "$root/tests/e2e/zevmachine.py" copy "$template" "$prefix" || {
+  echo "no copy of the prepared prefix $template" >&2
+  exit 1
+}
 
 WINEPREFIX=$prefix run_bounded "$run_limit" "$wine" "$exe" "$@"
 status=$?

@@ -84,6 +84,9 @@ void ShowWindowNormal(Window window) {
     // at its messages only now and then: paint now, or the dialog stays blank
     // until it first does.
     UpdateWindow(AsHwnd(window));
+    // Wine puts what a thread drew on the screen when the thread next waits for
+    // its messages: a wait of no time puts it there at once.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
 }
 
 void SendDialogCommand(Window dialog, int commandId) {

@@ -3,7 +3,10 @@ uninstaller answered from the keyboard, the machine read back and compared.
 
 Each case gets a Session (a prefix copy with its own wineserver, a virtual
 screen, the program under test) and records what it found with check(); a case
-passes when no check failed.
+passes when no check failed. A case is a function listed in CASES; one that
+needs more of the machine than the harness gives every case (a locale, say)
+says so with @environment(...). The cases run side by side, each in a process
+of its own.
 """
 
 import os
@@ -12,6 +15,19 @@ import time
 
 from zevmachine import (windows_path_of, MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
                         compare, end_holder, hold_file, install, listing_name, printer_ports, read_pixels)
+
+def environment(**variables):
+    """Runs a case with these variables set for every process on its machine
+    (Wine takes the system's code page from the locale: LANG, LC_ALL)."""
+    def mark(case):
+        case.environment = dict(variables)
+        return case
+    return mark
+
+
+def environment_of(case):
+    return getattr(case, "environment", {})
+
 
 # ---------------------------------------------------------------- the products
 
@@ -213,7 +229,7 @@ def case_full_product(session):
     xid, box = run.wait_for_box("Acme Print Setup", session.limit(60))
     check_box(session, xid, box, "Acme Print Setup", "Remove Acme Print 4.2\nReally remove it?",
               ["&Yes", "&No"], icon=True)
-    session.screenshot("confirm")
+    session.screenshot("confirm", box)
     m.press(xid, "Return")
 
     # The first STMPATHS directory goes at the first of its ten attempts; from
@@ -222,7 +238,7 @@ def case_full_product(session):
     session.wait_until(lambda: not os.path.exists(outbox) or not run.running(), session.limit(60),
                        "C:\\Spool\\Outbox to go")
     view = m.read_progress_dialog()
-    shot = session.screenshot("progress")
+    shot = session.screenshot("progress", view)
     session.check(view is not None, "no progress dialog on screen while the run pauses")
     if view is not None:
         session.check(not view.has_caption and view.caption == "",
@@ -233,7 +249,7 @@ def case_full_product(session):
 
     xid, box = run.wait_for_box("Acme Print Setup Done", session.limit(60))
     check_box(session, xid, box, "Acme Print Setup Done", "Acme Print is gone.", ["OK"], icon=False)
-    session.screenshot("complete")
+    session.screenshot("complete", box)
     m.press(xid, "Return")
     status = run.wait(session.limit(30))
     session.check(status == 0, "exit status %d, expected 0" % status)
@@ -282,7 +298,7 @@ def case_progress_before_first_step(session):
     session.wait_until(lambda: not os.path.exists(outbox) or not run.running(), session.limit(60),
                        "C:\\Spool\\Outbox to go")
     view = m.read_progress_dialog()
-    shot = session.screenshot("progress")
+    shot = session.screenshot("progress", view)
     if session.check(view is not None, "no progress dialog on screen while the run pauses"):
         check_progress_bar(session, shot, view, before, partly=False)
 
@@ -305,7 +321,7 @@ def case_no(session):
     xid, box = run.wait_for_box("Acme Print Setup", session.limit(60))
     check_box(session, xid, box, "Acme Print Setup", "Remove Acme Print 4.2\nReally remove it?",
               ["&Yes", "&No"], icon=True)
-    session.screenshot("confirm")
+    session.screenshot("confirm", box)
     m.press(xid, "n")
 
     def question_answered():
@@ -335,11 +351,11 @@ def case_no_ini_files(session):
     xid, box = run.wait_for_box("Uninstaller", session.limit(60))
     check_box(session, xid, box, "Uninstaller", "Uninstall Vantorin\nAre you Sure ?", ["&Yes", "&No"],
               icon=True)
-    session.screenshot("confirm")
+    session.screenshot("confirm", box)
     m.press(xid, "Return")
     xid, box = run.wait_for_box("Complete", session.limit(60))
     check_box(session, xid, box, "Complete", "Uninstall is Complete", ["OK"], icon=False)
-    session.screenshot("complete")
+    session.screenshot("complete", box)
     m.press(xid, "Return")
     status = run.wait(session.limit(30))
     session.check(status == 0, "exit status %d, expected 0" % status)
@@ -368,7 +384,7 @@ def case_percent_texts(session):
     xid, box = run.wait_for_box("Setup %s", session.limit(60))
     check_box(session, xid, box, "Setup %s", "Remove %s from %d printers (100%)\n%n%x%p ?",
               ["&Yes", "&No"], icon=True)
-    session.screenshot("confirm")
+    session.screenshot("confirm", box)
     m.press(xid, "Return")
     xid, box = run.wait_for_box("%s Complete", session.limit(60))
     check_box(session, xid, box, "%s Complete", "Done: %d%% of %s", ["OK"], icon=False)

@@ -16,6 +16,8 @@
 //                          SMTO_ABORTIFHUNG, 1 s); prints "answered" or
 //                          "unanswered", the milliseconds it took, and the
 //                          dialog's X window ("xwindow N", 0 when unknown)
+//   winprobe desktop       has Wine start the desktop, prints "ready" once it is
+//                          up, and keeps it up until ended
 //
 // Reading a window sends it no message, except STM_GETICON to an icon control
 // with a timeout: the progress dialog's thread is busy with the run and would
@@ -175,8 +177,8 @@ Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// winspool.drv is loaded here rather than linked, so the probe builds with
-// the plain command line the Makefile gives it.
+// winspool.drv is loaded by name at run time, as the program loads it, so the
+// probe imports nothing beyond kernel32 and user32.
 int ListPrinters() {
     HMODULE spooler = LoadLibraryA("winspool.drv");
     if (spooler == nullptr) return 3;
@@ -237,14 +239,22 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
     if (argc == 2 && std::strcmp(argv[1], "ping") == 0) return Ping();
+    if (argc == 2 && std::strcmp(argv[1], "desktop") == 0) {
+        // Wine closes a desktop soon after its last program ends, and sets the
+        // display's devices up again in the registry for the next one.
+        if (GetDesktopWindow() == nullptr) return 3;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        Sleep(INFINITE);
+    }
     Search search;
     if (argc == 3 && std::strcmp(argv[1], "box") == 0) {
         search.caption = argv[2];
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr,
-                     "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | hold FILE SECONDS | printers | ping\n");
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | hold FILE SECONDS"
+                             " | printers | ping | desktop\n");
         return 2;
     }
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));

@@ -20,6 +20,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 from dataclasses import dataclass, field
@@ -27,7 +28,7 @@ from dataclasses import dataclass, field
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
 WINESERVER = os.environ.get("WINESERVER", "/usr/lib/wine/wineserver")
-PROBE = os.path.join(ROOT, "build", "e2e", "winprobe.exe")
+PROBE = os.path.join(ROOT, "build", "win64", "winprobe.exe")
 
 # The program's bitness (ZEV_PROGRAM_BITS, 64 unless told). On 64-bit Windows a
 # 32-bit program sees the 32-bit views: C:\windows\system32 is the machine's
@@ -48,6 +49,27 @@ HASHED_SIZE = 1 << 20
 # A fresh prefix asks for Mono and Gecko, and writes menu entries into the real
 # home directory; nothing here needs either.
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=,winemenubuilder.exe=d"}
+
+# Set in the prepared prefix. There is no window manager on the virtual screen:
+# with its windows unmanaged, Wine draws their frames and captions itself, as
+# Windows does, and hides a window at once instead of waiting two seconds for a
+# manager's answer (wait_for_withdrawn_state). Without UseTakeFocus Wine follows
+# the X keyboard focus itself (WineMachine.bring_forward).
+PREPARED_SETTINGS = {r"HKEY_CURRENT_USER\Software\Wine\X11 Driver": {"Managed": "N", "UseTakeFocus": "N"}}
+# Wine's own fonts (Debian's fonts-wine: Marlett draws the caption buttons, MS
+# Sans Serif and Tahoma the texts) are looked for in C:\windows\Fonts, which
+# wineboot leaves empty here; the prepared prefix gets a copy.
+WINE_FONTS = os.path.normpath(os.path.join(os.path.dirname(WINE), "..", "..", "share", "wine", "fonts"))
+# Written last into a prepared prefix; a prefix without this stamp (half made, or
+# made to older settings) is made again.
+PREPARED_STAMP = ".zev-prepared"
+PREPARED_VERSION = "unmanaged windows, focus followed, Wine's fonts"
+
+# Files of the prepared prefix under drive_c at least this large (Wine's own
+# DLLs and programs: over 90% of its 700 MB) are hard-linked into each copy
+# instead of copied. Wine never writes into them, and a case only deletes files
+# or writes files of its own (install() replaces a file instead of writing into it).
+LINKED_SIZE = 64 * 1024
 
 
 class MachineError(Exception):
@@ -74,6 +96,19 @@ def _end(proc, grace=5.0):
 
 
 # ---------------------------------------------------------------- virtual screen
+
+# The desktop colour of Windows' classic scheme, painted on the screen's root so
+# that a screenshot's margin shows where a window ends.
+DESKTOP_COLOUR = "#3a6ea5"
+SHOT_MARGIN = 16
+
+
+@dataclass
+class Shot:
+    """A screenshot: its file, and where its top left corner is on the screen."""
+    path: str
+    origin: tuple = (0, 0)
+
 
 class VirtualScreen:
     """An Xvfb server on a display number it picks itself (-displayfd)."""
@@ -106,22 +141,63 @@ class VirtualScreen:
                 else:
                     time.sleep(0.05)
         self.display = ":" + number.decode().strip()
+        # ImageMagick's display sets the root's background and ends; it gives
+        # status 1 even then, so its status says nothing.
+        subprocess.run(["display", "-display", self.display, "-window", "root", "-size", "%dx%d" % self.size,
+                        "xc:" + DESKTOP_COLOUR], timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
     def stop(self):
         _end(self.proc)
         self.proc = None
 
-    def screenshot(self, path):
+    def screenshot(self, path, window=None, margin=SHOT_MARGIN):
+        """The screen into `path`, cropped to `window` (a WindowView or an
+        (x, y, width, height) in screen coordinates) with `margin` around it, or
+        to all that differs from the desktop when no window is named."""
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+        whole = path + ".screen.png"
+        subprocess.run(["import", "-display", self.display, "-window", "root", whole],
                        check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return path
+        try:
+            return crop(whole, path, getattr(window, "rect", window) or shown_area(whole), margin, self.size)
+        finally:
+            if os.path.exists(whole):
+                os.unlink(whole)
 
 
-def read_pixels(path, x, y, width, height):
-    """Rows of (r, g, b) of one rectangle of a picture, through ImageMagick."""
-    result = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
+def crop(whole, path, rect, margin, size):
+    """The screenshot `whole` of a screen of `size` into `path`, cropped to `rect`
+    (x, y, width, height) with `margin` around it where the screen has room;
+    uncropped when `rect` is None."""
+    if not rect:
+        shutil.copyfile(whole, path)
+        return Shot(path)
+    x, y, w, h = rect
+    left, top = max(0, x - margin), max(0, y - margin)
+    right, bottom = min(size[0], x + w + margin), min(size[1], y + h + margin)
+    subprocess.run(["convert", whole, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                    "+repage", path], check=True, timeout=30)
+    return Shot(path, (left, top))
+
+
+def shown_area(picture):
+    """(x, y, width, height) of all in a screenshot that is not the desktop, or
+    None for a bare desktop."""
+    result = subprocess.run(["convert", picture, "-format", "%@", "info:"], check=True, timeout=30,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    m = re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", result.stdout.decode())
+    if not m:
+        return None
+    w, h, x, y = (int(v) for v in m.groups())
+    return None if (w, h) == (1, 1) or w == 0 else (x, y, w, h)
+
+
+def read_pixels(shot, x, y, width, height):
+    """Rows of (r, g, b) of one rectangle of the screen, in screen coordinates,
+    from a screenshot that holds it, through ImageMagick."""
+    x, y = x - shot.origin[0], y - shot.origin[1]
+    result = subprocess.run(["convert", shot.path, "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
                              "-depth", "8", "txt:-"], check=True, timeout=60, stdout=subprocess.PIPE)
     rows = [[None] * width for _ in range(height)]
     for line in result.stdout.decode().splitlines():
@@ -149,11 +225,13 @@ def _server_sockets(prefix):
 
 
 class WineMachine:
-    """One Wine prefix and the wineserver this object started for it."""
+    """One Wine prefix and the wineserver this object started for it. `environment`
+    is set for every process run in it, over the harness's own (a locale, say)."""
 
-    def __init__(self, prefix, display=None):
+    def __init__(self, prefix, display=None, environment=None):
         self.prefix = os.path.abspath(prefix)
         self.display = display
+        self.environment = dict(environment or {})
         self.server = None
         self.children = []
 
@@ -162,6 +240,7 @@ class WineMachine:
     def env(self):
         env = dict(os.environ)
         env.update(WINE_ENV)
+        env.update(self.environment)
         env["WINEPREFIX"] = self.prefix
         if self.display:
             env["DISPLAY"] = self.display
@@ -181,6 +260,34 @@ class WineMachine:
             if self.server.poll() is not None or time.monotonic() > deadline:
                 self.stop()
                 raise MachineError("wineserver did not start for " + self.prefix)
+            time.sleep(0.05)
+
+    def keep_desktop(self, timeout=120):
+        """Starts Wine's desktop and keeps it up while the machine runs. Each
+        desktop Wine starts sets the display's devices up again in the registry
+        (class keys, a display adapter under a new GUID); one started between
+        two snapshots of a case would show as the program's doing."""
+        proc = self._probe_child(["desktop"], "ready", timeout, "start the desktop")
+        self.children.append(proc)
+        return self
+
+    def _probe_child(self, args, ready, timeout, what):
+        """winprobe with `args` as a child, once it has printed `ready`."""
+        fd, output = tempfile.mkstemp(prefix="probe.", dir=self.prefix)
+        try:
+            proc = subprocess.Popen([WINE, PROBE] + list(args), env=self.env(), cwd=self.prefix, stdout=fd,
+                                    stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        finally:
+            os.close(fd)
+        deadline = time.monotonic() + timeout
+        while True:
+            with open(output, "rb") as f:
+                if f.read().startswith(ready.encode()):
+                    os.unlink(output)
+                    return proc
+            if proc.poll() is not None or time.monotonic() > deadline:
+                _end(proc)
+                raise MachineError("winprobe could not %s (status %s)" % (what, proc.returncode))
             time.sleep(0.05)
 
     def stop(self):
@@ -249,13 +356,19 @@ class WineMachine:
         finally:
             os.unlink(name)
 
-    def export_registry(self, key=None):
+    def export_registry(self, key=None, attempts=3):
         """The whole registry (or one subtree) as {key: {value name: exported data}};
-        key paths as regedit writes them."""
+        key paths as regedit writes them. regedit gives up on a key that Wine
+        deletes while it reads it (the display's devices, set up again by each
+        desktop Wine starts): tried again."""
         fd, name = tempfile.mkstemp(suffix=".reg", dir=self.prefix)
         os.close(fd)
         try:
-            self.wine(["regedit", "/E", name] + ([key] if key else []), timeout=120)
+            for attempt in range(attempts):
+                status, _ = self.wine(["regedit", "/E", name] + ([key] if key else []), timeout=120,
+                                      check=attempt == attempts - 1)
+                if status == 0:
+                    break
             with open(name, "rb") as f:
                 data = f.read()
         finally:
@@ -306,9 +419,29 @@ class WineMachine:
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         return result.stdout.decode("utf-8", errors="replace").rstrip("\n")
 
+    def bring_forward(self, window):
+        """Gives `window` the keyboard focus, as a click elsewhere and back on it
+        would. Unmanaged, a program's first window becomes the foreground only
+        after Wine has activated it, and stays painted inactive; the focus moved
+        to the desktop and back makes Wine activate it again."""
+        xdotool = lambda *args: subprocess.run(["xdotool"] + list(args), env=self.env(), timeout=20,
+                                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True)
+        root = xdotool("search", "--maxdepth", "0", "--name", "").stdout.split()[0]
+        xdotool("windowfocus", "--sync", root)
+        xdotool("windowfocus", "--sync", window)
+
     def press(self, window, key):
-        subprocess.run(["xdotool", "key", "--window", window, key], env=self.env(), timeout=20,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        """Presses and releases `key` on the keyboard with `window` holding the
+        focus, as a person would. The keys go to the focus through the server
+        (XTEST), not to `window` itself: a box that closes on the press is gone
+        by the release, and a release sent to it would fail and leave the key
+        down, repeating into the next box."""
+        xdotool = lambda *args: subprocess.run(["xdotool"] + list(args), env=self.env(), timeout=20,
+                                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True)
+        # Unmanaged windows get the focus from Wine itself when they show.
+        if xdotool("getwindowfocus").stdout.decode().strip() != window:
+            xdotool("windowfocus", "--sync", window)
+        xdotool("key", key)
 
     def probe(self, args, timeout=30):
         status, out = self.wine([PROBE] + list(args), timeout=timeout, check=False)
@@ -396,6 +529,7 @@ class ProgramRun:
             if ids:
                 view = self.machine.read_box(caption)
                 if view is not None and view.visible:
+                    self.machine.bring_forward(ids[0])
                     return ids[0], view
             if not self.running():
                 raise MachineError("the uninstaller ended (status %s) before a box %r appeared"
@@ -453,24 +587,46 @@ def prefix_processes(prefix):
     return found
 
 
+def is_prepared(base):
+    try:
+        with open(os.path.join(base, PREPARED_STAMP)) as f:
+            return f.read().strip() == PREPARED_VERSION
+    except OSError:
+        return False
+
+
 def prepare_prefix(base, log=None, timeout=180):
-    """Makes the prepared prefix at `base` once (wineboot); later calls reuse it.
-    Built aside and renamed into place, so a run beside this one never sees half of it."""
+    """Makes the prepared prefix at `base` once (wineboot and PREPARED_SETTINGS);
+    later calls reuse it. Built aside and renamed into place, so a run beside this
+    one never sees half of it."""
     base = os.path.abspath(base)
-    if os.path.isfile(os.path.join(base, "system.reg")):
+    if is_prepared(base):
         return base
     os.makedirs(os.path.dirname(base), exist_ok=True)
     staging = tempfile.mkdtemp(prefix="prefix-staging.", dir=os.path.dirname(base))
     _say(log, "preparing a Wine prefix in %s (once)" % base)
+    # Made on a screen: the first program there sets up the desktop's devices
+    # (keys under Enum\HID, files in windows\inf) in the background; made here,
+    # they are not set up in the middle of a case.
+    screen = VirtualScreen()
     machine = WineMachine(staging)
     try:
+        machine.display = screen.start().display
         machine.start()
         machine.wine(["wineboot", "-i"], timeout=timeout)
+        machine.import_reg(reg_text(list(PREPARED_SETTINGS.items())))
+        fonts = os.path.join(staging, "drive_c", "windows", "Fonts")
+        if os.path.isdir(WINE_FONTS):
+            for name in os.listdir(WINE_FONTS):
+                shutil.copy2(os.path.join(WINE_FONTS, name), fonts)
+        settle(machine, timeout)
     except BaseException:
         machine.stop()
+        screen.stop()
         shutil.rmtree(staging, ignore_errors=True)
         raise
     machine.stop()
+    screen.stop()
     # The user folders point at the real home directory; a throwaway machine gets
     # folders of its own.
     users = os.path.join(staging, "drive_c", "users")
@@ -480,6 +636,13 @@ def prepare_prefix(base, log=None, timeout=180):
             if os.path.islink(path):
                 os.unlink(path)
                 os.mkdir(path)
+    with open(os.path.join(staging, PREPARED_STAMP), "w") as f:
+        f.write(PREPARED_VERSION + "\n")
+    if os.path.isdir(base):
+        # Made to older settings: set aside, then removed.
+        old = tempfile.mkdtemp(prefix="prefix-old.", dir=os.path.dirname(base))
+        os.rename(base, os.path.join(old, "prefix"))
+        shutil.rmtree(old, ignore_errors=True)
     try:
         os.rename(staging, base)
     except OSError:
@@ -487,10 +650,48 @@ def prepare_prefix(base, log=None, timeout=180):
     return base
 
 
+def settle(machine, timeout):
+    """Waits until what Wine sets up in the background is done: the same
+    snapshot twice, a second apart."""
+    deadline = time.monotonic() + timeout
+    last = machine.snapshot()
+    while True:
+        time.sleep(1)
+        now = machine.snapshot()
+        if compare(last, now) == Changes():
+            return
+        if time.monotonic() > deadline:
+            raise MachineError("the prepared prefix did not settle within %ds" % timeout)
+        last = now
+
+
 def copy_prefix(base, dest):
-    subprocess.run(["cp", "-a", base + "/.", dest], check=True, timeout=120)
-    # The copy gets its own server; the prepared one's socket tag is kept, the
-    # socket directory differs by the copy's inode.
+    """Copies the prepared prefix `base` into the empty directory `dest`: the
+    registry and the small files copied, the large files under drive_c linked
+    (LINKED_SIZE). The copy gets its own server: the socket directory differs
+    by the copy's inode."""
+    base, dest = os.path.abspath(base), os.path.abspath(dest)
+    drive = os.path.join(base, "drive_c")
+    directories = []
+    for dirpath, dirnames, filenames in os.walk(base):
+        target_dir = os.path.join(dest, os.path.relpath(dirpath, base))
+        for name in dirnames + filenames:
+            source, target = os.path.join(dirpath, name), os.path.join(target_dir, name)
+            if os.path.islink(source):
+                os.symlink(os.readlink(source), target)
+            elif os.path.isdir(source):
+                os.mkdir(target)
+                directories.append((source, target))
+            elif os.lstat(source).st_size >= LINKED_SIZE and dirpath.startswith(drive):
+                try:
+                    os.link(source, target)
+                except OSError:  # another file system
+                    shutil.copy2(source, target)
+            else:
+                shutil.copy2(source, target)
+    for source, target in reversed(directories):
+        shutil.copystat(source, target)
+    shutil.copystat(base, dest)
     return dest
 
 
@@ -747,6 +948,8 @@ def install(machine, product):
     for path, content in product.files.items():
         target = machine.unix_path(path)
         os.makedirs(os.path.dirname(target), exist_ok=True)
+        if os.path.lexists(target):
+            os.unlink(target)  # it may be linked to the prepared prefix's copy
         with open(target, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
     for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
@@ -815,3 +1018,24 @@ def describe_product(product, snapshot, out):
     ports = printer_ports(snapshot)
     for printer in product.printers:
         out("  printer %-24s port %s" % (printer.name, ports.get(printer.key_name(), "(printer gone)")))
+
+
+# ---------------------------------------------------------------- from the shell
+
+def main(argv):
+    """zevmachine.py prepare TEMPLATE | copy TEMPLATE DEST: the prepared prefix
+    made once, or copied into the empty directory DEST (made once first)."""
+    signal.signal(signal.SIGTERM, lambda signum, frame: sys.exit(128 + signum))
+    if len(argv) == 2 and argv[0] == "prepare":
+        prepare_prefix(argv[1], log=lambda t: print("zevmachine: " + t, file=sys.stderr), timeout=600)
+    elif len(argv) == 3 and argv[0] == "copy":
+        copy_prefix(prepare_prefix(argv[1], log=lambda t: print("zevmachine: " + t, file=sys.stderr),
+                                   timeout=600), argv[2])
+    else:
+        print(main.__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
