@@ -115,8 +115,10 @@ test-win32: build
 	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
 	  --prefix $(WIN32_PREFIX) --case full-product --time-scale 4
 
+# DEMO=ja removes the Japanese product of examples/ja from a Japanese machine.
+DEMO ?=
 demo: build-win64 wine-prefix
-	python3 scripts/demo.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX)
+	python3 scripts/demo.py --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(if $(DEMO),--example $(DEMO))
 
 # ---------------------------------------------------------------- fuzzing and benchmarks
 # The file list fuzzed through the whole run with libFuzzer (clang), for FUZZ_TIME

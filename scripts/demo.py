@@ -65,13 +65,23 @@ def numbered(section, stem):
     return values
 
 
+# The examples a demo can take: the folder with the two files, the code page
+# they are written in, and the locale of the machine they are removed from.
+EXAMPLE_KINDS = {
+    "": (EXAMPLES, "cp1252", {}),
+    "ja": (os.path.join(EXAMPLES, "ja"), "cp932", {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}),
+}
+EXAMPLE = EXAMPLE_KINDS[""]
+
+
 def example_product():
     """The example product as its installer would have left it: the files and
     directories its file list names, its programs-list entry, its print monitor
     with two ports and a printer on each, and the two INI files."""
-    with open(os.path.join(EXAMPLES, "ZEVFList.ini"), encoding="cp1252") as f:
+    folder, codec, _ = EXAMPLE
+    with open(os.path.join(folder, "ZEVFList.ini"), encoding=codec) as f:
         file_list = f.read()
-    with open(os.path.join(EXAMPLES, "ZEVUnins.ini"), encoding="cp1252") as f:
+    with open(os.path.join(folder, "ZEVUnins.ini"), encoding=codec) as f:
         strings = f.read()
     listed = read_profile(file_list)
     files = {path: "%s, as the Vantorin Print installer left it\r\n" % path.rsplit("\\", 1)[-1]
@@ -97,7 +107,8 @@ def example_product():
         printers=[Printer("Vantorin Print Office", "VPORT1:", description="Vantorin Print on the office queue"),
                   Printer("Vantorin Print Labels", "VPORT2:"),
                   Printer("Office Laser", "LPT2:", description="not part of Vantorin Print")],
-        file_list=file_list, strings=strings), read_profile(strings)
+        file_list=file_list.encode(codec).replace(b"\n", b"\r\n"),
+        strings=strings.encode(codec).replace(b"\n", b"\r\n")), read_profile(strings)
 
 
 def show_changes(before, after, out):
@@ -124,7 +135,8 @@ def run_on_virtual_screen(machine, screen, exe, texts, product, shots_dir, say):
     say("  answering Yes (Return)")
     machine.press(xid, "Return")
     # The STMPATHS directories hold the progress dialog on screen for seconds.
-    stm = [machine.unix_path(p) for p in numbered(read_profile(product.file_list).get("stmpaths", {}), "PATH")]
+    listed = read_profile(product.file_list.decode(EXAMPLE[1]))
+    stm = [machine.unix_path(p) for p in numbered(listed.get("stmpaths", {}), "PATH")]
     deadline = time.monotonic() + 60
     while stm and os.path.exists(stm[0]) and run.running() and time.monotonic() < deadline:
         time.sleep(0.05)
@@ -144,7 +156,7 @@ def run_silently(base, work, display, exe, say):
     prefix = os.path.join(work, "prefix-silent")
     os.mkdir(prefix)
     zevmachine.copy_prefix(base, prefix)
-    machine = zevmachine.WineMachine(prefix, display).start()
+    machine = zevmachine.WineMachine(prefix, display, EXAMPLE[2]).start()
     try:
         product, _ = example_product()
         zevmachine.install(machine, product)
@@ -159,7 +171,7 @@ def run_silently(base, work, display, exe, say):
         after = machine.snapshot()
         say("  the log:")
         with open(log_path, "rb") as f:
-            for line in f.read().decode("cp1252").splitlines():
+            for line in f.read().decode(EXAMPLE[1], errors="replace").splitlines():
                 say("    " + line)
         say("  what went, and what changed:")
         show_changes(before, after, say)
@@ -172,7 +184,11 @@ def main():
     parser.add_argument("--exe", default=os.path.join(ROOT, "build", "win64", "ZEVUnins.exe"))
     parser.add_argument("--prefix", default=os.path.join(ROOT, "build", "e2e", "prefix"),
                         help="the prepared prefix the throwaway machine is copied from")
+    parser.add_argument("--example", choices=sorted(EXAMPLE_KINDS), default="",
+                        help="ja: the Japanese product of examples/ja, on a Japanese machine (code page 932)")
     args = parser.parse_args()
+    global EXAMPLE
+    EXAMPLE = EXAMPLE_KINDS[args.example]
     exe = os.path.abspath(args.exe)
     for path in (exe, zevmachine.PROBE):
         if not os.path.isfile(path):
@@ -198,7 +214,7 @@ def main():
         zevmachine.copy_prefix(base, prefix)
         if screen:
             screen.start()
-        machine = zevmachine.WineMachine(prefix, display or screen.display).start()
+        machine = zevmachine.WineMachine(prefix, display or screen.display, EXAMPLE[2]).start()
         if display:
             # A person's own screen has a window manager to manage the windows.
             machine.import_reg(zevmachine.reg_text([(key, dict.fromkeys(values, "Y")) for key, values

@@ -953,3 +953,90 @@ CASES += [
     ("silent-with-log", case_silent_with_log),
     ("usage-and-unknown-switch", case_usage_and_unknown_switch),
 ]
+
+
+# ---------------------------------------------------------------- Japanese Windows
+
+JAPANESE = {"LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}
+EXAMPLES_JA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                           "examples", "ja")
+
+
+def japanese_product():
+    """The Japanese example product (examples/ja, its files in code page 932):
+    names whose second byte is 0x5C (ソ 表 能 十) or 0x7C (ポ), and an entry
+    named 印刷機能, which ends in 94 5C."""
+    def example(name):
+        with open(os.path.join(EXAMPLES_JA, name), "rb") as f:
+            return f.read()
+    home = "C:\\Program Files\\ヴァントリン\\印刷機能"
+    return Product(
+        name="ヴァントリン印刷機能",
+        files={home + "\\vprint.exe": "vprint\n", home + "\\説明書.hlp": "help\n",
+               home + "\\設定表\\ソフト.ini": "[s]\n", home + "\\設定表\\十.dat": "data\n",
+               "C:\\windows\\system32\\vpmon.dll": "monitor\n"},
+        dirs=["C:\\スプール\\ヴァントリン\\ジョブ一覧表"],
+        entry="ヴァントリン印刷機能",
+        entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe"},
+        monitor="ヴァントリン ポート", monitor_driver="vpmon.dll", ports=["ポート表1:"],
+        printers=[Printer("Vantorin Office", "ポート表1:")],
+        file_list=example("ZEVFList.ini"), strings=example("ZEVUnins.ini"))
+
+
+def unrelated_japanese_product():
+    """Beside it, names a byte-wise reading would confuse with the product's:
+    a directory under ROOT, a tree whose names end in 0x5C, an entry that
+    starts with the product's entry name, and a printer on another port."""
+    return Product(
+        name="other",
+        files={"C:\\ソフト\\表示\\other.exe": "other\n", "C:\\スプール\\他社\\job.dat": "job\n",
+               "C:\\Program Files\\ヴァントリン表\\keep.txt": "keep\n"},
+        entry="ヴァントリン印刷機能ビューア",
+        entry_values={"DisplayName": "ビューア", "UninstallString": r"C:\ソフト\表示\other.exe"},
+        printers=[Printer("Other Office", "LPT2:")])
+
+
+@environment(**JAPANESE)
+def case_japanese_product(session):
+    """Japanese Windows (code page 932): the boxes show the strings file's
+    Japanese texts as written, everything listed goes, ROOT and everything
+    unrelated stay."""
+    m = session.machine
+    product, other = japanese_product(), unrelated_japanese_product()
+    install(m, product)
+    install(m, other)
+    before = m.snapshot()
+
+    run = ProgramRun(m, session.exe)
+    caption = "ヴァントリン印刷機能 アンインストーラ"
+    xid, box = run.wait_for_box(caption, session.limit(60))
+    session.check(box.caption == caption, "question caption %r" % box.caption)
+    session.check(box.texts() == ["ヴァントリン印刷機能をアンインストールします。\nよろしいですか？"],
+                  "question text %r" % box.texts())
+    session.check(len(box.buttons()) == 2, "question buttons %r" % box.buttons())
+    session.screenshot("confirm", box)
+    m.press(xid, "Return")  # the default button, Yes, whatever its label
+    xid, box = run.wait_for_box("完了", session.limit(90))
+    session.check(box.texts() == ["ヴァントリン印刷機能を削除しました。"], "completion text %r" % box.texts())
+    session.screenshot("complete", box)
+    m.press(xid, "Return")
+    status = run.wait(session.limit(30))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+
+    after = m.snapshot()
+    home = "C:\\Program Files\\ヴァントリン\\印刷機能"
+    gone = {listing_name(p) for p in list(product.files) + [
+        home + "\\設定表", home, "C:\\Program Files\\ヴァントリン",
+        "C:\\スプール\\ヴァントリン\\ジョブ一覧表", "C:\\スプール\\ヴァントリン",
+        r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini"]}
+    monitor = MONITORS_KEY + "\\ヴァントリン ポート"
+    check_machine(session, before, after, files_gone=gone,
+                  keys_gone={UNINSTALL_KEY + "\\ヴァントリン印刷機能", monitor, monitor + r"\Ports",
+                             monitor + "\\Ports\\ポート表1:"},
+                  values_changed={(PRINTERS_KEY + r"\Vantorin Office", "Port"): ('"ポート表1:"', '"LPT1:"')})
+    session.check(os.path.isdir(m.unix_path("C:\\スプール")), "ROOT C:\\スプール should stay")
+
+
+CASES += [
+    ("japanese-product", case_japanese_product),
+]

@@ -346,9 +346,21 @@ class WineMachine:
 
     # -- registry
 
+    def ansi_code_page(self):
+        """The Python codec of the machine's ANSI code page, which Wine takes from the locale."""
+        return "cp932" if self.environment.get("LANG", "").startswith("ja_JP") else "cp1252"
+
     def import_reg(self, text):
+        # A REGEDIT4 file is read in the ANSI code page; names beyond Latin-1 go
+        # in regedit's Unicode form, which every locale reads alike.
+        try:
+            text.encode("latin-1")
+            encoding = "latin-1"
+        except UnicodeEncodeError:
+            text = text.replace("REGEDIT4", "Windows Registry Editor Version 5.00", 1)
+            encoding = "utf-16"
         with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=self.prefix, delete=False,
-                                         encoding="latin-1", newline="\r\n") as f:
+                                         encoding=encoding, newline="\r\n") as f:
             f.write(text)
             name = f.name
         try:
@@ -447,7 +459,7 @@ class WineMachine:
         status, out = self.wine([PROBE] + list(args), timeout=timeout, check=False)
         if status not in (0, 3):
             raise MachineError("winprobe %s: status %d" % (" ".join(args), status))
-        return status, out.decode("cp1252", errors="replace")
+        return status, out.decode(self.ansi_code_page(), errors="replace")
 
     def read_box(self, caption):
         """The dialog captioned `caption` as Windows holds it, or None."""
