@@ -6,20 +6,16 @@
 #include "platform/platform.h"
 #include "run/win_path.h"
 
-namespace {
-
 // One name, no separator: "Vendor\Product" would name a subkey of another
 // entry (on the 95 family deleted with its whole tree), "Uninstall\" the whole
 // list. On a double-byte code page a name may end in a character whose second
 // byte is the backslash's: that is no separator.
-bool NamesOneEntry(const std::string& name) {
+bool NamesOneProgramsEntry(const std::string& name) {
     return !name.empty() && !winpath::HasChar(name, '\\');
 }
 
-}  // namespace
-
 int RemoveProgramsEntry(const char* name) {
-    if (name == nullptr || !NamesOneEntry(name)) return 0;
+    if (name == nullptr || !NamesOneProgramsEntry(name)) return 0;
     const std::string path = std::string(kProgramsListKey) + "\\" + name;
 
     if (platform::DeleteLocalMachineKey(path)) return 1;

@@ -85,6 +85,11 @@ bool IsNotThere(uint32_t error) {
     return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
 }
 
+// Held without sharing, or running or loaded, which the NT family refuses as access denied.
+bool IsInUse(uint32_t error) {
+    return error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied;
+}
+
 // Has Windows delete `path` at the next restart: on the NT family through the
 // session manager's list, on the 95 family through a line of WININIT.INI's
 // [rename] section, which takes short paths only and one line per file. The
@@ -122,9 +127,8 @@ void DeleteListedFile(Run& run, const std::string& path) {
     if (known && (attributes & platform::kAttrDirectory) != 0)
         return run.Add("file", path, ItemResult::Failed, error, "a directory");
     bool cleared = false;
-    const bool inUse = error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied;
     // Held and read-only: the attribute goes too, or the deletion at the restart would fail on it.
-    if (inUse && known && (attributes & platform::kAttrReadOnly) != 0) {
+    if (IsInUse(error) && known && (attributes & platform::kAttrReadOnly) != 0) {
         const uint32_t without = attributes & ~platform::kAttrReadOnly;
         cleared = platform::SetFileAttributesOf(path, without != 0 ? without : platform::kAttrNormal);
         if (cleared) {
@@ -134,8 +138,7 @@ void DeleteListedFile(Run& run, const std::string& path) {
     }
     // A scheduled file keeps its attribute cleared: the deletion at the restart
     // would meet it as this one did.
-    if ((error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied) &&
-        ScheduleAtRestart(run, path))
+    if (IsInUse(error) && ScheduleAtRestart(run, path))
         return run.Add("file", path, ItemResult::Scheduled, error, "in use");
     if (cleared) platform::SetFileAttributesOf(path, attributes);
     run.Add("file", path, ItemResult::Failed, error);
@@ -228,7 +231,7 @@ void RunUninstall(RunOutcome* outcome) {
     if (Usable(entry)) {
         if (RemoveProgramsEntry(entry.text.c_str()))
             run.Add("programs entry", entry.text, ItemResult::Removed);
-        else if (winpath::HasChar(entry.text, '\\'))
+        else if (!NamesOneProgramsEntry(entry.text))
             run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not one key name");
         else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text))
             run.Add("programs entry", entry.text, ItemResult::NotThere);

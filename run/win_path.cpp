@@ -4,6 +4,7 @@
 #include "run/win_path.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -15,6 +16,13 @@ namespace {
 bool StartsDoubleByteChar(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x80 && platform::IsLeadByte(byte);
+}
+
+// Where the character that starts at `at` ends: two bytes for a lead byte with
+// a byte after it, else one.
+std::size_t CharEnd(const std::string& text, std::size_t at) {
+    if (at + 1 < text.size() && StartsDoubleByteChar(text[at])) return at + 2;
+    return at + 1;
 }
 
 bool SingleByteOnly(const std::string& text) {
@@ -32,7 +40,7 @@ std::size_t FindChar(const std::string& text, char c, std::size_t from, bool sin
 
 // The end of the last character of `text` that is not one of the single-byte `drop`.
 std::size_t EndWithout(const std::string& text, const char* drop) {
-    auto dropped = [drop](char c) { return c != '\0' && std::char_traits<char>::find(drop, 2, c) != nullptr; };
+    auto dropped = [drop](char c) { return c != '\0' && std::strchr(drop, c) != nullptr; };
     if (text.empty() || !dropped(text.back())) return text.size();
     std::size_t end = 0;
     for (std::size_t at = 0; at < text.size();) {
@@ -43,12 +51,16 @@ std::size_t EndWithout(const std::string& text, const char* drop) {
     return end;
 }
 
-}  // namespace
-
-std::size_t CharEnd(const std::string& text, std::size_t at) {
-    if (at + 1 < text.size() && StartsDoubleByteChar(text[at])) return at + 2;
-    return at + 1;
+// Whether the last character of `text` is the single-byte `c`.
+bool EndsWithChar(const std::string& text, char c) {
+    if (text.empty() || text.back() != c) return false;
+    // The last byte is `c`: a character of its own unless a lead byte takes it.
+    std::size_t at = 0;
+    for (std::size_t next = CharEnd(text, at); next < text.size(); next = CharEnd(text, at)) at = next;
+    return at + 1 == text.size();
 }
+
+}  // namespace
 
 bool IsDriveLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -80,14 +92,6 @@ std::size_t LastSeparator(const std::string& path) {
     for (std::size_t at = FindChar(path, '\\', 0, false); at != std::string::npos; at = FindChar(path, '\\', at + 1, false))
         last = at;
     return last;
-}
-
-bool EndsWithChar(const std::string& text, char c) {
-    if (text.empty() || text.back() != c) return false;
-    // The last byte is `c`: a character of its own unless a lead byte takes it.
-    std::size_t at = 0;
-    while (CharEnd(text, at) < text.size()) at = CharEnd(text, at);
-    return at + 1 == text.size();
 }
 
 bool HasChar(const std::string& text, char c) {

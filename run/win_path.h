@@ -12,10 +12,6 @@
 
 namespace winpath {
 
-// Where the character that starts at `at` ends: two bytes for a lead byte with
-// a byte after it, else one.
-std::size_t CharEnd(const std::string& text, std::size_t at);
-
 // Whether `c` is an ASCII letter, the only kind of drive letter.
 bool IsDriveLetter(char c);
 
@@ -27,9 +23,6 @@ std::vector<std::string> SplitNames(const std::string& path);
 
 // The offset of the last backslash that is a character of its own; npos when none.
 std::size_t LastSeparator(const std::string& path);
-
-// Whether the last character of `text` is `c` (a single-byte character).
-bool EndsWithChar(const std::string& text, char c);
 
 // Whether `c` (a single-byte character) is one of the characters of `text`.
 bool HasChar(const std::string& text, char c);
