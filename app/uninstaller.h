@@ -26,12 +26,7 @@ struct UiStrings {
     std::string restartLine;        // [STATIC] MSGBOX01, added where a restart finishes the run
 };
 
-extern platform::Instance g_hInstance;
-extern UiStrings g_uiStrings;
-// /S: no question, no dialog, no box of any kind, not even for a failure.
-extern bool g_silent;
-
-void LoadUiStrings();
+UiStrings LoadUiStrings();
 
 // `name` in the system directory; empty when that cannot be had. The program
 // runs as administrator: it loads Windows' own DLLs by their full path only,
@@ -40,8 +35,6 @@ void LoadUiStrings();
 std::string SystemDllPath(const char* name);
 
 // Everything WinMain does after it has its instance handle; `commandLine` is
-// what follows the program's name. Returns the exit status.
+// what follows the program's name. Returns the exit status. Under /S nothing
+// is asked and nothing shown, not even a failure.
 int UninstallerMain(platform::Instance instance, const std::string& commandLine = std::string());
-
-// Dialog procedure of IDD_PROGRESS.
-intptr_t ProgressDlgProc(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);

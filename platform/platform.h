@@ -224,27 +224,24 @@ enum class BoxAnswer { Yes, No, Ok, Other };
 // allocation must not need the heap.
 BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons);
 
-// Window messages as Windows numbers them.
-constexpr unsigned kMsgClose = 0x0010;       // WM_CLOSE
-constexpr unsigned kMsgInitDialog = 0x0110;  // WM_INITDIALOG
-constexpr unsigned kMsgCommand = 0x0111;     // WM_COMMAND
-
-using DialogProc = intptr_t (*)(Window dialog, unsigned message, uintptr_t wParam, intptr_t lParam);
-
 // LoadLibraryA(path) of COMCTL32.DLL, kept loaded, then its InitCommonControls:
 // registers the progress bar class. False when the DLL or the function cannot be had.
 bool InitProgressControls(const std::string& path);
-// DialogBoxParamA with the template `templateId` of `instance` and no owner;
-// messages go to `proc`. Returns the result given to EndModalDialog.
-intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc);
-// GetDlgItem.
-Window GetDialogControl(Window dialog, int controlId);
-// ShowWindow(SW_SHOWNORMAL).
-void ShowWindowNormal(Window window);
-// SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(commandId, 0), 0), synchronously.
-void SendDialogCommand(Window dialog, int commandId);
-// EndDialog.
-void EndModalDialog(Window dialog, intptr_t result);
+
+// The work a progress dialog carries. `bar` is the dialog's progress bar.
+using ProgressWork = void (*)(Window bar, void* context);
+
+// Makes the dialog `templateId` of `instance` (DialogBoxParamA, no owner), sets
+// its progress bar, control `barId`, to 0 of a range of `steps` (PBM_SETRANGE,
+// or PBM_SETRANGE32 above 65,535, which the first common controls ignore),
+// shows it, and calls `work` while it is on screen. The dialog closes when
+// `work` returns, and nothing else closes it: Esc and Alt+F4 do nothing, and
+// `work` is called once only. Its messages are handled whenever the work calls
+// AnswerWindowMessages or Pause. False, and `work` not called, when the dialog
+// cannot be made.
+bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work,
+                            void* context);
+
 // Handles the window messages waiting for this thread, as a message loop
 // would (the dialog's keys through IsDialogMessage), so that its windows
 // repaint and answer while the run holds the thread: from Vista on, a window
@@ -253,15 +250,10 @@ void EndModalDialog(Window dialog, intptr_t result);
 // passed since it last did: cheap enough to call at every step.
 void AnswerWindowMessages();
 
-// Progress bar messages. The first common controls (4.00: Windows 95 before
-// OSR2, NT 4 without a later Internet Explorer) know all of them but
-// PBM_SETRANGE32, which only counts above 65,535 need. Nothing here asks the
-// bar for its position: 4.00 answers PBM_GETPOS with 0.
-void ProgressSetPos(Window bar, int position);             // PBM_SETPOS
-void ProgressSetStep(Window bar, int step);                // PBM_SETSTEP
-void ProgressSetRange16(Window bar, uint16_t upper);       // PBM_SETRANGE, 0 .. upper
-void ProgressSetRange32(Window bar, uint32_t upper);       // PBM_SETRANGE32, 0 .. upper
-void ProgressStepIt(Window bar);                           // PBM_STEPIT
+// PBM_SETPOS. Nothing here asks the bar for its position: the first common
+// controls (4.00: Windows 95 before OSR2, NT 4 without a later Internet
+// Explorer) answer PBM_GETPOS with 0.
+void ProgressSetPos(Window bar, int position);
 // The width of the bar's client area in pixels (GetClientRect); 0 when unknown.
 int ProgressBarWidth(Window bar);
 
@@ -270,12 +262,11 @@ int ProgressBarWidth(Window bar);
 // Ends the process at once with `code`.
 [[noreturn]] void ExitProcessWith(int code);
 
-// Calls `work(text)` and returns what it returns; should memory run out while it
-// runs, calls `onNoMemory` instead, which must end the process. A failure inside
+// Calls `work(context)` and returns what it returns; should memory run out while
+// it runs, calls `onNoMemory(context)` instead, which must end the process. A failure inside
 // `onNoMemory` itself ends the process at once. The Win32 program is built
 // without exceptions: there a failed allocation calls the new-handler, which is
 // set for the call; the fake catches std::bad_alloc.
-int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
-                            void (*onNoMemory)());
+int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context);
 
 }  // namespace platform

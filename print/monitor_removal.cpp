@@ -4,8 +4,6 @@
 
 #include "run/win_path.h"
 
-PortTable g_portTable;
-
 namespace {
 
 void ReadTextValue(const platform::RegKey& key, const char* valueName, std::string* out) {
@@ -51,18 +49,18 @@ std::vector<std::string> PoolPorts(const std::string& list) {
     return names;
 }
 
-bool IsMonitorPort(const std::string& name) {
-    for (const auto& port : g_portTable.records) {
-        if (SamePortName(name, port->name)) return true;
+bool IsMonitorPort(const std::string& name, const std::vector<PortRecord>& ports) {
+    for (const PortRecord& port : ports) {
+        if (SamePortName(name, port.name)) return true;
     }
     return false;
 }
 
 // The printer's ports without the monitor's, as a list; empty when none is left.
-std::string OtherPorts(const std::string& list) {
+std::string OtherPorts(const std::string& list, const std::vector<PortRecord>& ports) {
     std::string others;
     for (const std::string& name : PoolPorts(list)) {
-        if (IsMonitorPort(name)) continue;
+        if (IsMonitorPort(name, ports)) continue;
         others += (others.empty() ? "" : ",") + name;
     }
     return others;
@@ -86,10 +84,11 @@ int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t*
     return 1;
 }
 
-int LoadMonitorPorts(const std::string& monitorName) {
+std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
+    std::vector<PortRecord> records;
     const std::string portsPath = std::string(kMonitorsKey) + "\\" + monitorName + "\\Ports";
     const platform::RegKey ports = platform::OpenLocalMachineKey(portsPath, platform::RegAccess::Read);
-    if (!ports.IsOpen()) return 1;
+    if (!ports.IsOpen()) return records;
 
     std::string name;
     uint32_t count = 0;
@@ -97,19 +96,20 @@ int LoadMonitorPorts(const std::string& monitorName) {
 
     for (uint32_t index = 0; index < count; ++index) {
         if (!platform::EnumSubkey(ports, index, &name) || name.empty()) continue;
-        auto record = std::make_unique<PortRecord>();
-        record->name = name;
+        PortRecord record;
+        record.name = name;
         // A port whose settings cannot be read is still the monitor's port: its
         // printers must move and it must go, under the name the registry lists.
         const platform::RegKey port =
             platform::OpenLocalMachineKey(portsPath + "\\" + name, platform::RegAccess::Read);
-        if (port.IsOpen()) ReadPortSettings(port, record.get());
-        g_portTable.records.push_back(std::move(record));
+        if (port.IsOpen()) ReadPortSettings(port, &record);
+        records.push_back(std::move(record));
     }
-    return 1;
+    return records;
 }
 
-int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort, void* context) {
+int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
+                     void* context) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     // The 95 family names the parallel port without the colon. Under a
     // compatibility mode the NT family reports the 95 family too, and its
@@ -117,9 +117,9 @@ int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort, void* c
     const bool family95 = platform::IsWindows95Family();
     const char* const parallelPorts[] = {family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"};
 
-    for (const auto& port : g_portTable.records) {
+    for (const PortRecord& port : ports) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
-            if (!PrintsTo(printers.PortName(i), port->name)) continue;
+            if (!PrintsTo(printers.PortName(i), port.name)) continue;
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
             if (!printer.IsOpen()) continue;
             // The record written back is the one just read: every other setting stays.
@@ -129,7 +129,7 @@ int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort, void* c
             printers.ClearSecurityDescriptor(i);
             // A pooled printer keeps its other ports, and leaves all of the
             // monitor's at once; with none left it goes to the parallel port.
-            const std::string others = OtherPorts(printers.PortName(i));
+            const std::string others = OtherPorts(printers.PortName(i), ports);
             if (!others.empty()) {
                 printers.SetPortName(i, others);
                 platform::SetPrinterLevel2(printer, printers, i);
@@ -140,13 +140,9 @@ int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort, void* c
                 if (platform::SetPrinterLevel2(printer, printers, i)) break;
             }
         }
-        const bool deleted = platform::DeletePortNamed(port->name);
-        if (onPort != nullptr) onPort(port->name, deleted, context);
+        const bool deleted = platform::DeletePortNamed(port.name);
+        if (onPort != nullptr) onPort(port.name, deleted, context);
     }
 
     return platform::DeleteMonitorNamed(kMonitorEnvironment, monitorName) ? 1 : 0;
-}
-
-void FreeMonitorPorts() {
-    g_portTable.records.clear();
 }

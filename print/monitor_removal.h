@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,14 +24,9 @@ struct PortRecord {
     uint32_t snNumber = 0;
 };
 
-struct PortTable {
-    std::vector<std::unique_ptr<PortRecord>> records;
-};
-
-extern PortTable g_portTable;
-
-// Reads the monitor's ports from the registry into g_portTable. Returns 1.
-int LoadMonitorPorts(const std::string& monitorName);
+// The monitor's ports, as the registry lists them under its key; none when it
+// lists none or cannot be read.
+std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName);
 
 // A REG_DWORD value: stored in `out` and 1 when it could be read with that
 // type, else 0 with `out` untouched.
@@ -41,9 +35,7 @@ int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t*
 // Hears of each port as its deletion was asked for: whether the spooler deleted it.
 using PortDeleted = void (*)(const std::string& port, bool deleted, void* context);
 
-// Moves every local printer on one of the ports to LPT1, deletes the ports and
-// then the monitor. Returns 1 when the monitor was deleted, else 0.
-int RemoveLprMonitor(const std::string& monitorName, PortDeleted onPort = nullptr, void* context = nullptr);
-
-// Releases g_portTable.
-void FreeMonitorPorts();
+// Moves every local printer on one of the monitor's `ports` to LPT1, deletes
+// the ports and then the monitor. Returns 1 when the monitor was deleted, else 0.
+int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                     PortDeleted onPort = nullptr, void* context = nullptr);

@@ -9,17 +9,25 @@
 #include "run/dir_rules.h"
 #include "run/win_path.h"
 
-DirChain g_dirChain;
-
 namespace {
 
+// What the chain is built from, and where it goes.
+struct ChainRequest {
+    const std::string& installPath;
+    bool silent;
+    std::vector<std::string>* chain;
+};
+
 // Called when memory has run out: nothing here may need the heap.
-[[noreturn]] void FailForMemory() {
-    if (!g_silent) platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+[[noreturn]] void FailForMemory(void* context) {
+    if (!static_cast<ChainRequest*>(context)->silent)
+        platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
     platform::ExitProcessWith(kExitNoMemory);
 }
 
-int AppendInstallPrefixes(const std::string& installPath) {
+int AppendInstallPrefixes(void* context) {
+    const ChainRequest& request = *static_cast<const ChainRequest*>(context);
+    const std::string& installPath = request.installPath;
     const std::vector<std::string> tokens = winpath::SplitNames(installPath);
     if (tokens.empty()) return 0;
     // The leading backslashes of a share (\\server) or of a root-relative path
@@ -33,42 +41,21 @@ int AppendInstallPrefixes(const std::string& installPath) {
     std::size_t first = 1;
     for (std::size_t i = 1; i < tokens.size(); ++i)
         if (!IsPlainName(tokens[i])) first = std::min(i + 1, tokens.size() - 1);
-    int appended = 0;
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         accumulated += '\\';
         accumulated += tokens[i];
         if (i < first) continue;
-        DirChainNode* node = new DirChainNode;
         // A last name Windows trims ("Tool ") keeps the trailing backslash that keeps it whole.
-        node->path = IsPlainName(tokens[i]) ? accumulated : installPath;
-        AppendDirChainNode(node);
-        ++appended;
+        request.chain->push_back(IsPlainName(tokens[i]) ? accumulated : installPath);
     }
-    return appended;
+    return 0;
 }
 
 }  // namespace
 
-void AppendDirChainNode(DirChainNode* node) {
-    node->next = nullptr;
-    node->prev = g_dirChain.tail;
-    if (g_dirChain.tail == nullptr)
-        g_dirChain.head = node;
-    else
-        g_dirChain.tail->next = node;
-    g_dirChain.tail = node;
-}
-
-void EmptyDirChain() {
-    DirChainNode* node = g_dirChain.head;
-    while (node != nullptr) {
-        DirChainNode* next = node->next;
-        delete node;
-        node = next;
-    }
-    g_dirChain = DirChain();
-}
-
-int BuildDirChain(const std::string& installPath) {
-    return platform::CallWithNoMemoryHandler(AppendInstallPrefixes, installPath, FailForMemory);
+std::vector<std::string> BuildDirChain(const std::string& installPath, bool silent) {
+    std::vector<std::string> chain;
+    ChainRequest request{installPath, silent, &chain};
+    platform::CallWithNoMemoryHandler(AppendInstallPrefixes, FailForMemory, &request);
+    return chain;
 }

@@ -3,28 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-struct DirChainNode {
-    std::string path;
-    DirChainNode* prev = nullptr;
-    DirChainNode* next = nullptr;
-};
-
-struct DirChain {
-    DirChainNode* head = nullptr;
-    DirChainNode* tail = nullptr;
-};
-
-extern DirChain g_dirChain;
-
-// Links `node` after the last node.
-void AppendDirChainNode(DirChainNode* node);
-
-// Releases every node and leaves the chain empty.
-void EmptyDirChain();
-
-// Appends the prefixes of `installPath`: C:\A\B\C gives C:\A, C:\A\B and
-// C:\A\B\C; \\server\share\dir gives \\server\share and \\server\share\dir.
-// Returns how many nodes were appended. Ends the process with the allocation
-// failure box when a node cannot be had.
-int BuildDirChain(const std::string& installPath);
+// The prefixes of `installPath`, shallowest first: C:\A\B\C gives C:\A, C:\A\B
+// and C:\A\B\C; \\server\share\dir gives \\server\share and \\server\share\dir.
+// Ends the process with the allocation failure box (none when `silent`) when
+// the chain cannot be had.
+std::vector<std::string> BuildDirChain(const std::string& installPath, bool silent = false);

@@ -3,7 +3,6 @@
 #include "run/uninstall_run.h"
 
 #include <algorithm>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,48 +17,47 @@
 #include "run/restart_list.h"
 #include "run/win_path.h"
 
-int32_t g_stepCount = 0;
-int32_t g_stepsTaken = 0;
-platform::Window g_hProgress = nullptr;
-
 namespace {
 
-// The bar's width in pixels, and how many of them the position it was last
-// given fills.
-int g_barPixels = 0;
-long long g_filledPixels = 0;
+// The bar the run advances. The run keeps the count of its steps itself: the
+// first common controls answer PBM_GETPOS with 0. It gives the bar its
+// position only when that fills one more pixel (the last step always does, and
+// fills it exactly): each message makes the bar repaint, under Wine through a
+// round trip to the server, and there may be far more files than pixels.
+class ProgressMeter {
+public:
+    ProgressMeter(platform::Window bar, int32_t steps, int32_t* taken)
+        : bar_(bar), steps_(steps), taken_(taken), pixels_(bar != nullptr ? platform::ProgressBarWidth(bar) : 0) {}
 
-// The run keeps the count of its steps itself: the first common controls
-// answer PBM_GETPOS with 0. It gives the bar its position only when that fills
-// one more pixel (the last step always does, and fills it exactly): each
-// message makes the bar repaint, under Wine through a round trip to the
-// server, and there may be far more files than pixels.
-void Step() {
-    ++g_stepsTaken;
-    platform::AnswerWindowMessages();
-    if (g_hProgress == nullptr) return;
-    const long long pixels = g_stepCount > 0 && g_barPixels > 0
-                                 ? static_cast<long long>(g_stepsTaken) * g_barPixels / g_stepCount
-                                 : g_stepsTaken;
-    if (pixels == g_filledPixels) return;
-    g_filledPixels = pixels;
-    platform::ProgressSetPos(g_hProgress, g_stepsTaken);
-}
+    void Step() {
+        ++*taken_;
+        platform::AnswerWindowMessages();
+        if (bar_ == nullptr) return;
+        const long long pixels =
+            steps_ > 0 && pixels_ > 0 ? static_cast<long long>(*taken_) * pixels_ / steps_ : *taken_;
+        if (pixels == filled_) return;
+        filled_ = pixels;
+        platform::ProgressSetPos(bar_, *taken_);
+    }
+
+private:
+    platform::Window bar_;
+    int32_t steps_;
+    int32_t* taken_;
+    int pixels_;             // the bar's width
+    long long filled_ = 0;   // pixels the position last given fills
+};
 
 // A value that could not be read whole names something else: never acted on.
 bool Usable(const platform::ProfileValue& value) {
     return value.whole && !value.text.empty();
 }
 
-// The FILES list as the step count read it, kept for the run that follows: on
-// a long list the profile reads are most of a run's cost, and the count and
-// the run then also agree on the list.
-std::optional<std::vector<platform::ProfileValue>> g_countedFiles;
-
 // What the run needs while it goes: the record, and what it has removed and
 // scheduled so far, by folded path.
 struct Run {
     RunOutcome* outcome;
+    ProgressMeter progress;
     bool family95;
     std::string windowsDir;
     std::set<std::string> removed;
@@ -198,36 +196,33 @@ void RunOutcome::Add(ItemOutcome item) {
     if (onItem != nullptr) onItem(items.back(), context);
 }
 
-void CountUninstallSteps() {
-    g_stepCount = 0;
-    int chainNodes = 0;
+UninstallPlan ReadUninstallPlan(bool silent) {
+    UninstallPlan plan;
     const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
-    if (Usable(installPath) && IsFullPath(installPath.text)) chainNodes = BuildDirChain(installPath.text);
-
-    g_countedFiles = ReadNumberedList("FILES", "FILE");
-
-    // One step per file, one per chain directory but the first, and the final
-    // one: with an empty chain that final step still has to be counted.
-    g_stepCount = static_cast<int32_t>(g_countedFiles->size()) + std::max(chainNodes, 1);
+    if (Usable(installPath) && IsFullPath(installPath.text))
+        plan.installChain = BuildDirChain(installPath.text, silent);
+    plan.programsEntry = ReadListValue("UnInstKey", "UnInstKey");
+    plan.monitor = ReadListValue("LPR", "Monitor");
+    if (Usable(plan.monitor)) plan.monitorPorts = LoadMonitorPorts(plan.monitor.text);
+    plan.files = ReadNumberedList("FILES", "FILE");
+    plan.dirs = ReadNumberedList("PATHS", "PATH");
+    plan.root = ReadListValue("STMPATHS", "ROOT");
+    plan.retriedDirs = ReadNumberedList("STMPATHS", "PATH");
+    return plan;
 }
 
-void RunUninstall(RunOutcome* outcome) {
-    g_stepsTaken = 0;
-    g_filledPixels = 0;
-    g_barPixels = g_hProgress != nullptr ? platform::ProgressBarWidth(g_hProgress) : 0;
-    RunOutcome ownOutcome;
-    Run run{outcome != nullptr ? outcome : &ownOutcome, platform::IsWindows95Family(), std::string(), {}, {}};
+int32_t CountUninstallSteps(const UninstallPlan& plan) {
+    // With an empty chain the final step still has to be counted.
+    const std::size_t chainSteps = std::max<std::size_t>(plan.installChain.size(), 1);
+    return static_cast<int32_t>(plan.files.size() + chainSteps);
+}
 
-    // Every list is read before anything goes: the file list may name itself
-    // among the files, and once deleted it reads as empty.
-    const std::vector<platform::ProfileValue> files =
-        g_countedFiles ? std::move(*g_countedFiles) : ReadNumberedList("FILES", "FILE");
-    g_countedFiles.reset();
-    const std::vector<platform::ProfileValue> dirs = ReadNumberedList("PATHS", "PATH");
-    const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
-    const std::vector<platform::ProfileValue> retriedDirs = ReadNumberedList("STMPATHS", "PATH");
+void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
+    outcome.stepsTaken = 0;
+    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken),
+            platform::IsWindows95Family(), std::string(), {}, {}};
 
-    const platform::ProfileValue entry = ReadListValue("UnInstKey", "UnInstKey");
+    const platform::ProfileValue& entry = plan.programsEntry;
     if (Usable(entry)) {
         if (RemoveProgramsEntry(entry.text.c_str()))
             run.Add("programs entry", entry.text, ItemResult::Removed);
@@ -241,17 +236,15 @@ void RunUninstall(RunOutcome* outcome) {
         run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not read whole");
     }
 
-    const platform::ProfileValue monitor = ReadListValue("LPR", "Monitor");
+    const platform::ProfileValue& monitor = plan.monitor;
     if (Usable(monitor)) {
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
-        LoadMonitorPorts(monitor.text);
-        if (RemoveLprMonitor(monitor.text, RecordPort, &run))
+        if (RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run))
             run.Add("monitor", monitor.text, ItemResult::Removed);
         else if (!KeyThere(std::string(kMonitorsKey) + "\\" + monitor.text))
             run.Add("monitor", monitor.text, ItemResult::NotThere);
         else
             run.Add("monitor", monitor.text, ItemResult::Failed);
-        FreeMonitorPorts();
         platform::AnswerWindowMessages();
     } else if (!monitor.whole) {
         run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");
@@ -259,17 +252,17 @@ void RunUninstall(RunOutcome* outcome) {
 
     // Only full paths are acted on: anything else would be read from the
     // current directory. A passed-over file still takes its step.
-    for (const platform::ProfileValue& file : files) {
+    for (const platform::ProfileValue& file : plan.files) {
         if (!file.whole)
             run.Add("file", file.text, ItemResult::PassedOver, 0, "not read whole");
         else if (!IsFullPathBelowRoot(file.text))
             run.Add("file", file.text, ItemResult::PassedOver, 0, "not a full path");
         else
             DeleteListedFile(run, file.text);
-        Step();
+        run.progress.Step();
     }
 
-    for (const platform::ProfileValue& dir : dirs) {
+    for (const platform::ProfileValue& dir : plan.dirs) {
         if (!dir.whole)
             run.Add("directory", dir.text, ItemResult::PassedOver, 0, "not read whole");
         else if (!IsFullPath(dir.text))
@@ -281,8 +274,9 @@ void RunUninstall(RunOutcome* outcome) {
 
     // Without its whole root, or with one that is not a full path, the retry
     // rule could not tell where to stop.
+    const platform::ProfileValue& root = plan.root;
     const bool rootUsable = root.whole && (root.text.empty() || IsFullPath(root.text));
-    for (const platform::ProfileValue& dir : retriedDirs) {
+    for (const platform::ProfileValue& dir : plan.retriedDirs) {
         if (dir.whole && rootUsable && IsFullPath(dir.text))
             RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
         else
@@ -297,11 +291,12 @@ void RunUninstall(RunOutcome* outcome) {
         DeleteListedFile(run, run.windowsDir + "\\" + kStringsFileName);
     }
 
-    // Deepest first; the first node has no step of its own (the final one stands for it).
-    for (DirChainNode* node = g_dirChain.tail; node != nullptr; node = node->prev) {
-        if (NamesRemovableDirectory(node->path)) RemoveRecordedDir(node->path, true, &run);
-        if (node != g_dirChain.head) Step();
+    // Deepest first; the first has no step of its own (the final one stands for it).
+    const std::vector<std::string>& chain = plan.installChain;
+    for (std::size_t i = chain.size(); i-- > 0;) {
+        if (NamesRemovableDirectory(chain[i])) RemoveRecordedDir(chain[i], true, &run);
+        if (i != 0) run.progress.Step();
     }
 
-    Step();
+    run.progress.Step();
 }

@@ -1,5 +1,5 @@
-// The uninstall run: the step count taken before it, the run itself, and what
-// became of each thing it acted on.
+// The uninstall run: the plan read before it, the run itself, and what became
+// of each thing it acted on.
 #pragma once
 
 #include <cstdint>
@@ -7,10 +7,29 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "print/monitor_removal.h"
 
-extern int32_t g_stepCount;              // progress steps the run will take
-extern int32_t g_stepsTaken;             // progress steps the run has taken
-extern platform::Window g_hProgress;     // the progress bar the run advances
+// Everything the run acts on, read before anything goes: the file list may
+// name itself among the files, and once deleted it reads as empty.
+struct UninstallPlan {
+    std::vector<std::string> installChain;            // [UNINSTALL] PATH and its parents, shallowest first
+    platform::ProfileValue programsEntry;             // [UnInstKey] UnInstKey
+    platform::ProfileValue monitor;                   // [LPR] Monitor
+    std::vector<PortRecord> monitorPorts;             // its ports, as the registry lists them
+    std::vector<platform::ProfileValue> files;        // [FILES]
+    std::vector<platform::ProfileValue> dirs;         // [PATHS]
+    platform::ProfileValue root;                      // [STMPATHS] ROOT
+    std::vector<platform::ProfileValue> retriedDirs;  // [STMPATHS]
+};
+
+// Reads the plan from the file list and, for the monitor's ports, the registry.
+// Ends the process with the allocation failure box (none when `silent`) when
+// the install chain cannot be had.
+UninstallPlan ReadUninstallPlan(bool silent = false);
+
+// The progress steps RunUninstall takes for `plan`: one per file, one per
+// chain directory but the first, and the final one.
+int32_t CountUninstallSteps(const UninstallPlan& plan);
 
 // What became of one thing the run acted on.
 enum class ItemResult {
@@ -34,18 +53,14 @@ struct ItemOutcome {
 struct RunOutcome {
     std::vector<ItemOutcome> items;
     bool restartNeeded = false;  // something goes at the next restart
+    int32_t stepsTaken = 0;      // progress steps the run took
     void (*onItem)(const ItemOutcome& item, void* context) = nullptr;
     void* context = nullptr;
 
     void Add(ItemOutcome item);
 };
 
-// Reads the install path and the file list, builds the directory chain and sets
-// g_stepCount to the number of steps RunUninstall will send. The FILES list it
-// read is kept for the next RunUninstall, which does not read it again.
-void CountUninstallSteps();
-
-// Removes everything the file list names, in order, advancing the bar (where
-// g_hProgress is one), and records in `outcome` (where given) what became of
-// each item. Reads the FILES list itself when no count came before it.
-void RunUninstall(RunOutcome* outcome = nullptr);
+// Removes everything `plan` names, in order, records in `outcome` what became
+// of each item, and advances `bar` (where there is one) from 0 to the plan's
+// step count.
+void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar = nullptr);

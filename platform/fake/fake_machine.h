@@ -29,20 +29,14 @@ struct ShownBox {
 // The progress bar of the (single) progress dialog.
 struct ProgressBar {
     bool exists = false;
-    int position = 0;
-    int step = 0;
-    uint32_t rangeUpper = 0;
-    bool range32 = false;      // last range set with PBM_SETRANGE32
-    int rangeMessages = 0;     // PBM_SETRANGE / PBM_SETRANGE32 received
-    int stepsTaken = 0;        // PBM_STEPIT received
-    // Position as the control keeps it: a step past the upper bound starts over at 0.
-    int visiblePosition = 0;
+    uint32_t rangeUpper = 0;  // the range is 0..rangeUpper
+    int position = 0;         // as the control keeps it: within its range
+    int positionsSet = 0;     // PBM_SETPOS received
 };
-// `position` is the plain sum (last PBM_SETPOS plus every step since), never
-// clamped or wrapped; `visiblePosition` is clamped into the range by PBM_SETPOS
-// and PBM_SETRANGE*. A new dialog's bar starts as Windows makes one: range
-// 0..100, step 10. Messages sent to the bar after its dialog has returned are
-// recorded and change nothing. Its client area is 220 pixels wide unless set.
+// A dialog's bar starts at 0 with the range of its step count; the first common
+// controls keep a new control's 0..100 for a count above 65,535. Positions
+// sent to the bar after its dialog has closed are recorded and change nothing.
+// Its client area is 220 pixels wide unless set.
 
 // Resets the whole machine to a fresh state: Windows directory C:\windows
 // (which exists), current directory C:\, NT family, code page 1252, empty
@@ -164,15 +158,14 @@ int LivePrinterSnapshots();  // snapshots not yet released
 // (Yes/No) or Ok. A scripted answer is returned as it is, whatever the buttons.
 void ScriptBoxAnswer(platform::BoxAnswer answer);
 const std::vector<ShownBox>& Boxes();
-// DialogBoxParamA fails (-1) before the dialog exists, as when its template or
-// one of its controls cannot be made: the procedure never runs.
+// The progress dialog cannot be made (DialogBoxParamA fails before it exists,
+// as when one of its controls cannot be): its work never runs. Nor does it for
+// a template other than the program's one dialog, 102; the dialog's bar is
+// control 1000, and there is no other control.
 void SetDialogRefused(bool refused);
-// A message for the progress dialog, as the keyboard or another program would
-// post it: handed to the dialog's procedure (lParam 0) the next time the
-// program handles its window messages (AnswerWindowMessages, Pause) while the
-// dialog is live. AnswerWindowMessages records nothing.
-void PostDialogMessage(unsigned message, uintptr_t wParam);
-std::size_t PendingDialogMessages();  // posted and not yet handled
+// How often the program has looked at its window messages (AnswerWindowMessages,
+// Pause): the fake's windows answer whenever it does.
+unsigned long MessageChecks();
 // Called as each box is shown, before the fake takes any note of it (null: nothing).
 // A test that takes the heap away gives it back here: MessageBox draws on
 // memory of Windows' own.
@@ -180,8 +173,8 @@ void SetBeforeBoxHook(void (*hook)());
 const ProgressBar& Bar();
 void SetProgressBarWidth(int pixels);
 // The first common controls (version 4.00): PBM_SETRANGE32 is unknown to them
-// and changes nothing. (They answer PBM_GETPOS with 0; the platform has no call
-// for it.)
+// and changes nothing, so a bar of more than 65,535 steps keeps 0..100. (They
+// answer PBM_GETPOS with 0; the platform has no call for it.)
 void SetFirstCommonControls(bool first);
 bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();
@@ -194,7 +187,7 @@ unsigned long PausedMilliseconds();
 // "DeleteFile C:\Prog\a.dll", "RemoveDirectory C:\Prog", "Sleep 500",
 // "ReadProfile ZEVFList.ini [FILES] FILE00", "RegDeleteKey SOFTWARE\...",
 // "SetPrinter P1 port=LPT1:", "DeletePort P", "DeleteMonitor Windows 4.0|M",
-// "StepIt". Names and paths are written as the caller gave them. All of them:
+// "SetPos 3". Names and paths are written as the caller gave them. All of them:
 //   ReadProfile <file> [<section>] <key>      GetWindowsDirectory
 //   GetSystemDirectory                        LoadLibrary <path>
 //   DeleteFile <path>                         RemoveDirectory <path>
@@ -208,9 +201,8 @@ unsigned long PausedMilliseconds();
 //   SetPrinter <name as opened> port=<port of the record written>
 //   DeletePort <port>                         DeleteMonitor <environment>|<monitor>
 //   MessageBox <caption>|<text>  (caption "(null)" for Windows' default caption)
-//   InitCommonControls    DialogBox <template id>    ShowWindow
-//   DialogCommand <id>    EndDialog <result>
-//   SetPos <n>   SetStep <n>   SetRange <upper>   SetRange32 <upper>   StepIt
+//   InitCommonControls    ProgressDialog <template id> <steps>    CloseProgressDialog
+//   SetPos <n>
 //   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
 //   ReadFile <path>   WriteFile <path>   AppendFile <path>
@@ -221,12 +213,12 @@ unsigned long PausedMilliseconds();
 // System\CurrentControlSet\Control\Session Manager) on the NT family and fails
 // on the 95 family. The fake keeps no 8.3 names: an existing path is its own short form.
 // Only the handle owners record closing (on destruction or move-assignment);
-// GetDialogControl, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
+// AnswerWindowMessages, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
 // of this header record nothing.
 const std::vector<std::string>& Calls();
 // The lines of Calls() that start with `prefix`, with the prefix and one blank removed.
 // The prefix must end where a word does: "SetRange" does not match "SetRange32 9";
-// a line that is just the prefix ("StepIt") gives an empty string.
+// a line that is just the prefix ("CloseProgressDialog") gives an empty string.
 std::vector<std::string> CallsOf(const std::string& prefix);
 void ClearCalls();
 

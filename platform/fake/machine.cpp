@@ -160,7 +160,7 @@ namespace platform {
 void Pause(unsigned milliseconds) {
     fake::detail::Record("Sleep " + std::to_string(milliseconds));
     fake::detail::M().pausedMs += milliseconds;
-    fake::detail::HandleDialogMessages();
+    ++fake::detail::M().messageChecks;
 }
 
 void ExitProcessWith(int code) {
@@ -168,12 +168,11 @@ void ExitProcessWith(int code) {
     throw fake::ProcessExit{code};
 }
 
-int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
-                            void (*onNoMemory)()) {
+int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
     try {
-        return work(text);
+        return work(context);
     } catch (const std::bad_alloc&) {
-        onNoMemory();
+        onNoMemory(context);
     }
     // onNoMemory broke its promise to end the process.
     std::abort();

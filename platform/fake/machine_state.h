@@ -106,10 +106,7 @@ struct Machine {
     int barWidth = 220;
     bool firstCommonControls = false;
     bool dialogLive = false;
-    bool dialogEnded = false;
-    intptr_t dialogResult = 0;
-    platform::DialogProc dialogProc = nullptr;
-    std::deque<std::pair<unsigned, uintptr_t>> postedMessages;
+    unsigned long messageChecks = 0;
     bool dialogShown = false;
     bool dialogRefused = false;
     bool commonControls = false;
@@ -126,7 +123,5 @@ bool LoadDll(const std::string& path, const char* name);
 // a Reset must not change the counts of the fresh machine.
 unsigned Generation();
 void Record(const std::string& line);
-// Hands the posted messages to the live dialog, in order.
-void HandleDialogMessages();
 
 }  // namespace fake::detail

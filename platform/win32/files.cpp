@@ -152,22 +152,24 @@ void ExitProcessWith(int code) {
 }
 
 namespace {
-void (*g_onNoMemory)() = nullptr;
+// The new-handler takes no argument: what it calls is kept here for it.
+void (*g_onNoMemory)(void* context) = nullptr;
+void* g_noMemoryContext = nullptr;
 
 // The handler takes itself out first: an allocation that fails while the
 // failure is being reported must not come back here.
 void NoMemory() {
     std::set_new_handler(nullptr);
-    g_onNoMemory();
+    g_onNoMemory(g_noMemoryContext);
     std::abort();
 }
 }  // namespace
 
-int CallWithNoMemoryHandler(int (*work)(const std::string& text), const std::string& text,
-                            void (*onNoMemory)()) {
+int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
     g_onNoMemory = onNoMemory;
+    g_noMemoryContext = context;
     const std::new_handler previous = std::set_new_handler(NoMemory);
-    const int result = work(text);
+    const int result = work(context);
     std::set_new_handler(previous);
     return result;
 }

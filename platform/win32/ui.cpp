@@ -36,19 +36,65 @@ void HandleWaitingMessages() {
     g_lastAnswered = GetTickCount();
 }
 
-// The dialog's platform::DialogProc travels in DialogBoxParamA's init parameter
-// and is kept in the dialog's DWLP_USER slot from WM_INITDIALOG on. Messages
-// that come before it (WM_SETFONT) find no procedure and get the default.
-INT_PTR CALLBACK DialogThunk(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// A progress dialog's work, from DialogBoxParamA's init parameter on.
+struct ProgressDialog {
+    int barId;
+    int32_t steps;
+    ProgressWork work;
+    void* context;
+    bool started;
+};
+
+// The private command the dialog posts itself to start its work once it is
+// on screen; never sent by a control, a menu or a key.
+constexpr WORD kStartWork = 0x7FF0;
+
+// PBM_SETRANGE takes a 16-bit bound; only larger counts need PBM_SETRANGE32,
+// which the first common controls do not know.
+void SetRange(HWND bar, int32_t steps) {
+    const DWORD upper = steps > 0 ? static_cast<DWORD>(steps) : 0;
+    if (upper <= 0xFFFF)
+        SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, upper));
+    else
+        SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
+}
+
+// The dialog's ProgressDialog is kept in its DWLP_USER slot from WM_INITDIALOG
+// on. Messages that come before it (WM_SETFONT) get the default.
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         g_dialog = dialog;
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        // The program's procedure asked for no init parameter of its own.
-        lParam = 0;
+        auto* progress = reinterpret_cast<ProgressDialog*>(lParam);
+        const HWND bar = GetDlgItem(dialog, progress->barId);
+        SendMessageA(bar, PBM_SETPOS, 0, 0);
+        SendMessageA(bar, PBM_SETSTEP, 1, 0);
+        SetRange(bar, progress->steps);
+        // Visible before any work starts: the work holds this thread until it ends.
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        // Paint now, or the dialog stays blank until the work first looks at its messages.
+        UpdateWindow(dialog);
+        // Wine puts what a thread drew on the screen when the thread next waits for
+        // its messages: a wait of no time puts it there at once.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kStartWork, 0), 0);
+        return FALSE;  // the default focus is not set
     }
-    auto proc = reinterpret_cast<DialogProc>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (proc == nullptr) return FALSE;
-    return proc(dialog, message, wParam, lParam);
+    auto* progress = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (progress == nullptr) return FALSE;
+    if (message == WM_COMMAND && LOWORD(wParam) == kStartWork) {
+        // The work handles the dialog's messages while it goes: it starts once.
+        if (progress->started) return TRUE;
+        progress->started = true;
+        progress->work(GetDlgItem(dialog, progress->barId), progress->context);
+        EndDialog(dialog, 1);
+        return TRUE;
+    }
+    // Nothing ends the dialog but the end of its work. Esc comes as IDCANCEL,
+    // which does nothing here; Alt+F4 and the like come as WM_CLOSE, taken here
+    // before the default turns it into IDCANCEL.
+    if (message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)) return TRUE;
+    return FALSE;
 }
 
 }  // namespace
@@ -67,34 +113,13 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     }
 }
 
-intptr_t RunModalDialog(Instance instance, int templateId, DialogProc proc) {
-    const intptr_t result = DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId),
-                                            nullptr, DialogThunk, reinterpret_cast<LPARAM>(proc));
+bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work,
+                            void* context) {
+    ProgressDialog progress{barId, steps, work, context, false};
+    DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId), nullptr, ProgressDialogProc,
+                    reinterpret_cast<LPARAM>(&progress));
     g_dialog = nullptr;
-    return result;
-}
-
-Window GetDialogControl(Window dialog, int controlId) {
-    return GetDlgItem(AsHwnd(dialog), controlId);
-}
-
-void ShowWindowNormal(Window window) {
-    ShowWindow(AsHwnd(window), SW_SHOWNORMAL);
-    // The run holds this thread from the dialog's initialisation on and looks
-    // at its messages only now and then: paint now, or the dialog stays blank
-    // until it first does.
-    UpdateWindow(AsHwnd(window));
-    // Wine puts what a thread drew on the screen when the thread next waits for
-    // its messages: a wait of no time puts it there at once.
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
-}
-
-void SendDialogCommand(Window dialog, int commandId) {
-    SendMessageA(AsHwnd(dialog), WM_COMMAND, MAKEWPARAM(commandId, 0), 0);
-}
-
-void EndModalDialog(Window dialog, intptr_t result) {
-    EndDialog(AsHwnd(dialog), result);
+    return progress.started;
 }
 
 void AnswerWindowMessages() {
@@ -115,22 +140,6 @@ void Pause(unsigned milliseconds) {
 
 void ProgressSetPos(Window bar, int position) {
     SendMessageA(AsHwnd(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
-
-void ProgressSetStep(Window bar, int step) {
-    SendMessageA(AsHwnd(bar), PBM_SETSTEP, static_cast<WPARAM>(step), 0);
-}
-
-void ProgressSetRange16(Window bar, uint16_t upper) {
-    SendMessageA(AsHwnd(bar), PBM_SETRANGE, 0, MAKELPARAM(0, upper));
-}
-
-void ProgressSetRange32(Window bar, uint32_t upper) {
-    SendMessageA(AsHwnd(bar), PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
-}
-
-void ProgressStepIt(Window bar) {
-    SendMessageA(AsHwnd(bar), PBM_STEPIT, 0, 0);
 }
 
 int ProgressBarWidth(Window bar) {

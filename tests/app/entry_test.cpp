@@ -2,7 +2,6 @@
 #include "app/uninstaller.h"
 
 #include "app/resource.h"
-#include "run/dir_chain.h"
 #include "run/uninstall_run.h"
 #include "tests/support/machine.h"
 
@@ -11,10 +10,7 @@ using testing_support::WriteFileList;
 using testing_support::WriteStringsFile;
 using Strings = std::vector<std::string>;
 
-class Entry : public FakeMachineTest {
-protected:
-    void TearDown() override { EmptyDirChain(); }
-};
+using Entry = FakeMachineTest;
 
 TEST_F(Entry, NoRemovesNothingAndShowsNoCompletion) {
     WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n[UnInstKey]\nUnInstKey=Tool\n");
@@ -75,25 +71,19 @@ TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
 
     Strings dialogCalls;
     for (const std::string& call : fake::Calls()) {
-        for (const char* kind : {"InitCommonControls", "DialogBox", "SetPos", "SetStep", "ShowWindow", "SetRange",
-                                 "DeleteFile", "EndDialog", "MessageBox"})
+        for (const char* kind : {"InitCommonControls", "ProgressDialog", "SetPos", "DeleteFile", "CloseProgressDialog",
+                                 "MessageBox"})
             if (call.rfind(kind, 0) == 0)
                 dialogCalls.push_back(call.rfind("SetPos", 0) == 0 ? call : call.substr(0, call.find(' ')));
     }
     // Each step fills another 55 of the bar's 220 pixels: each is shown as it is taken.
-    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "DialogBox", "SetPos 0", "SetStep",
-                                    "ShowWindow", "SetRange", "DeleteFile", "SetPos 1", "DeleteFile", "SetPos 2",
-                                    "DeleteFile", "DeleteFile", "SetPos 3", "SetPos 4", "EndDialog", "MessageBox"}));
-    EXPECT_EQ(fake::CallsOf("DialogBox"), (Strings{std::to_string(IDD_PROGRESS)}));
-    EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
-
+    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "ProgressDialog", "DeleteFile", "SetPos 1",
+                                    "DeleteFile", "SetPos 2", "DeleteFile", "DeleteFile", "SetPos 3", "SetPos 4",
+                                    "CloseProgressDialog", "MessageBox"}));
     // Two files and two chain directories: the bar ends exactly full.
-    const fake::ProgressBar& bar = fake::Bar();
-    EXPECT_EQ(bar.rangeUpper, 4u);
-    EXPECT_FALSE(bar.range32);
-    EXPECT_EQ(bar.step, 1);
-    EXPECT_EQ(g_stepsTaken, 4);
-    EXPECT_EQ(bar.visiblePosition, 4);
+    EXPECT_EQ(fake::CallsOf("ProgressDialog"), (Strings{std::to_string(IDD_PROGRESS) + " 4"}));
+    EXPECT_EQ(fake::Bar().rangeUpper, 4u);
+    EXPECT_EQ(fake::Bar().position, 4);
 }
 
 TEST_F(Entry, TheLateDllsAreLoadedByTheirFullPathInTheSystemDirectory) {
@@ -114,7 +104,6 @@ TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
     // No common controls, or a dialog Windows will not make: the run goes on without a bar.
     for (const bool controls : {false, true}) {
         fake::Reset();
-        EmptyDirChain();
         WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
         fake::AddFile("C:\\Prog\\Tool\\a.exe");
         fake::SetDllMissing("comctl32.dll", !controls);
@@ -126,57 +115,37 @@ TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
         ASSERT_EQ(fake::Boxes().size(), 2u) << controls;
         EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete");
         EXPECT_FALSE(fake::DialogShown());
-        EXPECT_EQ(fake::CallsOf("DialogBox").size(), controls ? 1u : 0u);
+        EXPECT_EQ(fake::CallsOf("ProgressDialog").size(), controls ? 1u : 0u);
     }
 }
 
-TEST_F(Entry, TheDialogHandlesItsMessagesDuringTheRunAndNothingEndsOrRestartsIt) {
+TEST_F(Entry, TheWindowsAreAnsweredAtEveryStepAndPauseAndTheDialogClosesAfterTheRun) {
     WriteFileList("[FILES]\nFILE00=C:\\a.txt\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
     fake::AddFile("C:\\a.txt");
-    fake::AddDirectory("C:\\Spool\\Jobs");
-    // Esc, Alt+F4 (which comes as WM_CLOSE) and the command that starts the run,
-    // arriving while the run goes.
-    fake::PostDialogMessage(platform::kMsgCommand, 2);  // IDCANCEL
-    fake::PostDialogMessage(platform::kMsgClose, 0);
-    fake::PostDialogMessage(platform::kMsgCommand, IDC_PROGRESS);
+    fake::AddFile("C:\\Spool\\Jobs\\theirs.txt");
 
     EXPECT_EQ(UninstallerMain(nullptr), 0);
-    EXPECT_EQ(fake::PendingDialogMessages(), 0u);
-    EXPECT_EQ(fake::CallsOf("DeleteFile"),
-              (Strings{"C:\\a.txt", "C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}));
-    EXPECT_EQ(fake::CallsOf("EndDialog"), (Strings{"1"}));
-    EXPECT_EQ(fake::Calls()[fake::Calls().size() - 2], "EndDialog 1");  // after the whole run, before the box
-    EXPECT_EQ(fake::Bar().visiblePosition, 2);
-}
-
-TEST_F(Entry, BarRangeAboveSixteenBitsUsesTheWideMessage) {
-    for (int32_t count : {65535, 65536, 200000}) {
-        fake::Reset();
-        g_stepCount = count;
-        platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
-        const fake::ProgressBar& bar = fake::Bar();
-        EXPECT_EQ(bar.rangeUpper, static_cast<uint32_t>(count)) << count;
-        EXPECT_EQ(bar.range32, count > 65535) << count;
-        EXPECT_EQ(bar.rangeMessages, 1) << count;
-    }
+    // Two steps, and ten pauses while Jobs is tried again.
+    EXPECT_EQ(fake::PausedMilliseconds(), 10u * 500u);
+    EXPECT_GE(fake::MessageChecks(), 2u + 10u);
+    EXPECT_EQ(fake::Calls()[fake::Calls().size() - 2], "CloseProgressDialog");  // after the whole run, before the box
+    EXPECT_EQ(fake::Bar().position, 2);
 }
 
 TEST_F(Entry, SilentRunAsksNothingShowsNothingAndSaysHowItWentByItsStatus) {
     for (const char* line : {"/S", "-s", "  /s  "}) {
         fake::Reset();
-        EmptyDirChain();
         WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
         fake::AddFile("C:\\Prog\\Tool\\a.exe");
         EXPECT_EQ(UninstallerMain(nullptr, line), kExitCompleted) << line;
         EXPECT_TRUE(fake::Boxes().empty()) << line;
-        EXPECT_TRUE(fake::CallsOf("DialogBox").empty()) << line;
+        EXPECT_TRUE(fake::CallsOf("ProgressDialog").empty()) << line;
         EXPECT_TRUE(fake::CallsOf("LoadLibrary").empty()) << line;  // no common controls either
         EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << line;
     }
 
     // Something held: done but for the restart, in silence too.
     fake::Reset();
-    EmptyDirChain();
     WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
     fake::AddFile("C:\\Prog\\held.dll");
     fake::SetFileLocked("C:\\Prog\\held.dll", true);
@@ -198,7 +167,6 @@ TEST_F(Entry, TheCompletionBoxAsksForARestartOnlyWhereOneFinishesTheRun) {
     // The line comes from the strings file where it has one; without a restart it is not shown.
     for (const bool held : {true, false}) {
         fake::Reset();
-        EmptyDirChain();
         WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
         WriteStringsFile("[STATIC]\nMSGBOX00=Gone\nMSGBOX01=Restart now\n");
         fake::AddFile("C:\\Prog\\held.dll");
@@ -227,7 +195,6 @@ TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
     };
     for (const Case& c : cases) {
         fake::Reset();
-        EmptyDirChain();
         WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
         fake::AddFile("C:\\Prog\\Tool\\a.exe");
         const auto before = fake::AllPaths();
@@ -303,7 +270,6 @@ TEST_F(Entry, ALogThatCannotBeWrittenStopsNothingAndAnsweringNoIsLoggedToo) {
     EXPECT_EQ(fake::CallsOf("AppendFile").size(), 1u);  // tried once, not at every item
 
     fake::Reset();
-    EmptyDirChain();
     fake::ScriptBoxAnswer(platform::BoxAnswer::No);
     EXPECT_EQ(UninstallerMain(nullptr, "-log=C:\\u.log"), kExitCancelled);
     std::string log;

@@ -1,5 +1,5 @@
-// The fake machine's screen and record: scripted boxes, the modal dialog driven
-// synchronously, the progress bar as the control keeps it, and the call record.
+// The fake machine's screen and record: scripted boxes, the progress dialog
+// and its work, the progress bar as the control keeps it, and the call record.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,85 +30,64 @@ TEST_F(FakeScreen, BoxesTakeTheScriptedAnswersInOrderThenTheDefaults) {
     EXPECT_EQ(fake::CallsOf("MessageBox"), (Strings{"Caption|Sure?", "Caption|Sure?", "(null)|Done"}));
 }
 
-// A dialog procedure like the program's: on WM_INITDIALOG it finds the bar,
-// shows itself and sends the command that does the work and ends the dialog.
-int g_commandsSeen = 0;
-uintptr_t g_lastWParam = 0;
+// Work like the program's: it notes what it was given and moves the bar.
+struct Seen {
+    int calls = 0;
+    platform::Window bar = nullptr;
+    int width = 0;
+};
 
-intptr_t WorkingDialog(platform::Window dialog, unsigned message, uintptr_t wParam, intptr_t) {
-    if (message == platform::kMsgInitDialog) {
-        platform::Window bar = platform::GetDialogControl(dialog, 1000);
-        EXPECT_NE(bar, nullptr);
-        EXPECT_EQ(platform::GetDialogControl(dialog, 1001), nullptr);
-        platform::ShowWindowNormal(dialog);
-        platform::ProgressSetStep(bar, 3);
-        platform::ProgressSetRange16(bar, 7);
-        platform::SendDialogCommand(dialog, 0x11000);  // only the low word reaches the procedure
-        for (int i = 0; i < 3; ++i) platform::ProgressStepIt(bar);
-        return 0;
+void Work(platform::Window bar, void* context) {
+    Seen& seen = *static_cast<Seen*>(context);
+    ++seen.calls;
+    seen.bar = bar;
+    seen.width = platform::ProgressBarWidth(bar);
+    platform::ProgressSetPos(bar, 3);
+    platform::ProgressSetPos(bar, 200000);  // past any range here
+}
+
+TEST_F(FakeScreen, TheProgressDialogRunsItsWorkOnceOverItsBarThenCloses) {
+    struct Case {
+        int32_t steps;
+        bool firstControls;
+        uint32_t range;  // as the bar keeps it
+    };
+    for (const Case c : {Case{7, false, 7}, Case{65535, true, 65535}, Case{200000, false, 200000},
+                         Case{200000, true, 100}}) {
+        fake::Reset();
+        fake::SetFirstCommonControls(c.firstControls);
+        Seen seen;
+        EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1000, c.steps, Work, &seen)) << c.steps;
+        EXPECT_EQ(seen.calls, 1);
+        EXPECT_NE(seen.bar, nullptr);
+        EXPECT_EQ(seen.width, 220);
+        EXPECT_TRUE(fake::DialogShown());
+        EXPECT_EQ(fake::Bar().rangeUpper, c.range) << c.steps;
+        EXPECT_EQ(fake::Bar().position, static_cast<int>(c.range)) << c.steps;  // kept within the range
+        EXPECT_EQ(fake::Calls(), (Strings{"ProgressDialog 102 " + std::to_string(c.steps), "SetPos 3",
+                                          "SetPos 200000", "CloseProgressDialog"}));
+        // Gone with its dialog: recorded, and nothing changes.
+        platform::ProgressSetPos(seen.bar, 1);
+        EXPECT_EQ(fake::Bar().position, static_cast<int>(c.range));
+        EXPECT_EQ(fake::Bar().positionsSet, 2);
+        EXPECT_EQ(platform::ProgressBarWidth(seen.bar), 0);
     }
-    if (message == platform::kMsgCommand) {
-        ++g_commandsSeen;
-        g_lastWParam = wParam;
-        platform::EndModalDialog(dialog, 42);
-        return 1;
+
+    // A dialog Windows will not make, or a template the program does not
+    // have, runs no work; a control other than the bar is no bar.
+    for (const int templateId : {102, 103}) {
+        fake::Reset();
+        fake::SetDialogRefused(templateId == 102);
+        Seen seen;
+        EXPECT_FALSE(platform::RunUnderProgressDialog(nullptr, templateId, 1000, 5, Work, &seen));
+        EXPECT_EQ(seen.calls, 0);
+        EXPECT_FALSE(fake::DialogShown());
     }
-    return 0;
-}
-
-intptr_t SilentDialog(platform::Window, unsigned, uintptr_t, intptr_t) {
-    return 0;
-}
-
-TEST_F(FakeScreen, TheDialogRunsItsProcedureAndReturnsTheEndedResult) {
-    g_commandsSeen = 0;
-    EXPECT_EQ(platform::RunModalDialog(nullptr, 102, WorkingDialog), 42);
-    EXPECT_EQ(g_commandsSeen, 1);
-    EXPECT_EQ(g_lastWParam, 0x1000u);
-    EXPECT_TRUE(fake::DialogShown());
-    EXPECT_EQ(fake::Calls(), (Strings{"DialogBox 102", "ShowWindow", "SetStep 3", "SetRange 7", "DialogCommand 69632",
-                                      "EndDialog 42", "StepIt", "StepIt", "StepIt"}));
-
-    // 0 -> 3 -> 6 -> 9 is past 7: the control starts over.
-    const fake::ProgressBar& bar = fake::Bar();
-    EXPECT_EQ(bar.stepsTaken, 3);
-    EXPECT_EQ(bar.position, 9);
-    EXPECT_EQ(bar.visiblePosition, 0);
-    EXPECT_EQ(bar.rangeUpper, 7u);
-    EXPECT_EQ(bar.rangeMessages, 1);
-    EXPECT_FALSE(bar.range32);
-}
-
-TEST_F(FakeScreen, ADialogNoOneEndsGivesMinusOne) {
-    EXPECT_EQ(platform::RunModalDialog(nullptr, 102, SilentDialog), -1);
-    EXPECT_FALSE(fake::DialogShown());
-
-    // A new bar starts as Windows makes one.
-    EXPECT_TRUE(fake::Bar().exists);
-    EXPECT_EQ(fake::Bar().rangeUpper, 100u);
-    EXPECT_EQ(fake::Bar().step, 10);
-}
-
-platform::Window g_barAfterward = nullptr;
-
-intptr_t KeepingDialog(platform::Window dialog, unsigned message, uintptr_t, intptr_t) {
-    if (message == platform::kMsgInitDialog) {
-        g_barAfterward = platform::GetDialogControl(dialog, 1000);
-        platform::ProgressSetRange32(g_barAfterward, 100000);
-        platform::ProgressSetPos(g_barAfterward, 200000);
-    }
-    return 0;
-}
-
-TEST_F(FakeScreen, PositionIsClampedByTheControlAndMessagesAfterTheDialogChangeNothing) {
-    platform::RunModalDialog(nullptr, 102, KeepingDialog);
-    EXPECT_TRUE(fake::Bar().range32);
-    EXPECT_EQ(fake::Bar().position, 200000);
-    EXPECT_EQ(fake::Bar().visiblePosition, 100000);
-
-    platform::ProgressStepIt(g_barAfterward);
-    EXPECT_EQ(fake::Bar().stepsTaken, 0);
-    EXPECT_EQ(fake::CallsOf("StepIt").size(), 1u);
+    fake::Reset();
+    Seen seen;
+    EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1001, 5, Work, &seen));
+    EXPECT_EQ(seen.bar, nullptr);
+    EXPECT_EQ(fake::Bar().positionsSet, 0);
 }
 
 TEST_F(FakeScreen, ProcessExitAndTheClockAreRecorded) {
@@ -130,12 +109,12 @@ TEST_F(FakeScreen, ProcessExitAndTheClockAreRecorded) {
 }
 
 TEST_F(FakeScreen, CallsOfMatchesWholeWords) {
-    platform::ProgressSetRange16(nullptr, 5);
-    platform::ProgressSetRange32(nullptr, 70000);
-    platform::ProgressStepIt(nullptr);
-    EXPECT_EQ(fake::CallsOf("SetRange"), (Strings{"5"}));
-    EXPECT_EQ(fake::CallsOf("SetRange32"), (Strings{"70000"}));
-    EXPECT_EQ(fake::CallsOf("StepIt"), (Strings{""}));
+    platform::ProgressSetPos(nullptr, 5);
+    platform::RunUnderProgressDialog(nullptr, 102, 1000, 0, [](platform::Window, void*) {}, nullptr);
+    EXPECT_EQ(fake::CallsOf("SetPos"), (Strings{"5"}));
+    EXPECT_TRUE(fake::CallsOf("Set").empty());
+    EXPECT_EQ(fake::CallsOf("ProgressDialog"), (Strings{"102 0"}));
+    EXPECT_EQ(fake::CallsOf("CloseProgressDialog"), (Strings{""}));
     fake::ClearCalls();
     EXPECT_TRUE(fake::Calls().empty());
 }

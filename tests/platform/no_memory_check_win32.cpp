@@ -24,43 +24,44 @@ constexpr int kAborted = 3;  // abort()
 
 void* volatile g_sink;
 
-int AllocateTooMuch(const std::string&) {
+int AllocateTooMuch(void*) {
     g_sink = ::operator new(static_cast<std::size_t>(PTRDIFF_MAX));
     return 0;
 }
 
-int GrowStringTooFar(const std::string& text) {
-    std::string grown = text;
+int GrowStringTooFar(void* text) {
+    std::string grown = static_cast<const char*>(text);
     grown.reserve(grown.max_size() + 1);
     g_sink = &grown[0];
     return 0;
 }
 
-int AllocateNothing(const std::string& text) {
-    return static_cast<int>(text.size());
+int AllocateNothing(void* text) {
+    return static_cast<int>(std::strlen(static_cast<const char*>(text)));
 }
 
-void Handled() {
+void Handled(void*) {
     ExitProcess(kHandled);
 }
 
-void HandlerThatRunsOutToo() {
-    AllocateTooMuch(std::string());
+void HandlerThatRunsOutToo(void*) {
+    AllocateTooMuch(nullptr);
     ExitProcess(kHandled);
 }
 
 int RunCase(const char* name) {
     if (std::strcmp(name, "inside") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateTooMuch, "x", Handled);
+        platform::CallWithNoMemoryHandler(AllocateTooMuch, Handled, const_cast<char*>("x"));
     } else if (std::strcmp(name, "string") == 0) {
-        platform::CallWithNoMemoryHandler(GrowStringTooFar, "x", Handled);
+        platform::CallWithNoMemoryHandler(GrowStringTooFar, Handled, const_cast<char*>("x"));
     } else if (std::strcmp(name, "result") == 0) {
-        return platform::CallWithNoMemoryHandler(AllocateNothing, "four", Handled) == 4 ? kReturned : 1;
+        const int result = platform::CallWithNoMemoryHandler(AllocateNothing, Handled, const_cast<char*>("four"));
+        return result == 4 ? kReturned : 1;
     } else if (std::strcmp(name, "after") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateNothing, "x", Handled);
-        AllocateTooMuch(std::string());
+        platform::CallWithNoMemoryHandler(AllocateNothing, Handled, const_cast<char*>("x"));
+        AllocateTooMuch(nullptr);
     } else if (std::strcmp(name, "nested") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateTooMuch, "x", HandlerThatRunsOutToo);
+        platform::CallWithNoMemoryHandler(AllocateTooMuch, HandlerThatRunsOutToo, const_cast<char*>("x"));
     }
     return kReturned;
 }

@@ -37,10 +37,7 @@ std::string PortOf(const std::string& printer) {
 }
 
 int RemoveMonitor(const std::string& monitor) {
-    LoadMonitorPorts(monitor);
-    const int removed = RemoveLprMonitor(monitor);
-    FreeMonitorPorts();
-    return removed;
+    return RemoveLprMonitor(monitor, LoadMonitorPorts(monitor));
 }
 
 }  // namespace
@@ -51,7 +48,6 @@ protected:
         FakeMachineTest::SetUp();
         platform::LoadSpooler("C:\\windows\\system32\\winspool.drv");
     }
-    void TearDown() override { FreeMonitorPorts(); }
 };
 
 TEST_F(MonitorRemoval, PrintersOnTheMonitorsPortsMoveToLpt1AndKeepEverythingElse) {
@@ -176,9 +172,9 @@ TEST_F(MonitorRemoval, PortSettingsAreReadAndAWrongTypeLeavesOnlyItsField) {
     fake::RegSetString(port, "HostName", "printhost.example");
     fake::RegSetString(port, "PortName", "queue1");
 
-    LoadMonitorPorts("Tool Port");
-    ASSERT_EQ(g_portTable.records.size(), 1u);
-    const PortRecord& record = *g_portTable.records[0];
+    const std::vector<PortRecord> records = LoadMonitorPorts("Tool Port");
+    ASSERT_EQ(records.size(), 1u);
+    const PortRecord& record = records[0];
     EXPECT_EQ(record.name, "TOOL1");
     EXPECT_EQ(record.cmdSendTmout, 11u);
     EXPECT_EQ(record.datSendTmout, 12u);

@@ -414,14 +414,24 @@ void RunCheck::CheckScreen(bool restart, bool silent, std::vector<std::string>* 
             out->push_back("the completion box showed " + Quoted(done.text) + " / " + Quoted(done.caption));
     }
     if (!fake::DialogShown()) out->push_back("the progress dialog was not shown");
-    if (fake::CallsOf("EndDialog") != std::vector<std::string>{"1"}) out->push_back("the progress dialog did not end once");
+    const std::vector<std::string> dialogs = fake::CallsOf("ProgressDialog");
+    if (dialogs.size() != 1 || fake::CallsOf("CloseProgressDialog").size() != 1) {
+        out->push_back("the progress dialog and its bar were not made and closed once");
+        return;
+    }
+    // The bar moves forward only, and ends exactly full.
+    const std::string steps = dialogs[0].substr(dialogs[0].find(' ') + 1);
+    const std::vector<std::string> positions = fake::CallsOf("SetPos");
+    long long last = 0;
+    for (const std::string& position : positions) {
+        const long long now = std::stoll(position);
+        if (now <= last) out->push_back("the bar went from " + std::to_string(last) + " to " + position);
+        last = now;
+    }
     const fake::ProgressBar& bar = fake::Bar();
-    if (!bar.exists || bar.rangeMessages != 1 || bar.step != 1)
-        out->push_back("the bar was not prepared once with a step of 1");
-    if (static_cast<uint32_t>(g_stepsTaken) != bar.rangeUpper ||
-        static_cast<uint32_t>(bar.visiblePosition) != bar.rangeUpper)
-        out->push_back("the run took " + std::to_string(g_stepsTaken) + " steps over a range of " +
-                       std::to_string(bar.rangeUpper) + " (the bar shows " + std::to_string(bar.visiblePosition) + ")");
+    if (std::to_string(bar.rangeUpper) != steps || std::to_string(last) != steps || bar.position != last)
+        out->push_back("the bar of " + steps + " steps ended at " + std::to_string(last) + " (it shows " +
+                       std::to_string(bar.position) + " of " + std::to_string(bar.rangeUpper) + ")");
 }
 
 void RunCheck::CheckFiles(std::vector<std::string>* out) const {

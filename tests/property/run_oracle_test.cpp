@@ -7,7 +7,6 @@
 
 #include "app/uninstaller.h"
 #include "platform/fake/fake_machine.h"
-#include "run/dir_chain.h"
 #include "tests/property/run_oracle.h"
 
 namespace {
@@ -42,7 +41,6 @@ protected:
         fake::AddPrinter(onCom);
         facts_.printerNames = {"P", "Q"};
     }
-    void TearDown() override { EmptyDirChain(); }
 
     // Runs the uninstaller, lets `fault` do something wrong, and returns what the checker says.
     template <typename Fault>

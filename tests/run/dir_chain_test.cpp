@@ -16,19 +16,6 @@ namespace {
 enum class Failing { No, Once, FromNext };
 Failing g_failing = Failing::No;
 
-Strings ChainPaths() {
-    Strings paths;
-    for (const DirChainNode* node = g_dirChain.head; node != nullptr; node = node->next) paths.push_back(node->path);
-    return paths;
-}
-
-Strings ChainPathsBackwards() {
-    Strings paths;
-    for (const DirChainNode* node = g_dirChain.tail; node != nullptr; node = node->prev)
-        paths.insert(paths.begin(), node->path);
-    return paths;
-}
-
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -42,50 +29,28 @@ void* operator new(std::size_t size) {
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
-class DirectoryChain : public FakeMachineTest {
-protected:
-    void SetUp() override {
-        FakeMachineTest::SetUp();
-        EmptyDirChain();
-    }
-    void TearDown() override { EmptyDirChain(); }
-};
+using DirectoryChain = FakeMachineTest;
 
 TEST_F(DirectoryChain, HoldsEveryPrefixBelowTheFirstComponentInOrder) {
-    EXPECT_EQ(BuildDirChain("C:\\Prog\\Vendor\\Tool"), 3);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog", "C:\\Prog\\Vendor", "C:\\Prog\\Vendor\\Tool"}));
-    EXPECT_EQ(ChainPathsBackwards(), ChainPaths());
-    EXPECT_EQ(g_dirChain.head->prev, nullptr);
-    EXPECT_EQ(g_dirChain.tail->next, nullptr);
-
-    EmptyDirChain();
-    EXPECT_EQ(g_dirChain.head, nullptr);
-    EXPECT_EQ(g_dirChain.tail, nullptr);
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Vendor\\Tool"),
+              (Strings{"C:\\Prog", "C:\\Prog\\Vendor", "C:\\Prog\\Vendor\\Tool"}));
     // Repeated and trailing backslashes make no empty components.
-    EXPECT_EQ(BuildDirChain("C:\\\\A\\B\\\\"), 2);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\A", "C:\\A\\B"}));
+    EXPECT_EQ(BuildDirChain("C:\\\\A\\B\\\\"), (Strings{"C:\\A", "C:\\A\\B"}));
 }
 
 TEST_F(DirectoryChain, KeepsTheLeadingBackslashesOfSharesAndRootRelativePaths) {
-    BuildDirChain("\\\\server\\share\\dir");
-    EXPECT_EQ(ChainPaths(), (Strings{"\\\\server\\share", "\\\\server\\share\\dir"}));
-    EmptyDirChain();
-    BuildDirChain("\\Prog\\Tool");
-    EXPECT_EQ(ChainPaths(), (Strings{"\\Prog\\Tool"}));
+    EXPECT_EQ(BuildDirChain("\\\\server\\share\\dir"), (Strings{"\\\\server\\share", "\\\\server\\share\\dir"}));
+    EXPECT_EQ(BuildDirChain("\\Prog\\Tool"), (Strings{"\\Prog\\Tool"}));
 }
 
 TEST_F(DirectoryChain, OneComponentOrNoneGivesNoNode) {
-    EXPECT_EQ(BuildDirChain("C:"), 0);
-    EXPECT_EQ(BuildDirChain("C:\\"), 0);
-    EXPECT_EQ(BuildDirChain("\\\\\\"), 0);
-    EXPECT_EQ(BuildDirChain(""), 0);
-    EXPECT_EQ(g_dirChain.head, nullptr);
+    for (const char* path : {"C:", "C:\\", "\\\\\\", ""}) EXPECT_TRUE(BuildDirChain(path).empty()) << path;
 }
 
 TEST_F(DirectoryChain, LongComponentsAreKeptWhole) {
     const std::string longName(300, 'x');
-    BuildDirChain("C:\\" + longName + "\\" + longName);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\" + longName, "C:\\" + longName + "\\" + longName}));
+    EXPECT_EQ(BuildDirChain("C:\\" + longName + "\\" + longName),
+              (Strings{"C:\\" + longName, "C:\\" + longName + "\\" + longName}));
 }
 
 TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
@@ -116,43 +81,46 @@ TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
         EXPECT_EQ(fake::Boxes()[0].text, "Memory allocation error");
         EXPECT_FALSE(fake::Boxes()[0].hasCaption);
         EXPECT_EQ(fake::Boxes()[0].buttons, platform::BoxButtons::Ok);
-        EmptyDirChain();
     }
+
+    // Under /S not even that box is shown.
+    fake::Reset();
+    int exitCode = -1;
+    g_failing = Failing::Once;
+    try {
+        BuildDirChain(installPath, true);
+    } catch (const fake::ProcessExit& exit) {
+        exitCode = exit.code;
+    }
+    g_failing = Failing::No;
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_TRUE(fake::Boxes().empty());
 }
 
 TEST_F(DirectoryChain, HoldsOnlyTheInstallDirectoryAndItsParents) {
     // C:\Old is no parent of C:\Old\..\Prog\Tool, and C:\Old\.. is the drive's root.
-    EXPECT_EQ(BuildDirChain("C:\\Old\\..\\Prog\\Tool"), 2);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Old\\..\\Prog", "C:\\Old\\..\\Prog\\Tool"}));
-    EmptyDirChain();
+    EXPECT_EQ(BuildDirChain("C:\\Old\\..\\Prog\\Tool"), (Strings{"C:\\Old\\..\\Prog", "C:\\Old\\..\\Prog\\Tool"}));
     // C:\Prog\Tool\.. is C:\Prog: C:\Prog\Tool lies below it.
-    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool\\.."), 1);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool\\.."}));
-    EmptyDirChain();
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool\\.."), (Strings{"C:\\Prog\\Tool\\.."}));
     // "Tool " inside a path is a directory of its own; at the end Windows reads it as "Tool".
-    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\Bin"), 1);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\Bin"}));
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\Bin"), (Strings{"C:\\Prog\\Tool \\Bin"}));
 }
 
 TEST_F(DirectoryChain, KeepsEveryLeadingBackslashAsWritten) {
     // \\\srv\share names no share of server srv; two backslashes in its place would.
-    BuildDirChain("\\\\\\srv\\share\\dir");
-    EXPECT_EQ(ChainPaths(), (Strings{"\\\\\\srv\\share", "\\\\\\srv\\share\\dir"}));
+    EXPECT_EQ(BuildDirChain("\\\\\\srv\\share\\dir"), (Strings{"\\\\\\srv\\share", "\\\\\\srv\\share\\dir"}));
 }
 
 TEST_F(DirectoryChain, KeepsTheTrailingBackslashOfANameWindowsWouldTrim) {
     // "Tool \" is the directory "Tool "; "C:\Prog\Tool " would be C:\Prog\Tool.
-    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\"), 1);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog\\Tool \\"}));
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\Tool \\"), (Strings{"C:\\Prog\\Tool \\"}));
 }
 
 TEST_F(DirectoryChain, DoubleByteNamesAreNeverCutInside) {
     using namespace testing_support::sjis;
     fake::SetCodePage(932);
     // Second bytes 0x5C (a backslash's) and 0x7C; one name ends in 0x5C.
-    EXPECT_EQ(BuildDirChain("C:\\" + kSo + "ft\\" + kPo + kHyo), 2);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\" + kSo + "ft", "C:\\" + kSo + "ft\\" + kPo + kHyo}));
-    EmptyDirChain();
-    EXPECT_EQ(BuildDirChain("C:\\Prog\\" + kJuu + "\\"), 2);
-    EXPECT_EQ(ChainPaths(), (Strings{"C:\\Prog", "C:\\Prog\\" + kJuu}));
+    EXPECT_EQ(BuildDirChain("C:\\" + kSo + "ft\\" + kPo + kHyo),
+              (Strings{"C:\\" + kSo + "ft", "C:\\" + kSo + "ft\\" + kPo + kHyo}));
+    EXPECT_EQ(BuildDirChain("C:\\Prog\\" + kJuu + "\\"), (Strings{"C:\\Prog", "C:\\Prog\\" + kJuu}));
 }

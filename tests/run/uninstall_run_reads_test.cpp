@@ -3,9 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resource.h"
 #include "app/uninstaller.h"
-#include "run/dir_chain.h"
 #include "run/uninstall_run.h"
 #include "tests/support/machine.h"
 
@@ -23,10 +21,7 @@ std::vector<std::string> FilesKeysRead() {
     return keys;
 }
 
-class UninstallRunReads : public FakeMachineTest {
-protected:
-    void TearDown() override { EmptyDirChain(); }
-};
+using UninstallRunReads = FakeMachineTest;
 
 }  // namespace
 
@@ -42,39 +37,25 @@ TEST_F(UninstallRunReads, TheStepCountAndTheRunReadTheFileListOnce) {
     EXPECT_EQ(FilesKeysRead(), (std::vector<std::string>{"FILE00", "FILE01", "FILE02", "FILE03"}));
     EXPECT_EQ(fake::CallsOf("DeleteFile").size(), 5u);  // the three files and the two list files
     EXPECT_FALSE(fake::FileExists("C:\\Prog\\Tool\\b.dll"));
-    EXPECT_EQ(g_stepsTaken, g_stepCount);
-    EXPECT_EQ(fake::Bar().visiblePosition, g_stepCount);
+    EXPECT_EQ(fake::Bar().rangeUpper, 5u);  // three files and two chain directories
+    EXPECT_EQ(fake::Bar().position, 5);
 }
 
-TEST_F(UninstallRunReads, TheRunDeletesWhatTheCountCounted) {
+TEST_F(UninstallRunReads, TheRunDeletesWhatThePlanHolds) {
     WriteFileList("[FILES]\nFILE00=C:\\a.txt\nFILE01=C:\\b.txt\n");
     fake::AddFile("C:\\a.txt");
     fake::AddFile("C:\\b.txt");
     fake::AddFile("C:\\c.txt");
-    CountUninstallSteps();
-    // Rewritten between the question and the run: the bar was sized for the list as counted.
+    const UninstallPlan plan = ReadUninstallPlan();
+    // Rewritten between the plan and the run: the run acts on the plan.
     WriteFileList("[FILES]\nFILE00=C:\\c.txt\n");
-    platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
+    fake::ClearCalls();
+    RunOutcome outcome;
+    RunUninstall(plan, outcome);
 
     EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
     EXPECT_FALSE(fake::FileExists("C:\\b.txt"));
     EXPECT_TRUE(fake::FileExists("C:\\c.txt"));
-    EXPECT_EQ(g_stepsTaken, g_stepCount);
-    EXPECT_EQ(fake::Bar().visiblePosition, g_stepCount);
-}
-
-TEST_F(UninstallRunReads, ARunWithoutACountReadsTheListItselfEachTime) {
-    WriteFileList("[FILES]\nFILE00=C:\\a.txt\n");
-    fake::AddFile("C:\\a.txt");
-    CountUninstallSteps();
-    platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
-    EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
-
-    // The list kept by that count went with its run: this run reads the new list.
-    WriteFileList("[FILES]\nFILE00=C:\\b.txt\n");
-    fake::AddFile("C:\\b.txt");
-    fake::ClearCalls();
-    RunUninstall();
-    EXPECT_FALSE(fake::FileExists("C:\\b.txt"));
-    EXPECT_EQ(FilesKeysRead(), (std::vector<std::string>{"FILE00", "FILE01"}));
+    EXPECT_TRUE(fake::CallsOf("ReadProfile").empty());
+    EXPECT_EQ(outcome.stepsTaken, CountUninstallSteps(plan));
 }

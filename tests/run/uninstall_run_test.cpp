@@ -45,18 +45,38 @@ void InstallProduct() {
     fake::AddMonitorPort("Tool Port", "TOOL1");
 }
 
-// The count, then the run inside the progress dialog, as the entry does them.
-void CountAndRun() {
-    EmptyDirChain();
-    CountUninstallSteps();
-    platform::RunModalDialog(nullptr, IDD_PROGRESS, ProgressDlgProc);
+// A run as the entry makes one: the plan, then the run under the progress dialog.
+struct Ran {
+    int32_t steps = 0;  // as counted from the plan
+    RunOutcome outcome;
+};
+
+Ran CountAndRun() {
+    struct Work {
+        const UninstallPlan& plan;
+        RunOutcome& outcome;
+    };
+    const UninstallPlan plan = ReadUninstallPlan();
+    Ran ran;
+    ran.steps = CountUninstallSteps(plan);
+    Work work{plan, ran.outcome};
+    const bool underBar = platform::RunUnderProgressDialog(
+        nullptr, IDD_PROGRESS, IDC_PROGRESS, ran.steps,
+        [](platform::Window bar, void* context) {
+            Work& work = *static_cast<Work*>(context);
+            RunUninstall(work.plan, work.outcome, bar);
+        },
+        &work);
+    EXPECT_TRUE(underBar);
+    return ran;
 }
 
 // The run took `steps` steps, and the bar, given a range of as many, ends exactly full.
-void ExpectStepsEndingFull(int32_t steps) {
-    EXPECT_EQ(g_stepsTaken, steps);
+void ExpectStepsEndingFull(const Ran& ran, int32_t steps) {
+    EXPECT_EQ(ran.steps, steps);
+    EXPECT_EQ(ran.outcome.stepsTaken, steps);
     EXPECT_EQ(fake::Bar().rangeUpper, static_cast<uint32_t>(steps));
-    EXPECT_EQ(fake::Bar().visiblePosition, steps);
+    EXPECT_EQ(fake::Bar().position, steps);
 }
 
 // The position in the call record of the first line starting with `prefix`.
@@ -69,10 +89,7 @@ std::ptrdiff_t FirstCall(const std::string& prefix) {
 
 }  // namespace
 
-class UninstallRun : public FakeMachineTest {
-protected:
-    void TearDown() override { EmptyDirChain(); }
-};
+using UninstallRun = FakeMachineTest;
 
 TEST_F(UninstallRun, RemovesEverythingListedInOrderAndNothingElse) {
     InstallProduct();
@@ -107,10 +124,9 @@ TEST_F(UninstallRun, RemovesEverythingListedInOrderAndNothingElse) {
 
 TEST_F(UninstallRun, ChainRemovedDeepestFirstAndStepsMatchTheCount) {
     InstallProduct();
-    CountAndRun();
+    const Ran ran = CountAndRun();
     // 3 files + 3 chain directories; the chain's head has no step of its own, the final step stands for it.
-    EXPECT_EQ(g_stepCount, 6);
-    ExpectStepsEndingFull(g_stepCount);
+    ExpectStepsEndingFull(ran, 6);
     Strings chainRemovals;
     for (const std::string& dir : fake::CallsOf("RemoveDirectory"))
         if (dir.rfind("C:\\Prog", 0) == 0) chainRemovals.push_back(dir);
@@ -135,15 +151,11 @@ TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
         WriteFileList(files);
         fake::SetFirstCommonControls(first);
         fake::SetProgressBarWidth(kPixels);
-        CountAndRun();
+        const Ran ran = CountAndRun();
 
-        EXPECT_EQ(g_stepCount, steps);
-        ExpectStepsEndingFull(steps);
-        EXPECT_TRUE(fake::CallsOf("StepIt").empty());
-        Strings positions = fake::CallsOf("SetPos");
-        ASSERT_FALSE(positions.empty());
-        EXPECT_EQ(positions.front(), "0");  // the dialog's own, before the run
-        positions.erase(positions.begin());
+        // The first common controls keep 0..100 only above 65,535 steps.
+        ExpectStepsEndingFull(ran, steps);
+        const Strings positions = fake::CallsOf("SetPos");
         ASSERT_EQ(positions.size(), static_cast<std::size_t>(kPixels)) << first;
         for (int pixel = 1; pixel <= kPixels; ++pixel) {
             const long long position = std::stoll(positions[pixel - 1]);
@@ -156,9 +168,7 @@ TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
 
 TEST_F(UninstallRun, EmptyChainStillCountsTheFinalStep) {
     WriteFileList("[FILES]\nFILE00=C:\\a.txt\nFILE01=C:\\b.txt\n");
-    CountAndRun();
-    EXPECT_EQ(g_stepCount, 3);
-    ExpectStepsEndingFull(3);
+    ExpectStepsEndingFull(CountAndRun(), 3);
 }
 
 TEST_F(UninstallRun, GapInTheNumberingEndsTheList) {
@@ -167,12 +177,11 @@ TEST_F(UninstallRun, GapInTheNumberingEndsTheList) {
     fake::AddFile("C:\\c.txt");
     fake::AddDirectory("C:\\D1");
     fake::AddDirectory("C:\\D3");
-    CountAndRun();
+    EXPECT_EQ(CountAndRun().steps, 2);
     EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
     EXPECT_TRUE(fake::FileExists("C:\\c.txt"));
     EXPECT_FALSE(fake::DirectoryExists("C:\\D1"));
     EXPECT_TRUE(fake::DirectoryExists("C:\\D3"));
-    EXPECT_EQ(g_stepCount, 2);
     // FILE02 is never read: the list ends at the first missing number.
     for (const std::string& read : fake::CallsOf("ReadProfile")) EXPECT_EQ(read.find("FILE02"), std::string::npos);
 }
@@ -186,23 +195,21 @@ TEST_F(UninstallRun, NumberingGoesPastNinetyNine) {
         fake::AddFile("C:\\f\\" + std::to_string(i));
     }
     WriteFileList(list);
-    CountAndRun();
+    EXPECT_EQ(CountAndRun().steps, 102);
     EXPECT_FALSE(fake::FileExists("C:\\f\\99"));
     EXPECT_FALSE(fake::FileExists("C:\\f\\100"));
-    EXPECT_EQ(g_stepCount, 102);
 }
 
 TEST_F(UninstallRun, MissingFileListDeletesOnlyTheListFilesWithOneStep) {
     testing_support::WriteStringsFile("[TITLE]\nDIALOG=x\n");
     fake::AddFile("C:\\Prog\\keep.exe");
-    CountAndRun();
+    const Ran ran = CountAndRun();
     EXPECT_EQ(fake::CallsOf("DeleteFile"), (Strings{"C:\\windows\\ZEVFList.ini", "C:\\windows\\ZEVUnins.ini"}));
     EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
     EXPECT_TRUE(fake::CallsOf("RegDeleteKey").empty());
     EXPECT_TRUE(fake::CallsOf("DeleteMonitor").empty());
     EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini"));
-    EXPECT_EQ(g_stepCount, 1);
-    ExpectStepsEndingFull(1);
+    ExpectStepsEndingFull(ran, 1);
 }
 
 TEST_F(UninstallRun, LongPathsAreUsedWhole) {
@@ -230,7 +237,7 @@ TEST_F(UninstallRun, ValueThatCannotBeReadWholeIsPassedOverWithoutEndingTheList)
     fake::AddFile(cut);  // what the cut value would name
     fake::AddDirectory("C:\\" + std::string(37, 'q'));
     fake::AddDirectory("C:\\D");
-    CountAndRun();
+    const Ran ran = CountAndRun();
     EXPECT_FALSE(fake::FileExists("C:\\a.txt"));
     EXPECT_FALSE(fake::FileExists("C:\\b.txt"));
     EXPECT_TRUE(fake::FileExists(longFile));
@@ -239,8 +246,7 @@ TEST_F(UninstallRun, ValueThatCannotBeReadWholeIsPassedOverWithoutEndingTheList)
     EXPECT_TRUE(fake::DirectoryExists("C:\\" + std::string(37, 'q')));
     for (const std::string& dir : fake::CallsOf("RemoveDirectory")) EXPECT_EQ(dir.find(std::string(37, 'p')), std::string::npos);
     // The unread install path gives no chain; the passed-over file still has its step.
-    EXPECT_EQ(g_stepCount, 4);
-    ExpectStepsEndingFull(4);
+    ExpectStepsEndingFull(ran, 4);
 }
 
 TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
@@ -259,13 +265,12 @@ TEST_F(UninstallRun, ListThatNamesItselfIsReadWholeBeforeAnythingGoes) {
     fake::AddFile("C:\\Prog\\a.exe");
     fake::AddDirectory("C:\\Prog\\Data");
     fake::AddDirectory("C:\\Spool\\Jobs");
-    CountAndRun();
+    const Ran ran = CountAndRun();
     EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini"));
     EXPECT_FALSE(fake::FileExists("C:\\Prog\\a.exe"));
     EXPECT_FALSE(fake::DirectoryExists("C:\\Prog"));
     EXPECT_FALSE(fake::DirectoryExists("C:\\Spool\\Jobs"));
-    EXPECT_EQ(g_stepCount, 3);
-    ExpectStepsEndingFull(3);
+    ExpectStepsEndingFull(ran, 3);
 }
 
 TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
@@ -273,13 +278,13 @@ TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
                   "[PATHS]\nPATH00=C:\\.\nPATH01=/\nPATH02=C:\\A\\..\nPATH03=D:\\Data\\..\\Other\n"
                   "[STMPATHS]\nPATH00=//srv/share\nPATH01=C:\\Spool\\.\\..\n");
     fake::AddDirectory("D:\\Other");
-    CountAndRun();
+    const Ran ran = CountAndRun();
     for (const std::string& path : fake::CallsOf("DeleteFile"))
         EXPECT_TRUE(path == "C:\\windows\\ZEVFList.ini" || path == "C:\\windows\\ZEVUnins.ini") << path;
     // The one directory that is not a root, and no parent of it reached through "..".
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"D:\\Data\\..\\Other"}));
     EXPECT_FALSE(fake::DirectoryExists("D:\\Other"));
-    ExpectStepsEndingFull(4);
+    ExpectStepsEndingFull(ran, 4);
 }
 
 TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
@@ -297,13 +302,12 @@ TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
     for (const char* dir : {"C:\\windows\\system32\\Temp", "C:\\Data", "C:\\windows\\system32\\Jobs",
                             "C:\\windows\\system32\\Prog\\Tool", "C:\\Spool\\Out"})
         fake::AddDirectory(dir);
-    CountAndRun();
+    const Ran ran = CountAndRun();
     for (const std::string& file : kept) EXPECT_TRUE(fake::FileExists(file)) << file;
     EXPECT_FALSE(fake::FileExists("C:\\e.dll"));
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Strings(10, "C:\\Spool\\Out"));
     // Every file keeps its step; the relative install path gives no chain.
-    EXPECT_EQ(g_stepCount, 6);
-    ExpectStepsEndingFull(g_stepCount);
+    ExpectStepsEndingFull(ran, 6);
 
     // A ROOT that is not a full path cannot tell where the retry rule stops.
     fake::Reset();
@@ -351,8 +355,7 @@ TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChan
     fake::SetReadOnly("C:\\Prog\\ro.dll", true);
     fake::SetReadOnly("C:\\Prog\\other.dll", true);
     RunOutcome outcome;
-    CountUninstallSteps();
-    RunUninstall(&outcome);
+    RunUninstall(ReadUninstallPlan(), outcome);
 
     EXPECT_FALSE(fake::FileExists("C:\\Prog\\ro.dll"));
     EXPECT_FALSE(fake::FileExists("C:\\Prog\\plain.dll"));
@@ -387,8 +390,7 @@ TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep)
     // Read-only and held: the attribute is cleared, and stays so for the restart.
     fake::SetReadOnly("C:\\Prog\\ro.dll", true);
     RunOutcome outcome;
-    CountUninstallSteps();
-    RunUninstall(&outcome);
+    RunUninstall(ReadUninstallPlan(), outcome);
 
     EXPECT_TRUE(outcome.restartNeeded);
     EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\Vendor\\Tool\\tool.exe",
@@ -415,8 +417,7 @@ TEST_F(UninstallRun, TheWindows95FamilyListsEachFileInWininitWithEveryLineKept) 
     fake::SetFileLocked("C:\\Prog\\Tool\\b.dll", true);
     fake::AddFile("C:\\windows\\WININIT.INI", "[rename]\r\nNUL=C:\\OLD.DLL\r\n[other]\r\nk=v\r\n");
     RunOutcome outcome;
-    CountUninstallSteps();
-    RunUninstall(&outcome);
+    RunUninstall(ReadUninstallPlan(), outcome);
 
     EXPECT_TRUE(outcome.restartNeeded);
     std::string wininit;
