@@ -184,6 +184,15 @@ void RecordPort(const std::string& port, bool deleted, void* context) {
     static_cast<Run*>(context)->Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
 }
 
+// Why a listed directory is not handed to the rules; null when it is. Only
+// full paths are acted on: anything else would be read from the current directory.
+const char* WhyPassedOver(const platform::ProfileValue& dir) {
+    if (!dir.whole) return "not read whole";
+    if (!IsFullPath(dir.text)) return "not a full path";
+    if (!NamesRemovableDirectory(dir.text)) return "a drive or share root";
+    return nullptr;
+}
+
 // Whether the key under HKEY_LOCAL_MACHINE can be opened.
 bool KeyThere(const std::string& path) {
     return platform::OpenLocalMachineKey(path, platform::RegAccess::Read).IsOpen();
@@ -263,10 +272,8 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     }
 
     for (const platform::ProfileValue& dir : plan.dirs) {
-        if (!dir.whole)
-            run.Add("directory", dir.text, ItemResult::PassedOver, 0, "not read whole");
-        else if (!IsFullPath(dir.text))
-            run.Add("directory", dir.text, ItemResult::PassedOver, 0, "not a full path");
+        if (const char* reason = WhyPassedOver(dir))
+            run.Add("directory", dir.text, ItemResult::PassedOver, 0, reason);
         else
             RemoveDirAndParents(dir.text, RemoveRecordedDir, &run);
         platform::AnswerWindowMessages();
@@ -277,11 +284,14 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     const platform::ProfileValue& root = plan.root;
     const bool rootUsable = root.whole && (root.text.empty() || IsFullPath(root.text));
     for (const platform::ProfileValue& dir : plan.retriedDirs) {
-        if (dir.whole && rootUsable && IsFullPath(dir.text))
-            RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
+        const char* reason = !dir.whole     ? "not read whole"
+                             : !rootUsable ? "ROOT not usable"
+                                           : WhyPassedOver(dir);
+        if (reason == nullptr && !root.text.empty() && SamePath(dir.text, root.text)) reason = "ROOT itself";
+        if (reason != nullptr)
+            run.Add("directory", dir.text, ItemResult::PassedOver, 0, reason);
         else
-            run.Add("directory", dir.text, ItemResult::PassedOver, 0,
-                    !dir.whole ? "not read whole" : !rootUsable ? "ROOT not usable" : "not a full path");
+            RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
     }
 
     // From here on the file list can no longer be read.

@@ -79,6 +79,12 @@ void ExpectStepsEndingFull(const Ran& ran, int32_t steps) {
     EXPECT_EQ(fake::Bar().position, steps);
 }
 
+const ItemOutcome* Outcome(const RunOutcome& outcome, const std::string& name) {
+    for (const ItemOutcome& item : outcome.items)
+        if (item.name == name) return &item;
+    return nullptr;
+}
+
 // The position in the call record of the first line starting with `prefix`.
 std::ptrdiff_t FirstCall(const std::string& prefix) {
     const auto& calls = fake::Calls();
@@ -256,6 +262,20 @@ TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
     CountAndRun();
     EXPECT_TRUE(fake::DirectoryExists("C:\\S\\T"));
     EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+
+    // An entry that is ROOT itself, however written, is passed over, and the record says so.
+    fake::Reset();
+    WriteFileList("[STMPATHS]\nROOT=C:\\Spool\nPATH00=c:\\spool\\\nPATH01=C:\\Spool\\Jobs\\..\n");
+    fake::AddDirectory("C:\\Spool\\Jobs");
+    const Ran ran = CountAndRun();
+    EXPECT_TRUE(fake::DirectoryExists("C:\\Spool\\Jobs"));
+    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+    for (const char* root : {"c:\\spool\\", "C:\\Spool\\Jobs\\.."}) {
+        const ItemOutcome* item = Outcome(ran.outcome, root);
+        ASSERT_NE(item, nullptr) << root;
+        EXPECT_EQ(item->result, ItemResult::PassedOver) << root;
+        EXPECT_STREQ(item->reason, "ROOT itself") << root;
+    }
 }
 
 TEST_F(UninstallRun, ListThatNamesItselfIsReadWholeBeforeAnythingGoes) {
@@ -285,6 +305,13 @@ TEST_F(UninstallRun, NoRootIsHandedToARemovalHoweverItIsWritten) {
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), (Strings{"D:\\Data\\..\\Other"}));
     EXPECT_FALSE(fake::DirectoryExists("D:\\Other"));
     ExpectStepsEndingFull(ran, 4);
+    // Each is passed over, and the record says so.
+    for (const char* root : {"C:\\", "C:", "\\\\srv\\share\\", "C:\\.", "/", "C:\\A\\..", "//srv/share",
+                             "C:\\Spool\\.\\.."}) {
+        const ItemOutcome* item = Outcome(ran.outcome, root);
+        ASSERT_NE(item, nullptr) << root;
+        EXPECT_EQ(item->result, ItemResult::PassedOver) << root;
+    }
 }
 
 TEST_F(UninstallRun, OnlyFullPathsAreActedOn) {
@@ -337,12 +364,6 @@ Strings PendingDeletions() {
         paths.push_back(texts[i]);
     }
     return paths;
-}
-
-const ItemOutcome* Outcome(const RunOutcome& outcome, const std::string& name) {
-    for (const ItemOutcome& item : outcome.items)
-        if (item.name == name) return &item;
-    return nullptr;
 }
 
 }  // namespace
