@@ -294,7 +294,7 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
             RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
     }
 
-    // From here on the file list can no longer be read.
+    // The file list and the strings file themselves, once nothing else needs them.
     if (run.windowsDir.empty()) run.windowsDir = platform::GetWindowsDir();
     if (!run.windowsDir.empty()) {
         DeleteListedFile(run, run.windowsDir + "\\" + kFileListName);

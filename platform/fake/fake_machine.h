@@ -28,7 +28,6 @@ struct ShownBox {
 
 // The progress bar of the (single) progress dialog.
 struct ProgressBar {
-    bool exists = false;
     uint32_t rangeUpper = 0;  // the range is 0..rangeUpper
     int position = 0;         // as the control keeps it: within its range
     int positionsSet = 0;     // PBM_SETPOS received

@@ -95,7 +95,6 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
     // A new progress control's range is 0..100; the first common controls know
     // no range above 65,535 and keep it.
     m.bar = fake::ProgressBar();
-    m.bar.exists = true;
     const uint32_t upper = steps > 0 ? static_cast<uint32_t>(steps) : 0;
     m.bar.rangeUpper = upper > 0xFFFF && m.firstCommonControls ? 100 : upper;
     m.dialogLive = true;

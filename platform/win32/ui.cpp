@@ -36,7 +36,7 @@ void HandleWaitingMessages() {
     g_lastAnswered = GetTickCount();
 }
 
-// A progress dialog's work, from DialogBoxParamA's init parameter on.
+// A progress dialog's work, handed over as DialogBoxParamA's init parameter.
 struct ProgressDialog {
     int barId;
     int32_t steps;
@@ -44,10 +44,6 @@ struct ProgressDialog {
     void* context;
     bool started;
 };
-
-// The private command the dialog posts itself to start its work once it is
-// on screen; never sent by a control, a menu or a key.
-constexpr WORD kStartWork = 0x7FF0;
 
 // PBM_SETRANGE takes a 16-bit bound; only larger counts need PBM_SETRANGE32,
 // which the first common controls do not know.
@@ -59,12 +55,11 @@ void SetRange(HWND bar, int32_t steps) {
         SendMessageA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(upper));
 }
 
-// The dialog's ProgressDialog is kept in its DWLP_USER slot from WM_INITDIALOG
-// on. Messages that come before it (WM_SETFONT) get the default.
+// The dialog runs its work from WM_INITDIALOG, once it is on screen, and
+// ends when the work returns. Messages before it (WM_SETFONT) get the default.
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         g_dialog = dialog;
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         auto* progress = reinterpret_cast<ProgressDialog*>(lParam);
         const HWND bar = GetDlgItem(dialog, progress->barId);
         SendMessageA(bar, PBM_SETPOS, 0, 0);
@@ -77,18 +72,12 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // Wine puts what a thread drew on the screen when the thread next waits for
         // its messages: a wait of no time puts it there at once.
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kStartWork, 0), 0);
-        return FALSE;  // the default focus is not set
-    }
-    auto* progress = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (progress == nullptr) return FALSE;
-    if (message == WM_COMMAND && LOWORD(wParam) == kStartWork) {
-        // The work handles the dialog's messages while it goes: it starts once.
-        if (progress->started) return TRUE;
+        // The work handles the dialog's messages while it goes; WM_INITDIALOG
+        // comes once, so the work starts once.
         progress->started = true;
-        progress->work(GetDlgItem(dialog, progress->barId), progress->context);
+        progress->work(bar, progress->context);
         EndDialog(dialog, 1);
-        return TRUE;
+        return FALSE;  // the default focus is not set
     }
     // Nothing ends the dialog but the end of its work. Esc comes as IDCANCEL,
     // which does nothing here; Alt+F4 and the like come as WM_CLOSE, taken here
