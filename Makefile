@@ -106,14 +106,16 @@ test:
 	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
 
 # The shipped 32-bit program, run for real through qemu's user-mode emulation:
-# the full product case against build/win32/ZEVUnins.exe in a prefix with
-# Wine's 32-bit half. Sets the emulation up first (root); fails where it cannot.
+# the full product case (with the 32-bit example monitor, which Wine's spooler
+# loads inside the program) and the case of 64-bit Windows, against
+# build/win32/ZEVUnins.exe in a prefix with Wine's 32-bit half. Sets the
+# emulation up first (root); fails where it cannot.
 WIN32_PREFIX ?= build/e2e/prefix-win32
 
 test-win32: build
 	scripts/setup-win32-emulation.sh
 	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
-	  --prefix $(WIN32_PREFIX) --case full-product --time-scale 4
+	  --prefix $(WIN32_PREFIX) --case full-product --case 64-bit-windows --time-scale 4
 
 # DEMO=ja removes the Japanese product of examples/ja from a Japanese machine.
 DEMO ?=

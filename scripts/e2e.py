@@ -287,7 +287,8 @@ def main():
 
     for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
         signal.signal(signum, on_termination)
-    for path, what in ((args.exe, "program"), (zevmachine.PROBE, "probe (make build-win64)")):
+    for path, what in ((args.exe, "program"), (zevmachine.PROBE, "probe (make build-win64)"),
+                       (zevmachine.MONITOR_DLL, "example port monitor (make build)")):
         if not os.path.isfile(path):
             print("e2e: no %s at %s" % (what, path), file=sys.stderr)
             return 2

@@ -13,8 +13,9 @@ import os
 import random
 import time
 
-from zevmachine import (windows_path_of, MONITORS_KEY, PRINTERS_KEY, UNINSTALL_KEY, Printer, Product, ProgramRun,
-                        compare, end_holder, hold_file, install, listing_name, printer_ports, read_pixels)
+from zevmachine import (windows_path_of, MONITORS_KEY, OTHER_UNINSTALL_KEY, PRINTERS_KEY, PROGRAM_BITS, UNINSTALL_KEY,
+                        Printer, Product, ProgramRun, compare, end_holder, hold_file, install,
+                        listing_name, printer_ports, read_pixels)
 
 def environment(**variables):
     """Runs a case with these variables set for every process on its machine
@@ -81,7 +82,6 @@ def acme_product():
             r"C:\Apps\Acme\Print\Suite\acprint.exe": "acprint program\n",
             r"C:\Apps\Acme\Print\Suite\Help\acprint.chm": "acprint help\n",
             r"C:\Apps\Acme\Print\Suite\Drivers\x64\acdrv.dll": "acme driver\n",
-            r"C:\windows\system32\acmemon.dll": "acme port monitor\n",
             # Listed after the gap at FILE04: never read, so it stays.
             r"C:\windows\system32\acmeui.dll": "acme monitor ui\n",
             # Beside the listed ones, not listed.
@@ -91,7 +91,9 @@ def acme_product():
         entry="AcmePrint",
         entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
                       "DisplayIcon": r"C:\Apps\Acme\Print\Suite\acprint.exe,0", "Publisher": "Acme"},
-        monitor="Acme Port", monitor_driver="acmemon.dll", ports=["ACME1:", "ACME2:"],
+        # A real port monitor (examples/monitor): the spooler loads it to delete its ports.
+        monitor="Acme Port", monitor_driver="acmemon.dll", monitor_dll=r"C:\windows\system32\acmemon.dll",
+        ports=["ACME1:", "ACME2:"],
         printers=[Printer("Acme Office", "ACME1:", description="second floor"),
                   Printer("Acme Label", "ACME1:"),
                   Printer("Acme Draft", "ACME2:")],
@@ -260,11 +262,13 @@ def case_full_product(session):
 
 def check_full_product_gone(session, acme, before, after):
     """After a run over the Acme product beside the other one: exactly Acme's
-    files, directories, entry and monitor went, and its printers print to LPT1:."""
+    files, directories, entry and monitor went, the monitor's DLL at once (the
+    spooler let it go), and its printers print to LPT1:."""
     m = session.machine
     suite = r"C:\Apps\Acme\Print\Suite"
-    gone = {listing_name(p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
-                             suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
+    gone = {listing_name(acme.monitor_dll, spooler=True)}
+    gone |= {listing_name(p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
+                             suite + r"\Drivers\x64\acdrv.dll",
                              r"C:\Spool\Outbox", suite + r"\Drivers\x64", suite + r"\Drivers",
                              suite + r"\Help", suite + r"\Queue\Jobs", suite + r"\Queue",
                              r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")}
@@ -281,6 +285,8 @@ def check_full_product_gone(session, acme, before, after):
                             "Other Label": "OTH1:", "Office Laser": "LPT2:"}, "printer ports: %s" % ports)
     session.check(os.path.isdir(m.unix_path(r"C:\Spool")) and not os.listdir(m.unix_path(r"C:\Spool")),
                   "C:\\Spool (the STMPATHS root) should stay, empty")
+    session.check(pending_deletions(after) == pending_deletions(before),
+                  "left for the restart: %s" % pending_deletions(after)[len(pending_deletions(before)):])
 
 
 def case_progress_before_first_step(session):
@@ -495,13 +501,13 @@ def pending_deletions(snapshot):
     return [texts[i] for i in range(0, len(texts) - 1, 2) if texts[i] and texts[i + 1] == ""]
 
 
-def check_scheduled(session, before, after, files_gone, scheduled):
-    """The machine changed only as `files_gone` says, but for the session
-    manager's list, which gained exactly `scheduled` (Windows paths), in order."""
+def check_scheduled(session, before, after, files_gone, scheduled, keys_gone=()):
+    """The machine changed only as `files_gone` and `keys_gone` say, but for the
+    session manager's list, which gained exactly `scheduled` (Windows paths), in order."""
     changes = compare(before, after)
     check_exact(session, "files and directories gone", changes.files_gone, set(files_gone))
     check_exact(session, "files and directories new", changes.files_new, set())
-    check_exact(session, "keys gone", changes.keys_gone, set())
+    check_exact(session, "keys gone", changes.keys_gone, {key(k) for k in keys_gone})
     other = {k for k in changes.values_changed if k != (key(SESSION_MANAGER_KEY), "PendingFileRenameOperations")}
     session.check(not other, "registry values changed besides the pending deletions: %s" % sorted(other))
     gained = pending_deletions(after)[len(pending_deletions(before)):]
@@ -765,6 +771,69 @@ CASES = [
 ]
 
 
+# ---------------------------------------------------------------- 64-bit Windows
+
+WOW64_LIST = r"""[UnInstKey]
+UnInstKey=AcmePrint
+
+[FILES]
+FILE00=C:\windows\system32\acmemon.dll
+FILE01=C:\windows\system32\acmeui.dll
+FILE02=C:\WINDOWS\System32\acmeres.dll
+FILE03=C:\windows\system32\acmeheld.dll
+"""
+
+
+def case_64_bit_windows(session):
+    """64-bit Windows, where the program sees a view of its own: files listed
+    under system32 lie in the native system32 (a 64-bit monitor, one held open),
+    in syswow64, and in both; an unlisted one lies beside them in each; the
+    entry is in the registry view the program does not see by default (the
+    64-bit one for the shipped 32-bit program). Run silently: every listed
+    file goes from each directory where it lies, the held one at the restart
+    under its native path, the entry goes, and the unlisted files stay."""
+    m = session.machine
+    native, wow = "windows/system32/", "windows/syswow64/"
+    placed = {native + "acmemon.dll": "a 64-bit port monitor\n", wow + "acmeui.dll": "a 32-bit helper\n",
+              native + "acmeres.dll": "resources, 64-bit\n", wow + "acmeres.dll": "resources, 32-bit\n",
+              native + "acmeheld.dll": "held open\n",
+              native + "acmemon.dll.bak": "not listed\n", wow + "acmemon.dll.bak": "not listed\n"}
+    install(m, Product(name="64-bit Windows", entry="AcmePrint", entry_key=OTHER_UNINSTALL_KEY,
+                       entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe"},
+                       file_list=WOW64_LIST))
+    # Every 64-bit Windows has its SysWOW64; a prefix made without Wine's 32-bit half lacks it.
+    os.makedirs(os.path.join(m.prefix, "drive_c", wow), exist_ok=True)
+    for name, content in placed.items():
+        with open(os.path.join(m.prefix, "drive_c", name), "w") as f:
+            f.write(content)
+    before = m.snapshot()
+    holder = hold_file(m, r"C:\windows\system32\acmeheld.dll", seconds=600)
+    log_path = os.path.join(m.prefix, "acme.log")
+    status = ProgramRun(m, session.exe, '/S "/LOG=%s"' % windows_path_of(log_path)).wait(session.limit(120))
+    end_holder(holder)
+    with open(log_path, "rb") as f:
+        session.note("%d-bit program, log:\n%s" % (PROGRAM_BITS, f.read().decode("cp1252")))
+    session.check(status == 3010, "exit status %d, expected 3010" % status)
+    after = m.snapshot()
+    check_scheduled(session, before, after,
+                    {native + "acmemon.dll", wow + "acmeui.dll", native + "acmeres.dll", wow + "acmeres.dll",
+                     listing_name(FILE_LIST_NAME)},
+                    [r"C:\windows\system32\acmeheld.dll"], keys_gone={OTHER_UNINSTALL_KEY + r"\AcmePrint"})
+    session.note("PendingFileRenameOperations: %s" % pending_deletions(after))
+    # What Windows' session manager does at the next start, Wine's wineboot does now.
+    m.wine(["wineboot", "-r"], timeout=session.limit(120))
+    session.check(not os.path.exists(os.path.join(m.prefix, "drive_c", native + "acmeheld.dll")),
+                  "the held file is still in the native system32 after a restart")
+    kept = [n for n in (native + "acmemon.dll.bak", wow + "acmemon.dll.bak")
+            if os.path.exists(os.path.join(m.prefix, "drive_c", n))]
+    session.check(len(kept) == 2, "unlisted files left after the restart: %s" % kept)
+
+
+CASES += [
+    ("64-bit-windows", case_64_bit_windows),
+]
+
+
 # ---------------------------------------------------------------- what real Windows asks beyond Wine
 
 def start_with_dll_overrides(session, overrides):
@@ -896,11 +965,10 @@ def case_silent_with_log(session):
     session.check(lines[4] == r"File list: C:\windows\ZEVFList.ini", "file list line %r" % lines[4])
     session.check(lines[5] == r"Strings file: C:\windows\ZEVUnins.ini", "strings file line %r" % lines[5])
     suite = r"C:\Apps\Acme\Print\Suite"
-    # Wine's spooler knows no port of a monitor it has not loaded: the ports
-    # go with the monitor's key, and the log says their own deletion failed.
-    for port in ("ACME1:", "ACME2:"):
-        session.check(any(line.endswith("  port " + port) for line in lines), "the log does not name port " + port)
-    for expected in ["removed      programs entry AcmePrint", "removed      monitor Acme Port"] + \
+    # The ports go through the spooler, which has the monitor's DLL delete each
+    # one's key, before the monitor itself.
+    for expected in ["removed      programs entry AcmePrint", "removed      port ACME1:", "removed      port ACME2:",
+                     "removed      monitor Acme Port"] + \
             ["removed      file " + p for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
                                                  suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
                                                  r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \

@@ -32,14 +32,22 @@ PROBE = os.path.join(ROOT, "build", "win64", "winprobe.exe")
 
 # The program's bitness (ZEV_PROGRAM_BITS, 64 unless told). On 64-bit Windows a
 # 32-bit program sees the 32-bit views: C:\windows\system32 is the machine's
-# C:\windows\syswow64, and HKLM\Software its Software\Wow6432Node. A 32-bit
-# installer wrote the product through the same views, so a case names paths and
-# keys as the program sees them, and they are translated here.
+# C:\windows\syswow64, and HKLM\Software its Software\Wow6432Node. A product
+# is laid out as on 64-bit Windows: a file listed under system32 lies in the
+# native system32 (drive_c/windows/system32), where a 64-bit installer, or a
+# 32-bit one through Sysnative, puts it; its programs-list entry is in the
+# program's own view unless a case says otherwise. Paths and keys are named as
+# the program sees them and translated here.
 PROGRAM_BITS = int(os.environ.get("ZEV_PROGRAM_BITS", "64"))
-if PROGRAM_BITS == 32:
-    UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
-else:
-    UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+UNINSTALL_KEY_64 = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+UNINSTALL_KEY_32 = r"HKEY_LOCAL_MACHINE\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
+UNINSTALL_KEY, OTHER_UNINSTALL_KEY = ((UNINSTALL_KEY_32, UNINSTALL_KEY_64) if PROGRAM_BITS == 32
+                                      else (UNINSTALL_KEY_64, UNINSTALL_KEY_32))
+# The example product's port monitor, built for the program's bitness: under Wine
+# the spooler runs inside the uninstaller and loads the monitor there, from the
+# uninstaller's own system directory (syswow64 for the 32-bit program). On 64-bit
+# Windows the spooler is 64-bit and the monitor a 64-bit DLL in the native one.
+MONITOR_DLL = os.path.join(ROOT, "build", "win%d" % PROGRAM_BITS, "vpmon.dll")
 PRINT_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print"
 MONITORS_KEY = PRINT_KEY + r"\Monitors"
 PRINTERS_KEY = PRINT_KEY + r"\Printers"
@@ -924,10 +932,15 @@ class Product:
     files: dict = field(default_factory=dict)          # path: content (bytes or str)
     dirs: list = field(default_factory=list)           # directories, empty unless files fill them
     entry: str = ""                                    # programs-list key name
+    entry_key: str = UNINSTALL_KEY                     # where it is: UNINSTALL_KEY_64 or _32
     entry_values: dict = field(default_factory=dict)
     entry_subkeys: dict = field(default_factory=dict)  # subkey name: values
     monitor: str = ""
     monitor_driver: str = ""
+    # Where the monitor's DLL is listed (C:\windows\system32\<monitor_driver>),
+    # when the product has a real one (MONITOR_DLL); None when the monitor is
+    # only its keys.
+    monitor_dll: str = None
     ports: list = field(default_factory=list)
     printers: list = field(default_factory=list)       # Printer
     # ZEVFList.ini and ZEVUnins.ini, written when not None: text in the system's
@@ -938,7 +951,7 @@ class Product:
     def registry_keys(self):
         keys = []
         if self.entry:
-            base = UNINSTALL_KEY + "\\" + self.entry
+            base = self.entry_key + "\\" + self.entry
             keys.append((base, self.entry_values))
             for sub, values in self.entry_subkeys.items():
                 keys.append((base + "\\" + sub, values))
@@ -964,6 +977,11 @@ def install(machine, product):
             os.unlink(target)  # it may be linked to the prepared prefix's copy
         with open(target, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
+    if product.monitor_dll:
+        target = os.path.join(machine.prefix, "drive_c", *machine_parts(product.monitor_dll, spooler=True))
+        if os.path.lexists(target):
+            os.unlink(target)
+        shutil.copyfile(MONITOR_DLL, target)
     for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
         if isinstance(text, bytes):
             with open(os.path.join(machine.windows_dir(), name), "wb") as f:
@@ -995,17 +1013,19 @@ def unescape_reg_string(data):
     return data
 
 
-def machine_parts(windows_path):
-    """The names below C:\\ of a path as the program sees it, where the machine keeps it."""
+def machine_parts(windows_path, spooler=False):
+    """The names below C:\\ of a path as the program sees it, where the machine
+    keeps it: a file under system32 in the native one, but for a DLL the spooler
+    loads (`spooler`), which under Wine lies in the uninstaller's own."""
     parts = [p for p in windows_path.split("\\")[1:] if p]
-    if PROGRAM_BITS == 32 and [p.lower() for p in parts[:2]] == ["windows", "system32"]:
+    if spooler and PROGRAM_BITS == 32 and [p.lower() for p in parts[:2]] == ["windows", "system32"]:
         parts[1] = "syswow64"
     return parts
 
 
-def listing_name(windows_path):
+def listing_name(windows_path, spooler=False):
     """A path on C: as Snapshot.files names it."""
-    return "/".join(machine_parts(windows_path))
+    return "/".join(machine_parts(windows_path, spooler))
 
 
 def describe_product(product, snapshot, out):
@@ -1016,8 +1036,11 @@ def describe_product(product, snapshot, out):
     paths += [r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini"]
     for path in paths:
         out("    %-8s %s" % ("present" if listing_name(path) in snapshot.files else "gone", path))
+    if product.monitor_dll:
+        out("    %-8s %s (the monitor's DLL)" % ("present" if listing_name(product.monitor_dll, spooler=True)
+                                                 in snapshot.files else "gone", product.monitor_dll))
     if product.entry:
-        key = (UNINSTALL_KEY + "\\" + product.entry).lower()
+        key = (product.entry_key + "\\" + product.entry).lower()
         values = reg.get(key)
         out("  programs-list entry %s: %s" % (
             product.entry, "gone" if values is None else
