@@ -77,7 +77,8 @@ EXAMPLE = EXAMPLE_KINDS[""]
 def example_product():
     """The example product as its installer would have left it: the files and
     directories its file list names, its programs-list entry, its print monitor
-    with two ports and a printer on each, and the two INI files."""
+    (the real one of examples/monitor, as the listed vpmon.dll) with two ports
+    and a printer on each, and the two INI files."""
     folder, codec, _ = EXAMPLE
     with open(os.path.join(folder, "ZEVFList.ini"), encoding=codec) as f:
         file_list = f.read()
@@ -95,6 +96,9 @@ def example_product():
     for path in filter(None, named):
         parts = path.rstrip("\\").split("\\")
         dirs.update("\\".join(parts[:n]) for n in range(2, len(parts) + 1))
+    # The monitor's DLL is the built one, not a text file: where the spooler loads it.
+    monitor_dll = next((p for p in files if p.lower() == r"c:\windows\system32\vpmon.dll"), None)
+    files.pop(monitor_dll, None)
     entry = listed.get("uninstkey", {}).get("uninstkey", "VantorinPrint")
     monitor = listed.get("lpr", {}).get("monitor", "Vantorin Port")
     return Product(
@@ -103,7 +107,7 @@ def example_product():
         entry_values={"DisplayName": "Vantorin Print", "UninstallString": r"C:\windows\ZEVUnins.exe",
                       "DisplayIcon": r"C:\Program Files\Vantorin\Print\vprint.exe,0",
                       "Publisher": "Vantorin", "DisplayVersion": "2.1"},
-        monitor=monitor, monitor_driver="vpmon.dll", ports=["VPORT1:", "VPORT2:"],
+        monitor=monitor, monitor_driver="vpmon.dll", monitor_dll=monitor_dll, ports=["VPORT1:", "VPORT2:"],
         printers=[Printer("Vantorin Print Office", "VPORT1:", description="Vantorin Print on the office queue"),
                   Printer("Vantorin Print Labels", "VPORT2:"),
                   Printer("Office Laser", "LPT2:", description="not part of Vantorin Print")],
@@ -190,7 +194,7 @@ def main():
     global EXAMPLE
     EXAMPLE = EXAMPLE_KINDS[args.example]
     exe = os.path.abspath(args.exe)
-    for path in (exe, zevmachine.PROBE):
+    for path in (exe, zevmachine.PROBE, zevmachine.MONITOR_DLL):
         if not os.path.isfile(path):
             print("demo: %s is missing (make build-win64)" % path, file=sys.stderr)
             return 2
