@@ -128,6 +128,17 @@ void SetDllMissing(const std::string& name, bool missing) {
     if (missing) names.push_back(detail::Fold(name));
 }
 
+void HoldProgramLockElsewhere(const std::string& name, bool held) {
+    if (held)
+        M().locksHeldElsewhere.insert(name);
+    else
+        M().locksHeldElsewhere.erase(name);
+}
+
+bool ProgramLockHeld(const std::string& name) {
+    return M().locksHeld.count(name) != 0;
+}
+
 unsigned long PausedMilliseconds() {
     return M().pausedMs;
 }
@@ -184,6 +195,13 @@ namespace platform {
 
 bool IsLeadByte(unsigned char byte) {
     return fake::detail::IsLead(byte);
+}
+
+ProgramLock TakeProgramLock(const std::string& name) {
+    fake::detail::Record("CreateMutex " + name);
+    if (fake::detail::M().locksHeldElsewhere.count(name) != 0) return ProgramLock::HeldElsewhere;
+    fake::detail::M().locksHeld.insert(name);
+    return ProgramLock::Taken;
 }
 
 }  // namespace platform
