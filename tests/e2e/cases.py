@@ -90,6 +90,7 @@ def acme_product():
         dirs=[r"C:\Spool\Outbox", r"C:\Apps\Acme\Print\Suite\Queue\Jobs"],
         entry="AcmePrint",
         entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S',
                       "DisplayIcon": r"C:\Apps\Acme\Print\Suite\acprint.exe,0", "Publisher": "Acme"},
         monitor="Acme Port", monitor_driver="acmemon.dll", ports=["ACME1:", "ACME2:"],
         printers=[Printer("Acme Office", "ACME1:", description="second floor"),
@@ -1011,7 +1012,8 @@ def japanese_product():
                "C:\\windows\\system32\\vpmon.dll": "monitor\n"},
         dirs=["C:\\スプール\\ヴァントリン\\ジョブ一覧表"],
         entry="ヴァントリン印刷機能",
-        entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe"},
+        entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S'},
         monitor="ヴァントリン ポート", monitor_driver="vpmon.dll", ports=["ポート表1:"],
         printers=[Printer("Vantorin Office", "ポート表1:")],
         file_list=example("ZEVFList.ini"), strings=example("ZEVUnins.ini"))
