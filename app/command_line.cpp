@@ -69,6 +69,8 @@ std::string UsageText(const std::string& badArgument) {
         "3010\tDone; some files go at the next restart.\n"
         "1602\tThe user answered No.\n"
         "87\tA bad command line.\n"
+        "1618\tAnother copy is running; try again later.\n"
+        "1622\tThe log file cannot be written.\n"
         "1\tOut of memory.";
     return text;
 }

@@ -45,12 +45,21 @@ const char* DescribeExitStatus(int status) {
         return "a bad command line; nothing was touched";
     case kExitNoMemory:
         return "out of memory";
+    case kExitAlreadyRunning:
+        return "another copy of the uninstaller is running; nothing was touched";
     }
     return "";
 }
 
+bool RunLog::Open(const std::string& path) {
+    file_ = platform::OpenLogFile(path);
+    if (!file_.IsOpen()) return false;
+    path_ = path;
+    return true;
+}
+
 void RunLog::Begin(bool silent) {
-    if (path_.empty()) return;
+    if (!file_.IsOpen()) return;
     const std::string windowsDir = platform::GetWindowsDir();
     Line("");
     Line(std::string("ZEVUnins ") + kProgramVersion + (silent ? ", silent" : "") + ", started " +
@@ -58,15 +67,15 @@ void RunLog::Begin(bool silent) {
     Line(platform::WindowsVersionText());
     Line(std::string("File list: ") + windowsDir + "\\" + kFileListName);
     Line(std::string("Strings file: ") + windowsDir + "\\" + kStringsFileName);
+    Line("Log file: " + path_);
 }
 
 void RunLog::End(int exitStatus) {
-    if (path_.empty()) return;
+    if (!file_.IsOpen()) return;
     Line("Exit status " + std::to_string(exitStatus) + ": " + DescribeExitStatus(exitStatus) + ", " +
          platform::LocalTimeText());
 }
 
 void RunLog::Line(const std::string& text) {
-    if (path_.empty() || failed_) return;
-    if (!platform::AppendToFile(path_, text + "\r\n")) failed_ = true;
+    platform::WriteToLog(file_, text + "\r\n");
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "run/uninstall_run.h"
 
 // One item as its log line says it: "removed      file C:\Prog\a.exe".
@@ -15,10 +16,11 @@ const char* DescribeExitStatus(int status);
 
 class RunLog {
 public:
-    // No log at all with an empty path.
-    explicit RunLog(std::string path) : path_(std::move(path)) {}
+    // Opens the log at `path`, a full path, and keeps it open until the log goes;
+    // false when it cannot be. Without Open nothing is logged.
+    bool Open(const std::string& path);
 
-    // The heading: the program's version, the time, Windows' version and the two files.
+    // The heading: the program's version, the time, Windows' version, the two files and the log itself.
     void Begin(bool silent);
     void Item(const ItemOutcome& item) { Line(DescribeItem(item)); }
     void End(int exitStatus);
@@ -27,9 +29,9 @@ public:
     static void OnItem(const ItemOutcome& item, void* log) { static_cast<RunLog*>(log)->Item(item); }
 
 private:
+    // A line that cannot be written (a full disk) stops nothing.
     void Line(const std::string& text);
 
     std::string path_;
-    // A log that cannot be written does not stop the run, and is not tried again.
-    bool failed_ = false;
+    platform::LogFile file_;
 };

@@ -59,7 +59,35 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
         return line.badArgument.empty() ? kExitCompleted : kExitBadCommandLine;
     }
 
-    RunLog log(line.log ? line.logPath : std::string());
+    // A relative log path names the directory the program was started in.
+    const std::string logPath = line.log ? platform::FullPathOf(line.logPath) : std::string();
+
+    // Taken before the log is opened: a copy started again with the same log
+    // while the first still holds it open is told to wait, not that its log is wrong.
+    if (platform::TakeProgramLock(kProgramLockName) == platform::ProgramLock::HeldElsewhere) {
+        RunLog log;
+        if (line.log && log.Open(logPath)) {
+            log.Begin(silent);
+            log.End(kExitAlreadyRunning);
+        }
+        if (!silent)
+            platform::ShowBox("Another copy of the uninstaller is running.\nNothing was removed: try again when it "
+                              "has finished.",
+                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        return kExitAlreadyRunning;
+    }
+
+    // A log that was asked for and cannot be written stops everything: a
+    // deployment tool learns at once that its command line is wrong.
+    RunLog log;
+    if (line.log && (logPath.empty() || !log.Open(logPath))) {
+        if (!silent) {
+            const std::string text = "The log file cannot be written:\n" + (logPath.empty() ? line.logPath : logPath) +
+                                     "\n\nNothing was removed.";
+            platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        }
+        return kExitLogFailure;
+    }
     log.Begin(silent);
 
     if (!silent) {

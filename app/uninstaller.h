@@ -15,6 +15,11 @@ constexpr int kExitRestartNeeded = 3010;  // Windows Installer's: done, a restar
 constexpr int kExitCancelled = 1602;      // Windows Installer's code for a cancel
 constexpr int kExitBadCommandLine = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kExitNoMemory = 1;
+constexpr int kExitAlreadyRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING: try again later
+constexpr int kExitLogFailure = 1622;      // ERROR_INSTALL_LOG_FAILURE: the log cannot be written
+
+// The named mutex one copy of the program holds while it runs.
+constexpr const char* kProgramLockName = "ZEVUnins.Uninstaller";
 
 // The user-visible texts, read from the strings file.
 struct UiStrings {

@@ -115,11 +115,56 @@ std::string ShortPathOf(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string* content);
 // Makes the file hold `content` and nothing else (CREATE_ALWAYS, WriteFile).
 bool WriteWholeFile(const std::string& path, const std::string& content);
-// Adds `text` at the end of the file, making it where it is missing; others may
-// read the file meanwhile. False when it cannot be opened or written whole.
-bool AppendToFile(const std::string& path, const std::string& text);
+// GetFullPathNameA: `path` made full against the current directory (a full
+// path comes back as it is); empty when it cannot be had.
+std::string FullPathOf(const std::string& path);
 // Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
+
+// ---------------------------------------------------------------- the log file
+
+struct LogFileState;  // defined by each implementation
+
+// A file open for adding lines at its end, for the life of its owner. Others
+// may read it meanwhile; nobody else may write it or open it for writing.
+class LogFile {
+public:
+    LogFile();
+    explicit LogFile(std::unique_ptr<LogFileState> state);
+    ~LogFile();
+    LogFile(LogFile&& other) noexcept;
+    LogFile& operator=(LogFile&& other) noexcept;
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    bool IsOpen() const { return state_ != nullptr; }
+    LogFileState* State() const { return state_.get(); }
+
+private:
+    std::unique_ptr<LogFileState> state_;
+};
+
+// CreateFileA(OPEN_ALWAYS, FILE_SHARE_READ): made where missing, added to where
+// there. Not open when it cannot be: a missing directory, a directory of that
+// name, a read-only file, access denied, a file another program writes.
+LogFile OpenLogFile(const std::string& path);
+// Adds `text` at the end of the file; false when it cannot be written whole.
+bool WriteToLog(const LogFile& log, const std::string& text);
+
+// ---------------------------------------------------------------- one copy at a time
+
+enum class ProgramLock {
+    Taken,          // this process holds it until it ends
+    HeldElsewhere,  // another process holds it
+};
+
+// A named mutex (CreateMutexA, then WaitForSingleObject without waiting),
+// session-wide ("Global\<name>") on the NT family from Windows 2000 on, where
+// terminal sessions exist. Never released: Windows releases it when the process
+// ends, however it ends, and a mutex left by a process that ended without
+// releasing it is taken as free. Where the mutex cannot be made at all the
+// answer is Taken: one copy is guarded against, not the lack of one.
+ProgramLock TakeProgramLock(const std::string& name);
 
 // ---------------------------------------------------------------- registry
 // Every key lives under HKEY_LOCAL_MACHINE.

@@ -105,6 +105,7 @@ def example_product():
         name="Vantorin Print", files=files, dirs=sorted(dirs),
         entry=entry,
         entry_values={"DisplayName": "Vantorin Print", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S',
                       "DisplayIcon": r"C:\Program Files\Vantorin\Print\vprint.exe,0",
                       "Publisher": "Vantorin", "DisplayVersion": "2.1"},
         monitor=monitor, monitor_driver="vpmon.dll", monitor_dll=monitor_dll, ports=["VPORT1:", "VPORT2:"],

@@ -95,6 +95,12 @@ bool ReadFileContent(const std::string& path, std::string* content);
 // back cut to `limit` with whole=false. This applies to a default as well.
 void SetProfileValueLimit(std::size_t limit);
 
+// A LogFile open on a file keeps it from being opened as a log again until it
+// closes. Another process holds the program's named mutex of this name:
+// TakeProgramLock answers HeldElsewhere.
+void HoldProgramLockElsewhere(const std::string& name, bool held);
+bool ProgramLockHeld(const std::string& name);  // by this process
+
 // -------------------------------------------------------------------- registry
 // Paths under HKEY_LOCAL_MACHINE.
 // Key paths must not start with a backslash; runs of backslashes count as one.
@@ -215,7 +221,8 @@ unsigned long PausedMilliseconds();
 //   SetPos <n>
 //   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
-//   ReadFile <path>   WriteFile <path>   AppendFile <path>
+//   ReadFile <path>   WriteFile <path>   OpenLogFile <path>   WriteLog <path as opened>
+//   CreateMutex <name>
 // A file call in the native view ends in " (native)", a registry call in a
 // view of its own in " (32-bit view)" or " (64-bit view)".
 // DeleteFileA and RemoveDirectoryA give Windows' codes: 2 or 3 when missing,

@@ -427,9 +427,50 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
     return WriteContent(path, content, false);
 }
 
-bool AppendToFile(const std::string& path, const std::string& text) {
-    Record("AppendFile " + path);
-    return WriteContent(path, text, true);
+struct LogFileState {
+    std::string path;  // as opened
+    std::string key;   // the file table's
+    unsigned generation;
+};
+
+LogFile::LogFile() = default;
+LogFile::LogFile(std::unique_ptr<LogFileState> state) : state_(std::move(state)) {}
+LogFile::~LogFile() {
+    if (state_ && state_->generation == fake::detail::Generation()) M().openLogs.erase(state_->key);
+}
+LogFile::LogFile(LogFile&& other) noexcept = default;
+LogFile& LogFile::operator=(LogFile&& other) noexcept {
+    if (this != &other) {
+        LogFile gone(std::move(*this));
+        state_ = std::move(other.state_);
+    }
+    return *this;
+}
+
+LogFile OpenLogFile(const std::string& path) {
+    Record("OpenLogFile " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid) return LogFile();
+    const std::string key = fake::detail::KeyOf(full);
+    // Open for writing once already: the sharing refuses a second writer.
+    if (M().openLogs.count(key) != 0 || !WriteContent(path, std::string(), true)) return LogFile();
+    M().openLogs.insert(key);
+    return LogFile(std::make_unique<LogFileState>(LogFileState{path, key, fake::detail::Generation()}));
+}
+
+bool WriteToLog(const LogFile& log, const std::string& text) {
+    if (!log.IsOpen() || log.State()->generation != fake::detail::Generation()) return false;
+    Record("WriteLog " + log.State()->path);
+    auto found = M().files.find(log.State()->key);
+    if (found == M().files.end()) return false;
+    found->second.content += text;
+    ++found->second.version;
+    return true;
+}
+
+std::string FullPathOf(const std::string& path) {
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    return full.valid ? fake::detail::SpellingOf(full) : std::string();
 }
 
 std::string ShortPathOf(const std::string& path) {

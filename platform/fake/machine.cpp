@@ -147,6 +147,17 @@ void SetDllMissing(const std::string& name, bool missing) {
     if (missing) names.push_back(detail::Fold(name));
 }
 
+void HoldProgramLockElsewhere(const std::string& name, bool held) {
+    if (held)
+        M().locksHeldElsewhere.insert(name);
+    else
+        M().locksHeldElsewhere.erase(name);
+}
+
+bool ProgramLockHeld(const std::string& name) {
+    return M().locksHeld.count(name) != 0;
+}
+
 unsigned long PausedMilliseconds() {
     return M().pausedMs;
 }
@@ -207,6 +218,13 @@ bool IsLeadByte(unsigned char byte) {
 
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return fake::detail::SameName(a, b);
+}
+
+ProgramLock TakeProgramLock(const std::string& name) {
+    fake::detail::Record("CreateMutex " + name);
+    if (fake::detail::M().locksHeldElsewhere.count(name) != 0) return ProgramLock::HeldElsewhere;
+    fake::detail::M().locksHeld.insert(name);
+    return ProgramLock::Taken;
 }
 
 }  // namespace platform

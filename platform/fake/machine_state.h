@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,6 +82,11 @@ struct Machine {
     FullPath currentDir;
     std::map<std::string, FileEntry> files;  // by KeyOf; roots are not kept here
     std::size_t profileValueLimit = 0;
+    std::set<std::string> openLogs;  // by KeyOf: files a LogFile holds open
+
+    // named mutexes
+    std::set<std::string> locksHeldElsewhere;
+    std::set<std::string> locksHeld;
 
     // DLLs
     std::vector<std::string> missingDlls;  // folded names

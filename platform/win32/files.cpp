@@ -141,14 +141,47 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
     return file.Valid() && WriteAll(file.Get(), content);
 }
 
-bool AppendToFile(const std::string& path, const std::string& text) {
-    const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
-    // FILE_APPEND_DATA is unknown to the 95 family: the end is sought instead.
-    if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+struct LogFileState {
+    win32::UniqueFile file;
+};
+
+LogFile::LogFile() = default;
+LogFile::LogFile(std::unique_ptr<LogFileState> state) : state_(std::move(state)) {}
+LogFile::~LogFile() = default;
+LogFile::LogFile(LogFile&& other) noexcept = default;
+LogFile& LogFile::operator=(LogFile&& other) noexcept = default;
+
+LogFile OpenLogFile(const std::string& path) {
+    win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return LogFile();
+    return LogFile(std::make_unique<LogFileState>(LogFileState{std::move(file)}));
+}
+
+bool WriteToLog(const LogFile& log, const std::string& text) {
+    if (!log.IsOpen()) return false;
+    const HANDLE file = log.State()->file.Get();
+    // FILE_APPEND_DATA is unknown to the 95 family: the end is sought for every
+    // line instead, so that lines another program added meanwhile stay.
+    if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
         return false;
-    return WriteAll(file.Get(), text);
+    return WriteAll(file, text);
+}
+
+std::string FullPathOf(const std::string& path) {
+    std::string buffer(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD got = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+        if (got == 0) return std::string();
+        // Too small: the answer is the size needed, terminator included.
+        if (got >= buffer.size()) {
+            buffer.assign(got + 1, '\0');
+            continue;
+        }
+        buffer.resize(got);
+        return buffer;
+    }
+    return std::string();
 }
 
 std::string ShortPathOf(const std::string& path) {

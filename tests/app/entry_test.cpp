@@ -235,6 +235,7 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
               "Windows 5.1.2600 (NT family)\r\n"
               "File list: C:\\windows\\ZEVFList.ini\r\n"
               "Strings file: C:\\windows\\ZEVUnins.ini\r\n"
+              "Log file: C:\\Logs\\u.log\r\n"
               "removed      programs entry Tool\r\n"
               "removed      file C:\\Prog\\Tool\\a.exe\r\n"
               "not there    file C:\\Prog\\Tool\\gone.dll\r\n"
@@ -252,26 +253,61 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
     // Each line goes to the file as its item is done, before the next one is tried.
     Strings order;
     for (const std::string& call : fake::Calls())
-        if (call.rfind("DeleteFile C:\\Prog", 0) == 0 || call.rfind("AppendFile", 0) == 0)
+        if (call.rfind("DeleteFile C:\\Prog", 0) == 0 || call.rfind("WriteLog", 0) == 0)
             order.push_back(call.substr(0, call.find(' ')));
-    const Strings expected = {"AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile",
-                              "DeleteFile", "AppendFile", "DeleteFile", "AppendFile", "AppendFile", "DeleteFile",
-                              "AppendFile", "DeleteFile", "DeleteFile", "AppendFile",
+    const Strings expected = {"WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog",
+                              "DeleteFile", "WriteLog", "DeleteFile", "WriteLog", "WriteLog", "DeleteFile",
+                              "WriteLog", "DeleteFile", "DeleteFile", "WriteLog",
                               // the two files in the Windows directory, the two directories, the exit status
-                              "AppendFile", "AppendFile", "AppendFile", "AppendFile", "AppendFile"};
+                              "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog"};
     EXPECT_EQ(order, expected);
 }
 
-TEST_F(Entry, ALogThatCannotBeWrittenStopsNothingAndAnsweringNoIsLoggedToo) {
-    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
-    fake::AddFile("C:\\Prog\\a.exe");
-    EXPECT_EQ(UninstallerMain(nullptr, "/S /LOG=C:\\NoSuchDir\\u.log"), kExitCompleted);
-    EXPECT_FALSE(fake::FileExists("C:\\Prog\\a.exe"));
-    EXPECT_EQ(fake::CallsOf("AppendFile").size(), 1u);  // tried once, not at every item
+TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
+    struct Case {
+        const char* line;
+        bool otherCopy;
+        int status;
+        std::size_t boxes;
+        const char* log;  // where a line naming the status must be; null for no log anywhere
+    };
+    const Case cases[] = {
+        {"/S /LOG=C:\\NoSuchDir\\u.log", false, kExitLogFailure, 0, nullptr},
+        {"/LOG=C:\\Logs", false, kExitLogFailure, 1, nullptr},       // a directory of that name
+        {"/S /LOG=C:\\Logs\\ro.log", false, kExitLogFailure, 0, nullptr},
+        {"/S /LOG=C:\\Logs\\u.log", true, kExitAlreadyRunning, 0, "C:\\Logs\\u.log"},
+        {"/LOG=u.log", true, kExitAlreadyRunning, 1, "C:\\Logs\\u.log"},  // against the current directory
+        {"/S", true, kExitAlreadyRunning, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        fake::Reset();
+        WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
+        fake::AddFile("C:\\Prog\\a.exe");
+        fake::AddFile("C:\\Logs\\ro.log", "kept\r\n");
+        fake::SetReadOnly("C:\\Logs\\ro.log", true);
+        fake::SetCurrentDirectory("C:\\Logs");
+        fake::HoldProgramLockElsewhere(kProgramLockName, c.otherCopy);
+        const auto before = fake::AllPaths();
+        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
+        EXPECT_TRUE(fake::FileExists("C:\\Prog\\a.exe")) << c.line;
+        EXPECT_TRUE(fake::CallsOf("DeleteFile").empty()) << c.line;
+        EXPECT_EQ(fake::Boxes().size(), c.boxes) << c.line;
+        std::string log;
+        if (c.log == nullptr) {
+            EXPECT_EQ(fake::AllPaths(), before) << c.line;
+            continue;
+        }
+        ASSERT_TRUE(fake::ReadFileContent(c.log, &log)) << c.line;
+        EXPECT_NE(log.find("Log file: " + std::string(c.log) + "\r\nExit status " + std::to_string(c.status)),
+                  std::string::npos)
+            << log;
+    }
 
+    // The copy that runs holds the lock, and its log open: a second copy may not write into it.
     fake::Reset();
     fake::ScriptBoxAnswer(platform::BoxAnswer::No);
     EXPECT_EQ(UninstallerMain(nullptr, "-log=C:\\u.log"), kExitCancelled);
+    EXPECT_TRUE(fake::ProgramLockHeld(kProgramLockName));
     std::string log;
     ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
     EXPECT_NE(log.find("ZEVUnins 1.0.0.0, started"), std::string::npos);

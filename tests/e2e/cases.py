@@ -90,6 +90,7 @@ def acme_product():
         dirs=[r"C:\Spool\Outbox", r"C:\Apps\Acme\Print\Suite\Queue\Jobs"],
         entry="AcmePrint",
         entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S',
                       "DisplayIcon": r"C:\Apps\Acme\Print\Suite\acprint.exe,0", "Publisher": "Acme"},
         # A real port monitor (examples/monitor): the spooler loads it to delete its ports.
         monitor="Acme Port", monitor_driver="acmemon.dll", monitor_dll=r"C:\windows\system32\acmemon.dll",
@@ -1015,9 +1016,43 @@ def case_usage_and_unknown_switch(session):
     session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
 
 
+def case_one_copy_and_a_log_that_must_be_written(session):
+    """A second copy started while the first waits at its question exits 1618
+    and touches nothing, with a line in its own log; once the first has been
+    ended abnormally it blocks nobody; a log that cannot be written ends the
+    run with 1622 before anything is touched."""
+    m = session.machine
+    install(m, acme_product())
+    before = m.snapshot()
+    first = ProgramRun(m, session.exe)
+    first.wait_for_box("Acme Print Setup", session.limit(60))
+
+    log_path = os.path.join(m.prefix, "second.log")
+    status = ProgramRun(m, session.exe, '/S "/LOG=%s"' % windows_path_of(log_path)).wait(session.limit(30))
+    session.check(status == 1618, "second copy: exit status %d, expected 1618" % status)
+    with open(log_path, "rb") as f:
+        log = f.read().decode("cp1252")
+    session.note("the second copy's log:\n" + log)
+    session.check("\r\nExit status 1618: another copy" in log, "the second copy's log says %r" % log)
+
+    m.wine(["taskkill", "/F", "/IM", "ZEVUnins.exe"], check=False)
+    first.wait(session.limit(30))
+    status = ProgramRun(m, session.exe, r'/S "/LOG=C:\no such dir\run.log"').wait(session.limit(30))
+    session.check(status == 1622, "a log that cannot be written: exit status %d, expected 1622" % status)
+
+    # Wine's display driver registers the virtual screen under Control\Video
+    # when a program first shows a window in this session: not the program's doing.
+    changes = compare(before, m.snapshot())
+    for what in ("files_gone", "files_new", "files_changed", "keys_gone", "values_changed"):
+        session.check(not getattr(changes, what), "%s: %s" % (what, sorted(getattr(changes, what))))
+    new_keys = {k for k in changes.keys_new if "\\control\\video\\" not in k}
+    session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
+
+
 CASES += [
     ("silent-with-log", case_silent_with_log),
     ("usage-and-unknown-switch", case_usage_and_unknown_switch),
+    ("one-copy-and-a-log-that-must-be-written", case_one_copy_and_a_log_that_must_be_written),
 ]
 
 
@@ -1043,7 +1078,8 @@ def japanese_product():
                "C:\\windows\\system32\\vpmon.dll": "monitor\n"},
         dirs=["C:\\スプール\\ヴァントリン\\ジョブ一覧表"],
         entry="ヴァントリン印刷機能",
-        entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe"},
+        entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S'},
         monitor="ヴァントリン ポート", monitor_driver="vpmon.dll", ports=["ポート表1:"],
         printers=[Printer("Vantorin Office", "ポート表1:")],
         file_list=example("ZEVFList.ini"), strings=example("ZEVUnins.ini"))

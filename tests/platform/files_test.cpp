@@ -248,10 +248,23 @@ TEST_F(Files, DeletionAtTheNextRestartIsRecordedForTheSessionManager) {
     EXPECT_TRUE(platform::ShortPathOf(At("never.dll")).empty());
 }
 
-TEST_F(Files, WholeFilesAreReadWrittenAndAppendedTo) {
+TEST_F(Files, WholeFilesAreReadWrittenAndLogsKeptOpen) {
     const std::string path = At("log.txt");
-    EXPECT_TRUE(platform::AppendToFile(path, "one\r\n"));
-    EXPECT_TRUE(platform::AppendToFile(path, "two\r\n"));
+    {
+        const platform::LogFile log = platform::OpenLogFile(path);
+        ASSERT_TRUE(log.IsOpen());
+        EXPECT_TRUE(platform::WriteToLog(log, "one\r\n"));
+        // Others may read it meanwhile; nobody else may open it for writing.
+        std::string content;
+        ASSERT_TRUE(platform::ReadWholeFile(path, &content));
+        EXPECT_EQ(content, "one\r\n");
+        EXPECT_FALSE(platform::OpenLogFile(path).IsOpen());
+    }
+    {
+        const platform::LogFile log = platform::OpenLogFile(path);
+        ASSERT_TRUE(log.IsOpen());
+        EXPECT_TRUE(platform::WriteToLog(log, "two\r\n"));
+    }
     std::string content;
     ASSERT_TRUE(platform::ReadWholeFile(path, &content));
     EXPECT_EQ(content, "one\r\ntwo\r\n");
@@ -261,8 +274,18 @@ TEST_F(Files, WholeFilesAreReadWrittenAndAppendedTo) {
     EXPECT_EQ(content, "new");
 
     EXPECT_FALSE(platform::ReadWholeFile(At("never.txt"), &content));
-    EXPECT_FALSE(platform::AppendToFile(At("nodir\\log.txt"), "x"));
+    EXPECT_FALSE(platform::OpenLogFile(At("nodir\\log.txt")).IsOpen());
+    EXPECT_FALSE(platform::OpenLogFile(scratch_).IsOpen());  // a directory
     EXPECT_FALSE(platform::WriteWholeFile(At("nodir\\log.txt"), "x"));
+    EXPECT_EQ(platform::FullPathOf(At("log.txt")), At("log.txt"));
+}
+
+TEST_F(Files, OneCopyAtATimeAndAnAbandonedLockIsFree) {
+    const std::string name = "zevtest.lock";
+    setup::HoldProgramLock(name);
+    EXPECT_EQ(platform::TakeProgramLock(name), platform::ProgramLock::HeldElsewhere);
+    setup::AbandonProgramLock();
+    EXPECT_EQ(platform::TakeProgramLock(name), platform::ProgramLock::Taken);
 }
 
 TEST_F(Files, TheLogHeadingsTextsHaveTheirFixedShape) {

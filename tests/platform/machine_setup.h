@@ -27,6 +27,11 @@ void SetReadOnly(const std::string& path);
 // Held open by another party without sharing until CleanScratch.
 void HoldOpen(const std::string& path);
 
+// Another process holds the named mutex `name` (session-wide where Windows has
+// sessions) until AbandonProgramLock, which ends the holder without releasing it.
+void HoldProgramLock(const std::string& name);
+void AbandonProgramLock();
+
 // Profile files in the Windows directory, by bare name.
 void WriteWindowsFile(const std::string& name, const std::string& content);
 void RemoveWindowsFile(const std::string& name);

@@ -61,6 +61,19 @@ void HoldOpen(const std::string& path) {
     fake::SetFileLocked(path, true);
 }
 
+namespace {
+std::string g_heldLock;
+}
+
+void HoldProgramLock(const std::string& name) {
+    g_heldLock = name;
+    fake::HoldProgramLockElsewhere(name, true);
+}
+
+void AbandonProgramLock() {
+    fake::HoldProgramLockElsewhere(g_heldLock, false);
+}
+
 std::string ReadWindowsFile(const std::string& name) {
     std::string content;
     fake::ReadFileContent(WindowsFile(name), &content);

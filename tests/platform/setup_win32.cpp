@@ -259,6 +259,45 @@ void HoldOpen(const std::string& path) {
         g_heldFiles.push_back(file);
 }
 
+namespace {
+
+// The holder is a thread of its own: a mutex belongs to a thread, and one that
+// ends while holding it leaves it abandoned, as a process that ends would.
+struct LockHolder {
+    std::string name;
+    HANDLE held = nullptr;
+    HANDLE end = nullptr;
+};
+LockHolder g_lock;
+HANDLE g_lockThread = nullptr;
+
+DWORD WINAPI HoldLock(void*) {
+    const DWORD version = GetVersion();
+    const bool sessions = (version & 0x80000000u) == 0 && LOBYTE(LOWORD(version)) >= 5;
+    const HANDLE mutex = CreateMutexA(nullptr, TRUE, ((sessions ? "Global\\" : "") + g_lock.name).c_str());
+    SetEvent(g_lock.held);
+    WaitForSingleObject(g_lock.end, INFINITE);
+    CloseHandle(mutex);  // still owned: closing the handle does not release it
+    return 0;
+}
+
+}  // namespace
+
+void HoldProgramLock(const std::string& name) {
+    g_lock.name = name;
+    g_lock.held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_lock.end = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_lockThread = CreateThread(nullptr, 0, HoldLock, nullptr, 0, nullptr);
+    if (g_lockThread == nullptr) Fail("CreateThread", GetLastError());
+    WaitForSingleObject(g_lock.held, INFINITE);
+}
+
+void AbandonProgramLock() {
+    SetEvent(g_lock.end);
+    WaitForSingleObject(g_lockThread, INFINITE);
+    for (HANDLE h : {g_lockThread, g_lock.held, g_lock.end}) CloseHandle(h);
+}
+
 std::string ReadWindowsFile(const std::string& name) {
     g_windowsFiles.insert(name);
     UniqueFile file(CreateFileA((WindowsDir() + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
