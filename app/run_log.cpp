@@ -9,28 +9,37 @@ namespace {
 const char* ResultText(ItemResult result) {
     switch (result) {
     case ItemResult::Removed:
-        return "removed    ";
+        return "removed";
     case ItemResult::NotThere:
-        return "not there  ";
+        return "not there";
+    case ItemResult::Kept:
+        return "kept";
     case ItemResult::PassedOver:
         return "passed over";
     case ItemResult::Scheduled:
-        return "at restart ";
+        return "at restart";
+    case ItemResult::Moved:
+        return "moved";
     case ItemResult::Failed:
-        return "failed     ";
+        return "failed";
     }
-    return "?          ";
+    return "?";
+}
+
+// One line's fields after the time, tab-separated: no name Windows allows
+// holds a tab, so a script can split every line the same way.
+std::string Fields(const std::string& outcome, const std::string& kind, const std::string& name,
+                   const std::string& detail) {
+    return outcome + "\t" + kind + "\t" + name + "\t" + detail;
 }
 
 }  // namespace
 
 std::string DescribeItem(const ItemOutcome& item) {
-    std::string line = std::string(ResultText(item.result)) + "  " + item.kind + " " + item.name;
     std::string why = item.reason;
     if (item.error != 0) why += (why.empty() ? "" : ", ") + std::string("error ") + std::to_string(item.error);
     if (item.result == ItemResult::Scheduled) why += "; goes at the next restart";
-    if (!why.empty()) line += " (" + why + ")";
-    return line;
+    return Fields(ResultText(item.result), item.kind, item.name, why);
 }
 
 const char* DescribeExitStatus(int status) {
@@ -61,21 +70,18 @@ bool RunLog::Open(const std::string& path) {
 void RunLog::Begin(bool silent) {
     if (!file_.IsOpen()) return;
     const std::string windowsDir = platform::GetWindowsDir();
-    Line("");
-    Line(std::string("ZEVUnins ") + kProgramVersion + (silent ? ", silent" : "") + ", started " +
-         platform::LocalTimeText());
-    Line(platform::WindowsVersionText());
-    Line(std::string("File list: ") + windowsDir + "\\" + kFileListName);
-    Line(std::string("Strings file: ") + windowsDir + "\\" + kStringsFileName);
-    Line("Log file: " + path_);
+    Line(Fields("started", "program", std::string("ZEVUnins ") + kProgramVersion, silent ? "silent" : ""));
+    Line(Fields("info", "windows", platform::WindowsVersionText(), ""));
+    Line(Fields("info", "file list", windowsDir + "\\" + kFileListName, ""));
+    Line(Fields("info", "strings file", windowsDir + "\\" + kStringsFileName, ""));
+    Line(Fields("info", "log file", path_, ""));
 }
 
 void RunLog::End(int exitStatus) {
     if (!file_.IsOpen()) return;
-    Line("Exit status " + std::to_string(exitStatus) + ": " + DescribeExitStatus(exitStatus) + ", " +
-         platform::LocalTimeText());
+    Line(Fields("exit", "status", std::to_string(exitStatus), DescribeExitStatus(exitStatus)));
 }
 
-void RunLog::Line(const std::string& text) {
-    platform::WriteToLog(file_, text + "\r\n");
+void RunLog::Line(const std::string& fields) {
+    platform::WriteToLog(file_, platform::LocalTimeText() + "\t" + fields + "\r\n");
 }

@@ -8,7 +8,8 @@
 #include "platform/platform.h"
 #include "run/uninstall_run.h"
 
-// One item as its log line says it: "removed      file C:\Prog\a.exe".
+// One item as its log line says it after the time, its four fields separated
+// by tabs: what became of it, its kind, its name and why ("removed\tfile\tC:\Prog\a.exe\t").
 std::string DescribeItem(const ItemOutcome& item);
 
 // What an exit status means, for the closing line.
@@ -29,8 +30,9 @@ public:
     static void OnItem(const ItemOutcome& item, void* log) { static_cast<RunLog*>(log)->Item(item); }
 
 private:
-    // A line that cannot be written (a full disk) stops nothing.
-    void Line(const std::string& text);
+    // One line: the time to the millisecond, a tab and `fields`. A line that
+    // cannot be written (a full disk) stops nothing.
+    void Line(const std::string& fields);
 
     std::string path_;
     platform::LogFile file_;

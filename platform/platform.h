@@ -290,7 +290,7 @@ bool DeleteMonitorNamed(const std::string& environment, const std::string& monit
 bool IsWindows95Family();
 // GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".
 std::string WindowsVersionText();
-// GetLocalTime as text: "2026-12-08 17:52:03".
+// GetLocalTime as text, to the millisecond: "2026-12-08 17:52:03.125".
 std::string LocalTimeText();
 
 // ---------------------------------------------------------------- user interface

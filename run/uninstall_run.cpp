@@ -82,6 +82,11 @@ struct Run {
     std::string systemDir;  // the native one (GetSystemDirectoryA)
     std::string wow64Dir;   // the 32-bit one (GetSystemWow64DirectoryA)
 
+    // Directories the rules tried and left (kept, or refused): each one's line
+    // waits for the end of the run, as a later attempt may still remove it.
+    std::vector<ItemOutcome> leftDirs;
+    PathSet settledDirs;  // recorded as removed, not there or at the restart
+
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
              const char* reason = "") {
         ItemOutcome item;
@@ -213,6 +218,32 @@ bool HoldsOnlyScheduled(const Run& run, const std::string& dir) {
     return true;
 }
 
+// What finally became of a directory, recorded once: one that stays is
+// recorded at the end of the run, unless a later attempt removes it.
+void SettleDir(Run& run, const std::string& dir, ItemResult result, uint32_t error = 0, const char* reason = "") {
+    const std::string key = PathKey(dir);
+    auto left = std::find_if(run.leftDirs.begin(), run.leftDirs.end(), [&key](const ItemOutcome& item) {
+        return winpath::SameIgnoringCase(PathKey(item.name), key);
+    });
+    if (result == ItemResult::Kept || result == ItemResult::Failed) {
+        ItemOutcome item;
+        item.kind = "directory";
+        item.name = dir;
+        item.result = result;
+        item.error = error;
+        item.reason = reason;
+        if (left != run.leftDirs.end())
+            *left = std::move(item);
+        else
+            run.leftDirs.push_back(std::move(item));
+        return;
+    }
+    if (left != run.leftDirs.end()) run.leftDirs.erase(left);
+    if (run.settledDirs.count(key) != 0) return;
+    run.settledDirs.insert(key);
+    run.Add("directory", dir, result, error, reason);
+}
+
 // The directory removal the rules use: recorded once, and scheduled after the
 // files in it where only those keep it.
 bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
@@ -222,21 +253,25 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
     const uint32_t error = platform::RemoveDirectoryWithError(dir);
     if (error == 0) {
         run.removed.insert(key);
-        run.Add("directory", dir, ItemResult::Removed);
+        SettleDir(run, dir, ItemResult::Removed);
         return true;
     }
     // Gone at an earlier attempt, or to be tried again.
     if (run.removed.count(key) != 0 || !final) return false;
     if (IsNotThere(error)) {
-        run.Add("directory", dir, ItemResult::NotThere);
+        SettleDir(run, dir, ItemResult::NotThere);
         return false;
     }
     // The 95 family's WININIT.INI deletes files only.
     if (!run.family95 && HoldsOnlyScheduled(run, dir) && ScheduleAtRestart(run, dir)) {
-        run.Add("directory", dir, ItemResult::Scheduled, error, "holds files that go at the next restart");
+        SettleDir(run, dir, ItemResult::Scheduled, error, "holds files that go at the next restart");
         return true;
     }
-    run.Add("directory", dir, ItemResult::Failed, error, error == platform::kErrorDirNotEmpty ? "not empty" : "");
+    // Still holding something is where the rules stop, not a failure.
+    if (error == platform::kErrorDirNotEmpty)
+        SettleDir(run, dir, ItemResult::Kept, 0, "not empty");
+    else
+        SettleDir(run, dir, ItemResult::Failed, error);
     return false;
 }
 
@@ -371,6 +406,7 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
         if (NamesRemovableDirectory(chain[i])) RemoveRecordedDir(chain[i], true, &run);
         if (i != 0) run.progress.Step();
     }
+    for (ItemOutcome& left : run.leftDirs) outcome.Add(std::move(left));
 
     run.progress.Step();
 }

@@ -35,13 +35,15 @@ int32_t CountUninstallSteps(const UninstallPlan& plan);
 enum class ItemResult {
     Removed,
     NotThere,    // was not there to begin with
+    Kept,        // a directory that still holds something, as the rules allow
     PassedOver,  // not acted on; `reason` says why
     Scheduled,   // in use: goes at the next restart
+    Moved,       // a printer taken off the monitor's ports; `reason` says from where to where
     Failed,      // Windows refused; `error` is its code where it gave one
 };
 
 struct ItemOutcome {
-    const char* kind = "";  // "file", "directory", "programs entry", "monitor", "port"
+    const char* kind = "";  // "file", "directory", "programs entry", "monitor", "port", "printer"
     std::string name;
     ItemResult result = ItemResult::Removed;
     uint32_t error = 0;

@@ -283,7 +283,7 @@ std::string WindowsVersionText() {
 }
 
 std::string LocalTimeText() {
-    return "2026-01-02 03:04:05";
+    return "2026-01-02 03:04:05.678";
 }
 
 }  // namespace platform

@@ -165,8 +165,8 @@ std::string LocalTimeText() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char text[32];
-    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-              now.wSecond);
+    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+              now.wSecond, now.wMilliseconds);
     return text;
 }
 

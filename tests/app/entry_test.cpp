@@ -228,39 +228,35 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
     EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitRestartNeeded);
     std::string log;
     ASSERT_TRUE(fake::ReadFileContent("C:\\Logs\\u.log", &log));
-    EXPECT_EQ(log,
-              "earlier\r\n"
-              "\r\n"
-              "ZEVUnins 1.0.0.0, silent, started 2026-01-02 03:04:05\r\n"
-              "Windows 5.1.2600 (NT family)\r\n"
-              "File list: C:\\windows\\ZEVFList.ini\r\n"
-              "Strings file: C:\\windows\\ZEVUnins.ini\r\n"
-              "Log file: C:\\Logs\\u.log\r\n"
-              "removed      programs entry Tool\r\n"
-              "removed      file C:\\Prog\\Tool\\a.exe\r\n"
-              "not there    file C:\\Prog\\Tool\\gone.dll\r\n"
-              "passed over  file Temp\\x.dll (not a full path)\r\n"
-              "at restart   file C:\\Prog\\Tool\\held.dll (in use, error 32; goes at the next restart)\r\n"
-              "removed      file C:\\Prog\\Tool\\ro.hlp\r\n"
-              "removed      file C:\\windows\\ZEVFList.ini\r\n"
-              "not there    file C:\\windows\\ZEVUnins.ini\r\n"
-              "at restart   directory C:\\Prog\\Tool (holds files that go at the next restart, error 145; goes at "
-              "the next restart)\r\n"
-              "at restart   directory C:\\Prog (holds files that go at the next restart, error 145; goes at the next "
-              "restart)\r\n"
-              "Exit status 3010: done; what was in use goes at the next restart, 2026-01-02 03:04:05\r\n");
+    // Every line: the time, what became of the item, its kind, its name and why, tab-separated.
+    std::string expectedLog = "earlier\r\n";
+    for (const char* fields :
+         {"started\tprogram\tZEVUnins 1.0.0.0\tsilent", "info\twindows\tWindows 5.1.2600 (NT family)\t",
+          "info\tfile list\tC:\\windows\\ZEVFList.ini\t", "info\tstrings file\tC:\\windows\\ZEVUnins.ini\t",
+          "info\tlog file\tC:\\Logs\\u.log\t", "removed\tprograms entry\tTool\t",
+          "removed\tfile\tC:\\Prog\\Tool\\a.exe\t", "not there\tfile\tC:\\Prog\\Tool\\gone.dll\t",
+          "passed over\tfile\tTemp\\x.dll\tnot a full path",
+          "at restart\tfile\tC:\\Prog\\Tool\\held.dll\tin use, error 32; goes at the next restart",
+          "removed\tfile\tC:\\Prog\\Tool\\ro.hlp\t", "removed\tfile\tC:\\windows\\ZEVFList.ini\t",
+          "not there\tfile\tC:\\windows\\ZEVUnins.ini\t",
+          "at restart\tdirectory\tC:\\Prog\\Tool\tholds files that go at the next restart, error 145; goes at the "
+          "next restart",
+          "at restart\tdirectory\tC:\\Prog\tholds files that go at the next restart, error 145; goes at the next "
+          "restart",
+          "exit\tstatus\t3010\tdone; what was in use goes at the next restart"})
+        expectedLog += std::string("2026-01-02 03:04:05.678\t") + fields + "\r\n";
+    EXPECT_EQ(log, expectedLog);
 
     // Each line goes to the file as its item is done, before the next one is tried.
-    Strings order;
-    for (const std::string& call : fake::Calls())
-        if (call.rfind("DeleteFile C:\\Prog", 0) == 0 || call.rfind("WriteLog", 0) == 0)
-            order.push_back(call.substr(0, call.find(' ')));
-    const Strings expected = {"WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog",
-                              "DeleteFile", "WriteLog", "DeleteFile", "WriteLog", "WriteLog", "DeleteFile",
-                              "WriteLog", "DeleteFile", "DeleteFile", "WriteLog",
-                              // the two files in the Windows directory, the two directories, the exit status
-                              "WriteLog", "WriteLog", "WriteLog", "WriteLog", "WriteLog"};
-    EXPECT_EQ(order, expected);
+    std::string unlogged;  // the deletion tried since the last line; empty when none
+    for (const std::string& call : fake::Calls()) {
+        if (call.rfind("WriteLog", 0) == 0) {
+            unlogged.clear();
+        } else if (call.rfind("DeleteFile C:\\Prog", 0) == 0) {
+            EXPECT_TRUE(unlogged.empty() || unlogged == call) << call << " before a line for " << unlogged;
+            unlogged = call;
+        }
+    }
 }
 
 TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
@@ -298,7 +294,8 @@ TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
             continue;
         }
         ASSERT_TRUE(fake::ReadFileContent(c.log, &log)) << c.line;
-        EXPECT_NE(log.find("Log file: " + std::string(c.log) + "\r\nExit status " + std::to_string(c.status)),
+        EXPECT_NE(log.find("\tlog file\t" + std::string(c.log) + "\t\r\n2026-01-02 03:04:05.678\texit\tstatus\t" +
+                           std::to_string(c.status) + "\t"),
                   std::string::npos)
             << log;
     }
@@ -310,6 +307,6 @@ TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
     EXPECT_TRUE(fake::ProgramLockHeld(kProgramLockName));
     std::string log;
     ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
-    EXPECT_NE(log.find("ZEVUnins 1.0.0.0, started"), std::string::npos);
-    EXPECT_NE(log.find("\r\nExit status 1602: the user answered No"), std::string::npos);
+    EXPECT_NE(log.find("\tstarted\tprogram\tZEVUnins 1.0.0.0\t\r\n"), std::string::npos);
+    EXPECT_NE(log.find("\texit\tstatus\t1602\tthe user answered No"), std::string::npos);
 }

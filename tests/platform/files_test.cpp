@@ -299,11 +299,11 @@ TEST_F(Files, TheLogHeadingsTextsHaveTheirFixedShape) {
     EXPECT_EQ(std::count(numbers.begin(), numbers.end(), '.'), 2) << version;
     EXPECT_EQ(numbers.find_first_not_of("0123456789."), std::string::npos) << version;
 
-    // "2026-12-08 17:52:03".
+    // "2026-12-08 17:52:03.125".
     const std::string now = platform::LocalTimeText();
-    ASSERT_EQ(now.size(), 19u) << now;
+    ASSERT_EQ(now.size(), 23u) << now;
     for (std::size_t i = 0; i < now.size(); ++i) {
-        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '0';
+        const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : i == 19 ? '.' : '0';
         if (expected == '0')
             EXPECT_TRUE(now[i] >= '0' && now[i] <= '9') << now;
         else

@@ -387,8 +387,8 @@ TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChan
     EXPECT_EQ(Outcome(outcome, "C:\\Prog\\ro.dll")->result, ItemResult::Removed);
     // C:\Prog still holds other.dll: kept, and said why.
     ASSERT_NE(Outcome(outcome, "C:\\Prog"), nullptr);
-    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Failed);
-    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->error, platform::kErrorDirNotEmpty);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Kept);
+    EXPECT_STREQ(Outcome(outcome, "C:\\Prog")->reason, "not empty");
     EXPECT_TRUE(PendingDeletions().empty());
 }
 
@@ -423,8 +423,8 @@ TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep)
     ASSERT_NE(monitorDll, nullptr);
     EXPECT_EQ(monitorDll->result, ItemResult::Scheduled);
     EXPECT_EQ(monitorDll->error, platform::kErrorSharingViolation);
-    EXPECT_EQ(Outcome(outcome, "C:\\Data")->result, ItemResult::Failed);
-    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Failed);  // keep.txt
+    EXPECT_EQ(Outcome(outcome, "C:\\Data")->result, ItemResult::Kept);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Kept);  // keep.txt
     EXPECT_TRUE(fake::FileExists("C:\\Data\\theirs.dat"));
 }
 
@@ -447,7 +447,31 @@ TEST_F(UninstallRun, TheWindows95FamilyListsEachFileInWininitWithEveryLineKept) 
               "[rename]\r\nNUL=C:\\OLD.DLL\r\nNUL=C:\\Prog\\Tool\\a.dll\r\nNUL=C:\\Prog\\Tool\\b.dll\r\n[other]\r\nk=v\r\n");
     // Its WININIT.INI deletes files only: the directories stay for a later run.
     EXPECT_TRUE(fake::CallsOf("MoveFileEx").empty());
-    EXPECT_EQ(Outcome(outcome, "C:\\Prog\\Tool")->result, ItemResult::Failed);
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog\\Tool")->result, ItemResult::Kept);
+}
+
+TEST_F(UninstallRun, EachDirectoryIsRecordedOnceWithWhatFinallyBecameOfIt) {
+    // The walk up from Drivers finds Tool holding Spool; the retry rule empties
+    // it; the chain removes Tool and keeps Prog, which the walk kept too.
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[PATHS]\nPATH00=C:\\Prog\\Tool\\Drivers\n"
+                  "[STMPATHS]\nROOT=C:\\Prog\\Tool\nPATH00=C:\\Prog\\Tool\\Spool\\Jobs\n");
+    fake::AddDirectory("C:\\Prog\\Tool\\Drivers");
+    fake::AddDirectory("C:\\Prog\\Tool\\Spool\\Jobs");
+    fake::AddFile("C:\\Prog\\theirs.txt");
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+
+    for (const char* dir : {"C:\\Prog\\Tool\\Drivers", "C:\\Prog\\Tool", "C:\\Prog\\Tool\\Spool\\Jobs",
+                            "C:\\Prog\\Tool\\Spool", "C:\\Prog"}) {
+        EXPECT_EQ(std::count_if(outcome.items.begin(), outcome.items.end(),
+                                [dir](const ItemOutcome& item) { return item.name == dir; }),
+                  1)
+            << dir;
+        EXPECT_EQ(Outcome(outcome, dir)->result,
+                  std::string(dir) == "C:\\Prog" ? ItemResult::Kept : ItemResult::Removed)
+            << dir;
+    }
+    EXPECT_EQ(outcome.items.back().name, "C:\\Prog");  // what stays is told last
 }
 
 TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
