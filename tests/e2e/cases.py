@@ -11,6 +11,7 @@ of its own.
 
 import os
 import random
+import re
 import time
 
 from zevmachine import (windows_path_of, MONITORS_KEY, OTHER_UNINSTALL_KEY, PRINTERS_KEY, PROGRAM_BITS, UNINSTALL_KEY,
@@ -956,26 +957,37 @@ def case_silent_with_log(session):
         log = f.read().decode("cp1252")
     session.note("log:\n" + log)
     lines = log.split("\r\n")
-    session.check(lines[0] == "an earlier run", "the log was not appended to: %r" % lines[:2])
-    session.check(lines[2].startswith("ZEVUnins 1.0.0.0, silent, started "), "log heading %r" % lines[2])
-    session.check(lines[3].startswith("Windows ") and "NT family" in lines[3], "Windows version line %r" % lines[3])
-    session.check(lines[4] == r"File list: C:\windows\ZEVFList.ini", "file list line %r" % lines[4])
-    session.check(lines[5] == r"Strings file: C:\windows\ZEVUnins.ini", "strings file line %r" % lines[5])
+    session.check(lines[0] == "an earlier run" and lines[-1] == "", "the log was not appended to: %r" % lines[:2])
+    # Every line: the time to the millisecond, then what became of what, tab-separated.
+    rows = [line.split("\t") for line in lines[1:-1]]
+    session.check(all(len(row) == 5 and re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$", row[0]) for row in rows),
+                  "lines out of the layout: %r" % [row for row in rows if len(row) != 5][:3])
+    items = [tuple(row[1:4]) for row in rows if len(row) == 5]
+    session.check(rows[0][1:] == ["started", "program", "ZEVUnins 1.0.0.0", "silent"], "log heading %r" % rows[0])
+    session.check(items[1][:2] == ("info", "windows") and "NT family" in items[1][2], "Windows line %r" % (items[1],))
+    session.check(items[2] == ("info", "file list", r"C:\windows\ZEVFList.ini"), "file list line %r" % (items[2],))
+    session.check(items[3] == ("info", "strings file", r"C:\windows\ZEVUnins.ini"), "strings line %r" % (items[3],))
+    session.check(items[4] == ("info", "log file", windows_path_of(log_path)), "log file line %r" % (items[4],))
     suite = r"C:\Apps\Acme\Print\Suite"
+    # The entry is looked for in both registry views; the log names the one it was in.
+    session.check(any(row[1:4] == ["removed", "programs entry", "AcmePrint"] and row[4].endswith("-bit view")
+                      for row in rows), "the log does not say the entry was removed")
     # The ports go through the spooler, which has the monitor's DLL delete each
     # one's key, before the monitor itself.
-    # The entry is looked for in both registry views; the log names the one it was in.
-    session.check(any(line.startswith("removed      programs entry AcmePrint (") and line.endswith("-bit view)")
-                      for line in lines), "the log does not say the entry was removed")
-    for expected in ["removed      port ACME1:", "removed      port ACME2:", "removed      monitor Acme Port"] + \
-            ["removed      file " + p for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
-                                                 suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
-                                                 r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \
-            ["removed      directory " + p for p in (suite + r"\Drivers\x64", suite + r"\Drivers", suite + r"\Help",
-                                                      r"C:\spool\Outbox", suite + r"\Queue\Jobs", suite + r"\Queue",
-                                                      suite, r"C:\Apps\Acme\Print", r"C:\Apps\Acme")]:
-        session.check(expected in lines, "the log lacks %r" % expected)
-    session.check(lines[-2].startswith("Exit status 0: done, "), "closing line %r" % lines[-2])
+    for expected in [("removed", "port", "ACME1:"), ("removed", "port", "ACME2:"), ("removed", "monitor", "Acme Port")] + \
+            [("removed", "file", p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
+                                              suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
+                                              r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \
+            [("removed", "directory", p) for p in (suite + r"\Drivers\x64", suite + r"\Drivers", suite + r"\Help",
+                                                   r"C:\spool\Outbox", suite + r"\Queue\Jobs", suite + r"\Queue",
+                                                   suite, r"C:\Apps\Acme\Print", r"C:\Apps\Acme")] + \
+            [("kept", "directory", r"C:\Apps")]:
+        session.check(expected in items, "the log lacks %r" % (expected,))
+    # Nothing failed, and each directory is told once, with what finally became of it.
+    session.check(not [item for item in items if item[0] == "failed"], "failed: %r" % [i for i in items if i[0] == "failed"])
+    dirs = [item[2].lower() for item in items if item[1] == "directory"]
+    session.check(len(dirs) == len(set(dirs)), "directories told more than once: %r" % dirs)
+    session.check(items[-1] == ("exit", "status", "0"), "closing line %r" % (rows[-1],))
 
 
 def case_usage_and_unknown_switch(session):
@@ -1033,7 +1045,7 @@ def case_one_copy_and_a_log_that_must_be_written(session):
     with open(log_path, "rb") as f:
         log = f.read().decode("cp1252")
     session.note("the second copy's log:\n" + log)
-    session.check("\r\nExit status 1618: another copy" in log, "the second copy's log says %r" % log)
+    session.check("\texit\tstatus\t1618\tanother copy" in log, "the second copy's log says %r" % log)
 
     m.wine(["taskkill", "/F", "/IM", "ZEVUnins.exe"], check=False)
     first.wait(session.limit(30))
