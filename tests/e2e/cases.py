@@ -903,7 +903,7 @@ def case_silent_with_log(session):
     # The entry is looked for in both registry views; the log names the one it was in.
     session.check(any(line.startswith("removed      programs entry AcmePrint (") and line.endswith("-bit view)")
                       for line in lines), "the log does not say the entry was removed")
-    for expected in ["removed      monitor Acme Port"] + \
+    for expected in ["removed      monitor Acme Port (environment Windows 4.0)"] + \
             ["removed      file " + p for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
                                                  suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
                                                  r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \
