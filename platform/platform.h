@@ -284,8 +284,12 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
 bool LoadSpooler(const std::string& path);
 // DeletePortA(NULL, NULL, port).
 bool DeletePortNamed(const std::string& port);
-// DeleteMonitorA(NULL, environment, monitor).
-bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor);
+// DeleteMonitorA(NULL, environment, monitor), a null environment being the
+// caller's own: 0 when the monitor was deleted, else GetLastError's code
+// (1 before the spooler is loaded). From Vista on a print server answers an
+// environment it does not serve with ERROR_INVALID_ENVIRONMENT.
+uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor);
+constexpr uint32_t kErrorInvalidEnvironment = 1805;
 // GetVersion's high bit: set on the Windows 95 family.
 bool IsWindows95Family();
 // GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".

@@ -559,3 +559,17 @@ TEST_F(UninstallRun, On64BitWindowsTheEntryIsLookedForInBothRegistryViewsOwnFirs
         EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
     }
 }
+
+TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndTheLogSaysSo) {
+    InstallProduct();
+    fake::SetEnvironmentRefused("Windows 4.0", true);
+    const Ran ran = CountAndRun();
+
+    EXPECT_FALSE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port"));
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port", "(null)|Tool Port"}));
+    const ItemOutcome* monitor = Outcome(ran.outcome, "Tool Port");
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(monitor->result, ItemResult::Removed);
+    EXPECT_EQ(monitor->error, platform::kErrorInvalidEnvironment);
+    EXPECT_STREQ(monitor->reason, "no environment; Windows 4.0 refused");
+}
