@@ -35,19 +35,52 @@ ProfileValue ReadProfileString(const std::string& section, const std::string& ke
 // single-byte code page, and below 0x80 on any.
 bool IsLeadByte(unsigned char byte);
 
+// Whether two names in the system's ANSI code page are one name to NTFS and the
+// registry: turned to Unicode (MultiByteToWideChar) and compared without case
+// (CompareStringOrdinal from Vista on, else CharUpperBuffW on each; the 95
+// family's CharUpperBuffA on the bytes). "\xC9" and "\xE9" (É, é) are one name
+// on code page 1252, "\x82\x60" and "\x82\x81" (full-width Ａ, ａ) on 932.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
 // ---------------------------------------------------------------- files
 
 // The Windows directory without a trailing backslash; empty when it cannot be had.
 std::string GetWindowsDir();
 // The system directory (GetSystemDirectoryA), likewise.
 std::string GetSystemDir();
+
+// ---------------------------------------------------------------- 64-bit Windows
+// A 32-bit program on 64-bit Windows (WOW64) is shown views of its own: a name
+// under the system directory reaches the 32-bit system directory (SysWOW64;
+// spool, drivers\etc, catroot, catroot2, logfiles and driverstore excepted),
+// and HKLM\SOFTWARE is the 32-bit view (Wow6432Node). A 64-bit program sees
+// the native ones.
+
+// The program's own bitness: 32 or 64.
+unsigned ProgramBits();
+// Whether Windows is 64-bit: a 64-bit build, or IsWow64Process, looked up by
+// name (absent before XP SP2 and on the 95 family, where the answer is no).
+bool Is64BitWindows();
+// GetSystemWow64DirectoryA, looked up by name: the 32-bit system directory of
+// 64-bit Windows (C:\Windows\SysWOW64), as Windows names it; empty elsewhere.
+std::string GetSystemWow64Dir();
+
+// How a file operation reads its path. Native reads it as a 64-bit program
+// and the session manager at boot do: a path under GetSystemDir() then names
+// the native system directory. For the 32-bit program on 64-bit Windows that
+// goes through the Sysnative alias where Windows has it (Vista on), else with
+// redirection turned off (Wow64DisableWow64FsRedirection) around that one
+// operation; a deletion at the restart always keeps the path as given, the
+// one the session manager will read. For a 64-bit program, and on 32-bit
+// Windows, Native is Own.
+enum class FileView { Own, Native };
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
 // DeleteFileA, with GetLastError's code when it fails (0 when the file was
 // deleted): 2 and 3 for a file or directory that is not there, 5 for a
 // read-only file (or a directory), 32 for a file another process holds open
 // without sharing, 5 too for a program that is running on the NT family.
-uint32_t DeleteFileWithError(const std::string& path);
+uint32_t DeleteFileWithError(const std::string& path, FileView view = FileView::Own);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
 // RemoveDirectoryA, with GetLastError's code when it fails (0 when removed).
@@ -66,13 +99,13 @@ constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrNormal = 0x80;  // no other attribute set
 
 // GetFileAttributesA: false when the path cannot be had.
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes);
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view = FileView::Own);
 // SetFileAttributesA.
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes);
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view = FileView::Own);
 // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the NT family deletes
 // `path` (a file, or an empty directory) early in the next start, before any
 // program can hold it. The 95 family does not know it.
-bool DeleteAtNextRestart(const std::string& path);
+bool DeleteAtNextRestart(const std::string& path, FileView view = FileView::Own);
 // FindFirstFileA and FindNextFileA over `dir`\*: the names the directory
 // holds, "." and ".." left out; false when it cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
@@ -92,6 +125,12 @@ void Pause(unsigned milliseconds);
 // Every key lives under HKEY_LOCAL_MACHINE.
 
 enum class RegAccess { Read, SetValue };
+
+// Which view of the registry a key is opened in. Default is the program's own
+// (no flag: what Windows without views has); Bits32 and Bits64 ask for one
+// (KEY_WOW64_32KEY, KEY_WOW64_64KEY), to be used on 64-bit Windows only.
+// HKLM\SYSTEM is one view for both.
+enum class RegView { Default, Bits32, Bits64 };
 
 struct RegKeyState;  // defined by each implementation
 
@@ -125,7 +164,7 @@ struct RegValue {
 };
 
 // RegOpenKeyExA (KEY_READ or KEY_SET_VALUE); the result is not open on failure.
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access);
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view = RegView::Default);
 // RegEnumKeyA: the name of subkey `index`; false past the last subkey or on failure.
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.
@@ -134,7 +173,8 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value);
 bool DeleteValue(const RegKey& key, const std::string& name);
 // RegDeleteKeyA: the NT family refuses a key that has subkeys; the 95 family
 // deletes it with its whole tree.
-bool DeleteLocalMachineKey(const std::string& path);
+// In a view other than Default through RegDeleteKeyExA, looked up by name.
+bool DeleteLocalMachineKey(const std::string& path, RegView view = RegView::Default);
 
 // ---------------------------------------------------------------- print spooler
 

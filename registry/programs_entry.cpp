@@ -14,17 +14,36 @@ bool NamesOneProgramsEntry(const std::string& name) {
     return !name.empty() && !winpath::HasChar(name, '\\');
 }
 
-int RemoveProgramsEntry(const char* name) {
+int RemoveProgramsEntry(const char* name, platform::RegView view) {
     if (name == nullptr || !NamesOneProgramsEntry(name)) return 0;
     const std::string path = std::string(kProgramsListKey) + "\\" + name;
 
-    if (platform::DeleteLocalMachineKey(path)) return 1;
+    if (platform::DeleteLocalMachineKey(path, view)) return 1;
 
     // On the NT family a key that still has subkeys cannot be deleted this way.
-    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue);
+    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view);
     if (!key.IsOpen()) return 0;
     const bool displayName = platform::DeleteValue(key, "DisplayName");
     const bool uninstallString = platform::DeleteValue(key, "UninstallString");
     platform::DeleteValue(key, "DisplayIcon");
     return displayName && uninstallString ? 1 : 0;
+}
+
+std::vector<platform::RegView> ProgramsEntryViews() {
+    using platform::RegView;
+    if (!platform::Is64BitWindows()) return {RegView::Default};
+    if (platform::ProgramBits() == 64) return {RegView::Bits64, RegView::Bits32};
+    return {RegView::Bits32, RegView::Bits64};
+}
+
+const char* ViewName(platform::RegView view) {
+    switch (view) {
+    case platform::RegView::Bits32:
+        return "32-bit view";
+    case platform::RegView::Bits64:
+        return "64-bit view";
+    case platform::RegView::Default:
+        break;
+    }
+    return "";
 }

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/platform.h"
 
 constexpr const char* kProgramsListKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -12,4 +15,12 @@ bool NamesOneProgramsEntry(const std::string& name);
 // Deletes the entry `name` under the programs list, or, where the key cannot go
 // (it has subkeys), strips the values that make Windows list it. Returns 1 when
 // the entry is gone or no longer listed, 0 otherwise.
-int RemoveProgramsEntry(const char* name);
+int RemoveProgramsEntry(const char* name, platform::RegView view = platform::RegView::Default);
+
+// The registry views the entry is looked for in, in this order: on 64-bit
+// Windows the program's own, then the other (an installer of either bitness
+// may have written it); elsewhere the one registry.
+std::vector<platform::RegView> ProgramsEntryViews();
+
+// "32-bit view", "64-bit view"; empty for the one registry of Windows without views.
+const char* ViewName(platform::RegView view);

@@ -1,6 +1,7 @@
 // Directory removal rules for the PATHS and STMPATHS lists.
 #include "run/dir_rules.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/platform.h"
@@ -34,21 +35,24 @@ void RemoveWithRetries(const std::string& dir, const Removal& remove) {
 
 // A path's names as Windows reads them: "/" as "\", runs of separators as one,
 // "." dropped, ".." taking back the name before it (never past a root), the
-// last name without trailing dots and blanks, case folded. `root` is "X:\" or
-// "\\SERVER\SHARE" for a full path, "\" for the current drive's root, "X:"
+// last name without trailing dots and blanks. `root` is "X:\" or
+// "\\server\share" for a full path, "\" for the current drive's root, "X:"
 // for that drive's current directory and empty for the current directory.
+// Two are the same when their roots and names are, as Windows compares names.
 struct PathNames {
     std::string root;
     std::vector<std::string> names;
     bool onRoot = false;  // below a root rather than a current directory
     bool full = false;    // on a drive's root or a share's, not the current ones
     bool operator==(const PathNames& other) const {
-        return root == other.root && names == other.names && onRoot == other.onRoot;
+        return onRoot == other.onRoot && winpath::SameIgnoringCase(root, other.root) &&
+               names.size() == other.names.size() &&
+               std::equal(names.begin(), names.end(), other.names.begin(), winpath::SameIgnoringCase);
     }
 };
 
 PathNames ReadNames(const std::string& path) {
-    const std::string text = winpath::FoldCase(winpath::WithBackslashes(path));
+    const std::string text = winpath::WithBackslashes(path);
     PathNames read;
     std::vector<std::string> given;
     if (text.compare(0, 2, "\\\\") == 0) {

@@ -3,7 +3,6 @@
 #include "run/uninstall_run.h"
 
 #include <algorithm>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,15 +52,35 @@ bool Usable(const platform::ProfileValue& value) {
     return value.whole && !value.text.empty();
 }
 
+// Paths, each found again however its case is written, as Windows compares
+// names: no key made of the text would find "É" for "é" on every code page.
+class PathSet {
+public:
+    void insert(const std::string& key) { keys_.push_back(key); }
+    bool empty() const { return keys_.empty(); }
+    std::size_t count(const std::string& key) const {
+        return std::any_of(keys_.begin(), keys_.end(),
+                           [&key](const std::string& kept) { return winpath::SameIgnoringCase(kept, key); });
+    }
+
+private:
+    std::vector<std::string> keys_;
+};
+
 // What the run needs while it goes: the record, and what it has removed and
-// scheduled so far, by folded path.
+// scheduled so far, by path.
 struct Run {
     RunOutcome* outcome;
     ProgressMeter progress;
     bool family95;
     std::string windowsDir;
-    std::set<std::string> removed;
-    std::set<std::string> scheduled;
+    PathSet removed;
+    PathSet scheduled;
+    // 64-bit Windows' two system directories, as Windows names them; empty
+    // until the first listed file, and for good on 32-bit Windows.
+    bool systemDirsRead = false;
+    std::string systemDir;  // the native one (GetSystemDirectoryA)
+    std::string wow64Dir;   // the 32-bit one (GetSystemWow64DirectoryA)
 
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
              const char* reason = "") {
@@ -76,7 +95,7 @@ struct Run {
 };
 
 std::string PathKey(const std::string& path) {
-    return winpath::FoldCase(winpath::WithoutTrailingSeparators(winpath::WithBackslashes(path)));
+    return winpath::WithoutTrailingSeparators(winpath::WithBackslashes(path));
 }
 
 bool IsNotThere(uint32_t error) {
@@ -92,10 +111,10 @@ bool IsInUse(uint32_t error) {
 // session manager's list, on the 95 family through a line of WININIT.INI's
 // [rename] section, which takes short paths only and one line per file. The
 // program never restarts Windows itself.
-bool ScheduleAtRestart(Run& run, const std::string& path) {
+bool ScheduleAtRestart(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
     bool scheduled = false;
     if (!run.family95) {
-        scheduled = platform::DeleteAtNextRestart(path);
+        scheduled = platform::DeleteAtNextRestart(path, view);
     } else {
         if (run.windowsDir.empty()) run.windowsDir = platform::GetWindowsDir();
         const std::string shortPath = platform::ShortPathOf(path);
@@ -116,30 +135,71 @@ bool ScheduleAtRestart(Run& run, const std::string& path) {
 // A listed file: a read-only one loses that attribute first; one in use (held
 // without sharing, or running or loaded, which the NT family refuses as access
 // denied) goes at the next restart.
-void DeleteListedFile(Run& run, const std::string& path) {
-    uint32_t error = platform::DeleteFileWithError(path);
+void DeleteListedFile(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
+    uint32_t error = platform::DeleteFileWithError(path, view);
     if (error == 0) return run.Add("file", path, ItemResult::Removed);
     if (IsNotThere(error)) return run.Add("file", path, ItemResult::NotThere);
     uint32_t attributes = 0;
-    const bool known = platform::GetFileAttributesOf(path, &attributes);
+    const bool known = platform::GetFileAttributesOf(path, &attributes, view);
     if (known && (attributes & platform::kAttrDirectory) != 0)
         return run.Add("file", path, ItemResult::Failed, error, "a directory");
     bool cleared = false;
     // Held and read-only: the attribute goes too, or the deletion at the restart would fail on it.
     if (IsInUse(error) && known && (attributes & platform::kAttrReadOnly) != 0) {
         const uint32_t without = attributes & ~platform::kAttrReadOnly;
-        cleared = platform::SetFileAttributesOf(path, without != 0 ? without : platform::kAttrNormal);
+        cleared = platform::SetFileAttributesOf(path, without != 0 ? without : platform::kAttrNormal, view);
         if (cleared) {
-            error = platform::DeleteFileWithError(path);
+            error = platform::DeleteFileWithError(path, view);
             if (error == 0) return run.Add("file", path, ItemResult::Removed);
         }
     }
     // A scheduled file keeps its attribute cleared: the deletion at the restart
     // would meet it as this one did.
-    if (IsInUse(error) && ScheduleAtRestart(run, path))
+    if (IsInUse(error) && ScheduleAtRestart(run, path, view))
         return run.Add("file", path, ItemResult::Scheduled, error, "in use");
-    if (cleared) platform::SetFileAttributesOf(path, attributes);
+    if (cleared) platform::SetFileAttributesOf(path, attributes, view);
     run.Add("file", path, ItemResult::Failed, error);
+}
+
+// What follows the system directory in `path` ("vpmon.dll", "sub\x.dll"),
+// the directory compared as paths are; empty when `path` is not below it,
+// goes through a name that does not tell its parent (".."), or lies where a
+// 32-bit program is not redirected either, so that it names one file only.
+std::string BelowSystemDir(const std::string& path, const std::string& systemDir) {
+    const std::string text = winpath::WithBackslashes(path);
+    std::size_t cut = winpath::LastSeparator(text);
+    while (cut != std::string::npos && !SamePath(text.substr(0, cut), systemDir))
+        cut = winpath::LastSeparator(text.substr(0, cut));
+    if (cut == std::string::npos) return std::string();
+    const std::vector<std::string> names = winpath::SplitNames(text.substr(cut + 1));
+    if (names.empty()) return std::string();
+    std::string rest;
+    for (const std::string& name : names) {
+        if (!IsPlainName(name)) return std::string();
+        rest += (rest.empty() ? "" : "\\") + name;
+    }
+    for (const char* exempt : {"spool", "catroot", "catroot2", "logfiles", "driverstore"})
+        if (winpath::SameIgnoringCase(names[0], exempt)) return std::string();
+    if (names.size() > 2 && winpath::SameIgnoringCase(names[0], "drivers") && winpath::SameIgnoringCase(names[1], "etc"))
+        return std::string();
+    return rest;
+}
+
+// A listed file. On 64-bit Windows one under the system directory is looked
+// for in both system directories, the 32-bit and the native one, whichever
+// build this is: a 32-bit installer puts it in the one, a 64-bit installer
+// (and a port monitor, which the 64-bit spooler loads) in the other.
+void RemoveListedFile(Run& run, const std::string& path) {
+    if (!run.systemDirsRead && platform::Is64BitWindows()) {
+        run.systemDir = platform::GetSystemDir();
+        run.wow64Dir = platform::GetSystemWow64Dir();
+    }
+    run.systemDirsRead = true;
+    const std::string rest =
+        run.systemDir.empty() || run.wow64Dir.empty() ? std::string() : BelowSystemDir(path, run.systemDir);
+    if (rest.empty()) return DeleteListedFile(run, path);
+    DeleteListedFile(run, run.wow64Dir + "\\" + rest);
+    DeleteListedFile(run, run.systemDir + "\\" + rest, platform::FileView::Native);
 }
 
 // Whether `dir` holds something and nothing but what is already to go at the
@@ -194,8 +254,8 @@ const char* WhyPassedOver(const platform::ProfileValue& dir) {
 }
 
 // Whether the key under HKEY_LOCAL_MACHINE can be opened.
-bool KeyThere(const std::string& path) {
-    return platform::OpenLocalMachineKey(path, platform::RegAccess::Read).IsOpen();
+bool KeyThere(const std::string& path, platform::RegView view = platform::RegView::Default) {
+    return platform::OpenLocalMachineKey(path, platform::RegAccess::Read, view).IsOpen();
 }
 
 }  // namespace
@@ -231,16 +291,20 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken),
             platform::IsWindows95Family(), std::string(), {}, {}};
 
+    // Looked for in each registry view, removed where it is, a line for each.
     const platform::ProfileValue& entry = plan.programsEntry;
-    if (Usable(entry)) {
-        if (RemoveProgramsEntry(entry.text.c_str()))
-            run.Add("programs entry", entry.text, ItemResult::Removed);
-        else if (!NamesOneProgramsEntry(entry.text))
-            run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not one key name");
-        else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text))
-            run.Add("programs entry", entry.text, ItemResult::NotThere);
-        else
-            run.Add("programs entry", entry.text, ItemResult::Failed);
+    if (Usable(entry) && !NamesOneProgramsEntry(entry.text)) {
+        run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not one key name");
+    } else if (Usable(entry)) {
+        for (const platform::RegView view : ProgramsEntryViews()) {
+            const char* where = ViewName(view);
+            if (RemoveProgramsEntry(entry.text.c_str(), view))
+                run.Add("programs entry", entry.text, ItemResult::Removed, 0, where);
+            else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text, view))
+                run.Add("programs entry", entry.text, ItemResult::NotThere, 0, where);
+            else
+                run.Add("programs entry", entry.text, ItemResult::Failed, 0, where);
+        }
     } else if (!entry.whole) {
         run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not read whole");
     }
@@ -267,7 +331,7 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
         else if (!IsFullPathBelowRoot(file.text))
             run.Add("file", file.text, ItemResult::PassedOver, 0, "not a full path");
         else
-            DeleteListedFile(run, file.text);
+            RemoveListedFile(run, file.text);
         run.progress.Step();
     }
 

@@ -115,20 +115,11 @@ std::string WithoutTrailingDotsAndBlanks(const std::string& name) {
     return name.substr(0, EndWithout(name, ". "));
 }
 
-std::string FoldCase(std::string folded) {
-    auto fold = [](char& c) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    };
-    if (SingleByteOnly(folded)) {
-        std::for_each(folded.begin(), folded.end(), fold);
-        return folded;
-    }
-    for (std::size_t at = 0; at < folded.size(); at = CharEnd(folded, at)) fold(folded[at]);
-    return folded;
-}
-
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && FoldCase(a) == FoldCase(b);
+    if (!SingleByteOnly(a) || !SingleByteOnly(b)) return platform::SameTextIgnoringCase(a, b);
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&upper](char x, char y) { return upper(x) == upper(y); });
 }
 
 }  // namespace winpath

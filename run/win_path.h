@@ -1,8 +1,8 @@
 // Path and name text as Windows reads it: in the system's ANSI code page, one
 // character at a time. On a double-byte code page (932, 936, 949, 950) the
 // second byte of a character may be 0x5C, the backslash ("ソ" is 83 5C in code
-// page 932), 0x7C or a letter's byte; it is never a separator, never trimmed,
-// never folded and never starts a character. Every rule that splits, trims or
+// page 932), 0x7C or a letter's byte; it is never a separator, never trimmed
+// and never starts a character. Every rule that splits, trims or
 // compares a path or a name goes through here.
 #pragma once
 
@@ -39,10 +39,9 @@ bool EndsWithDotOrBlank(const std::string& name);
 // `name` without the trailing dots and blanks Windows drops.
 std::string WithoutTrailingDotsAndBlanks(const std::string& name);
 
-// `text` with the single-byte letters a-z in upper case; nothing else changes.
-std::string FoldCase(std::string text);
-
-// Whether two names are the same but for the case of single-byte letters.
+// Whether two names (or paths) are one to Windows but for case: "é" and
+// "É" on code page 1252, "ａ" and "Ａ" on 932. Text of single bytes below
+// 0x80 is compared here; any other is asked of Windows.
 bool SameIgnoringCase(const std::string& a, const std::string& b);
 
 }  // namespace winpath

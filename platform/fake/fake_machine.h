@@ -55,6 +55,17 @@ void SetCodePage(unsigned codePage);
 // been loaded every spooler call fails, as on the Win32 side.
 void SetDllMissing(const std::string& name, bool missing);  // its LoadLibraryA fails
 
+// -------------------------------------------------------------------- 64-bit Windows
+// Windows is 64-bit, and the uninstaller a `programBits` program on it (32 or
+// 64); Reset makes a 32-bit Windows without views. For a 32-bit program the
+// file calls reach C:\windows\SysWOW64 for C:\windows\system32 (spool,
+// drivers\etc, catroot, catroot2, logfiles and driverstore below it excepted)
+// and, with `sysnative` (Vista on), system32 for C:\windows\Sysnative; in
+// the native view nothing is redirected. The registry's SOFTWARE seen in the
+// 32-bit view is SOFTWARE\Wow6432Node of the one below. Setup and checks
+// here always name the machine as a 64-bit program sees it.
+void Set64BitWindows(unsigned programBits, bool sysnative = true);
+
 // -------------------------------------------------------------------- files
 // Paths are Windows paths; names compare case-insensitively. Relative paths are
 // resolved against the current directory, as Windows does: "\\server\share\..."
@@ -205,6 +216,8 @@ unsigned long PausedMilliseconds();
 //   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
 //   ReadFile <path>   WriteFile <path>   AppendFile <path>
+// A file call in the native view ends in " (native)", a registry call in a
+// view of its own in " (32-bit view)" or " (64-bit view)".
 // DeleteFileA and RemoveDirectoryA give Windows' codes: 2 or 3 when missing,
 // 5 when read-only (or the wrong kind), 32 when locked, 145 for a directory
 // that holds something. MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT adds the

@@ -92,6 +92,40 @@ std::string SpellingOf(const FullPath& path) {
     return spelling;
 }
 
+namespace {
+
+bool StartsWithNames(const FullPath& path, const FullPath& dir) {
+    if (!SameName(path.root, dir.root) || path.names.size() < dir.names.size()) return false;
+    for (std::size_t i = 0; i < dir.names.size(); ++i)
+        if (!SameName(path.names[i], dir.names[i])) return false;
+    return true;
+}
+
+// Below system32, what a 32-bit program reaches in the native directory all the same.
+bool ExemptFromRedirection(const std::vector<std::string>& names, std::size_t at) {
+    if (at >= names.size()) return false;
+    for (const char* exempt : {"spool", "catroot", "catroot2", "logfiles", "driverstore"})
+        if (SameName(names[at], exempt)) return true;
+    return at + 1 < names.size() && SameName(names[at], "drivers") && SameName(names[at + 1], "etc");
+}
+
+}  // namespace
+
+FullPath Seen(const std::string& path, platform::FileView view) {
+    FullPath full = Resolve(path);
+    const Machine& m = M();
+    if (!full.valid || view == platform::FileView::Native || m.windowsBits != 64 || m.programBits != 32) return full;
+    const FullPath windows = Resolve(m.windowsDir);
+    const std::size_t at = windows.names.size();
+    if (!StartsWithNames(full, windows) || full.names.size() <= at) return full;
+    std::string& name = full.names[at];
+    if (SameName(name, "system32") && !ExemptFromRedirection(full.names, at + 1))
+        name = "SysWOW64";
+    else if (SameName(name, "Sysnative") && m.sysnative)
+        name = "system32";
+    return full;
+}
+
 }  // namespace detail
 
 namespace {
@@ -241,6 +275,18 @@ std::string GetSystemDir() {
     return fake::detail::SystemDir();
 }
 
+unsigned ProgramBits() {
+    return M().programBits;
+}
+
+bool Is64BitWindows() {
+    return M().windowsBits == 64;
+}
+
+std::string GetSystemWow64Dir() {
+    return Is64BitWindows() ? M().windowsDir + "\\SysWOW64" : std::string();
+}
+
 namespace {
 
 // What a path that is not there gives: 2 in a directory that is, 3 where the
@@ -253,11 +299,15 @@ uint32_t NotThereError(const fake::detail::FullPath& full) {
     return found != M().files.end() && found->second.directory ? kErrorFileNotFound : kErrorPathNotFound;
 }
 
+std::string ViewNote(FileView view) {
+    return view == FileView::Native ? " (native)" : "";
+}
+
 }  // namespace
 
-uint32_t DeleteFileWithError(const std::string& path) {
-    Record("DeleteFile " + path);
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+uint32_t DeleteFileWithError(const std::string& path, FileView view) {
+    Record("DeleteFile " + path + ViewNote(view));
+    const fake::detail::FullPath full = fake::detail::Seen(path, view);
     if (!full.valid || full.names.empty()) return kErrorPathNotFound;
     // "name\" names a directory: a file under that name is not found.
     if (full.trailingBackslash) return kErrorFileNotFound;
@@ -275,8 +325,8 @@ bool DeleteFileAt(const std::string& path) {
     return DeleteFileWithError(path) == 0;
 }
 
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
+    const fake::detail::FullPath full = fake::detail::Seen(path, view);
     if (!full.valid) return false;
     if (full.names.empty()) {
         *attributes = kAttrDirectory;
@@ -290,9 +340,9 @@ bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
     return true;
 }
 
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
-    Record("SetFileAttributes " + path + " " + std::to_string(attributes));
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view) {
+    Record("SetFileAttributes " + path + " " + std::to_string(attributes) + ViewNote(view));
+    const fake::detail::FullPath full = fake::detail::Seen(path, view);
     if (!full.valid || full.names.empty()) return false;
     const auto found = M().files.find(fake::detail::KeyOf(full));
     if (found == M().files.end()) return false;
@@ -300,8 +350,8 @@ bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
     return true;
 }
 
-bool DeleteAtNextRestart(const std::string& path) {
-    Record("MoveFileEx " + path);
+bool DeleteAtNextRestart(const std::string& path, FileView view) {
+    Record("MoveFileEx " + path + ViewNote(view));
     if (M().windows95) return false;
     // Kept as the NT family keeps it: pairs of source and target, a NUL after
     // each, the target empty for a deletion, one more NUL at the end.
@@ -310,6 +360,7 @@ bool DeleteAtNextRestart(const std::string& path) {
     std::string data;
     if (const RegValue* old = fake::detail::FindValue(*node, "PendingFileRenameOperations")) data = old->data;
     if (!data.empty() && data.back() == '\0') data.pop_back();
+    // The text as given: the session manager reads it at boot, unredirected.
     data += "\\??\\" + path + std::string(1, '\0') + std::string(1, '\0') + std::string(1, '\0');
     fake::detail::SetValue(*node, "PendingFileRenameOperations", 7, data);
     return true;
@@ -317,7 +368,7 @@ bool DeleteAtNextRestart(const std::string& path) {
 
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
     Record("FindFirstFile " + dir);
-    const fake::detail::FullPath full = fake::detail::Resolve(dir);
+    const fake::detail::FullPath full = fake::detail::Seen(dir);
     if (!full.valid) return false;
     std::string key;
     if (!full.names.empty()) {
@@ -340,7 +391,7 @@ bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
 
 bool ReadWholeFile(const std::string& path, std::string* content) {
     Record("ReadFile " + path);
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    const fake::detail::FullPath full = fake::detail::Seen(path);
     if (!full.valid || full.names.empty()) return false;
     const auto found = M().files.find(fake::detail::KeyOf(full));
     if (found == M().files.end() || found->second.directory || found->second.locked) return false;
@@ -353,7 +404,7 @@ namespace {
 // A file made or written over by the program: not in a directory that is
 // missing, not over a directory, a locked or a read-only file.
 bool WriteContent(const std::string& path, const std::string& content, bool append) {
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    const fake::detail::FullPath full = fake::detail::Seen(path);
     if (!full.valid || full.names.empty() || full.trailingBackslash) return false;
     fake::detail::FullPath parent = full;
     parent.names.pop_back();
@@ -365,7 +416,7 @@ bool WriteContent(const std::string& path, const std::string& content, bool appe
         if (entry.directory || entry.locked || entry.readOnly) return false;
         if (append) whole = entry.content + content;
     }
-    fake::AddFile(path, whole);
+    fake::AddFile(fake::detail::SpellingOf(full), whole);
     return true;
 }
 
@@ -383,7 +434,7 @@ bool AppendToFile(const std::string& path, const std::string& text) {
 
 std::string ShortPathOf(const std::string& path) {
     Record("GetShortPathName " + path);
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    const fake::detail::FullPath full = fake::detail::Seen(path);
     if (!full.valid) return std::string();
     if (!full.names.empty() && M().files.count(fake::detail::KeyOf(full)) == 0) return std::string();
     // The fake keeps no 8.3 names: a path's short form is the path.
@@ -392,7 +443,7 @@ std::string ShortPathOf(const std::string& path) {
 
 uint32_t RemoveDirectoryWithError(const std::string& path) {
     Record("RemoveDirectory " + path);
-    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    const fake::detail::FullPath full = fake::detail::Seen(path);
     if (!full.valid || full.names.empty()) return kErrorAccessDenied;  // a drive or share root
     const std::string key = fake::detail::KeyOf(full);
     auto found = M().files.find(key);

@@ -63,16 +63,28 @@ std::vector<std::string> SplitAtBackslashes(const std::string& text) {
     return names;
 }
 
+// Lower case as Windows compares names, for the letters the fake knows beyond
+// A-Z: on code page 1252 the accented ones (É C9 and é E9, Š 8A and š 9A, ...),
+// on 932 the full-width Latin ones (Ａ 82 60 and ａ 82 81).
 std::string Fold(const std::string& text) {
     std::string folded = text;
     if (!DoubleByte()) {
         for (char& c : folded) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            const auto byte = static_cast<unsigned char>(c);
+            if ((c >= 'A' && c <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7))
+                c = static_cast<char>(byte + 0x20);
+            else if (byte == 0x8A || byte == 0x8C || byte == 0x8E)
+                c = static_cast<char>(byte + 0x10);
+            else if (byte == 0x9F)
+                c = static_cast<char>(0xFF);
         }
         return folded;
     }
     for (std::size_t at = 0; at < folded.size(); at = NextChar(folded, at)) {
         if (folded[at] >= 'A' && folded[at] <= 'Z') folded[at] = static_cast<char>(folded[at] - 'A' + 'a');
+        const auto second = at + 1 < folded.size() ? static_cast<unsigned char>(folded[at + 1]) : 0;
+        if (static_cast<unsigned char>(folded[at]) == 0x82 && second >= 0x60 && second <= 0x79)
+            folded[at + 1] = static_cast<char>(second + 0x21);
     }
     return folded;
 }
@@ -112,6 +124,13 @@ using detail::M;
 void SetCodePage(unsigned codePage) {
     if (codePage != 932 && codePage != 1252) throw std::invalid_argument("fake machine: unknown code page");
     M().codePage = codePage;
+}
+
+void Set64BitWindows(unsigned programBits, bool sysnative) {
+    if (programBits != 32 && programBits != 64) throw std::invalid_argument("fake machine: a program is 32 or 64-bit");
+    M().windowsBits = 64;
+    M().programBits = programBits;
+    M().sysnative = sysnative;
 }
 
 void Reset() {
@@ -184,6 +203,10 @@ namespace platform {
 
 bool IsLeadByte(unsigned char byte) {
     return fake::detail::IsLead(byte);
+}
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    return fake::detail::SameName(a, b);
 }
 
 }  // namespace platform

@@ -37,6 +37,10 @@ struct FullPath {
 };
 
 FullPath Resolve(const std::string& path);
+// `path` as the program's file calls reach it: for a 32-bit program on 64-bit
+// Windows, system32 is SysWOW64 (but for the exempt names below it) and
+// Sysnative is system32, unless the view is native.
+FullPath Seen(const std::string& path, platform::FileView view = platform::FileView::Own);
 std::string KeyOf(const FullPath& path);       // folded, the index of the file table
 std::string SpellingOf(const FullPath& path);  // as given
 
@@ -86,6 +90,9 @@ struct Machine {
     std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
     int openKeys = 0;
     bool windows95 = false;
+    unsigned windowsBits = 32;
+    unsigned programBits = 32;
+    bool sysnative = true;  // the alias of Vista on
     unsigned codePage = 1252;
 
     // spooler

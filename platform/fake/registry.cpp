@@ -187,6 +187,24 @@ void CloseKey(const RegKeyState& state) {
     --M().openKeys;
 }
 
+// `path` in the registry as a 64-bit program names it: SOFTWARE seen in the
+// 32-bit view of 64-bit Windows is SOFTWARE\Wow6432Node.
+std::string InView(const std::string& path, RegView view) {
+    const fake::detail::Machine& m = M();
+    const unsigned bits = view == RegView::Bits32 ? 32 : view == RegView::Bits64 ? 64 : m.programBits;
+    if (m.windowsBits != 64 || bits != 32) return path;
+    const std::vector<std::string> names = fake::detail::SplitAtBackslashes(path);
+    if (names.empty() || (!path.empty() && path[0] == '\\') || !fake::detail::SameName(names[0], "SOFTWARE") ||
+        (names.size() > 1 && fake::detail::SameName(names[1], "Wow6432Node")))
+        return path;
+    const std::size_t cut = fake::detail::FindChar(path, '\\');
+    return cut == std::string::npos ? path + "\\Wow6432Node" : path.substr(0, cut) + "\\Wow6432Node" + path.substr(cut);
+}
+
+std::string ViewNote(RegView view) {
+    return view == RegView::Bits32 ? " (32-bit view)" : view == RegView::Bits64 ? " (64-bit view)" : "";
+}
+
 // The key behind an open handle, when it still exists and the handle may do `access`.
 fake::detail::RegNode* Usable(const RegKey& key, RegAccess access) {
     const RegKeyState* state = key.State();
@@ -210,9 +228,9 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     return *this;
 }
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access) {
-    Record("RegOpenKey " + path);
-    std::shared_ptr<fake::detail::RegNode> node = fake::detail::FindKey(path);
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
+    Record("RegOpenKey " + path + ViewNote(view));
+    std::shared_ptr<fake::detail::RegNode> node = fake::detail::FindKey(InView(path, view));
     if (!node || node->denyOpen) return RegKey();
     ++M().openKeys;
     return RegKey(std::make_unique<RegKeyState>(RegKeyState{path, node, access, fake::detail::Generation()}));
@@ -250,10 +268,10 @@ bool DeleteValue(const RegKey& key, const std::string& name) {
     return false;
 }
 
-bool DeleteLocalMachineKey(const std::string& path) {
-    Record("RegDeleteKey " + path);
+bool DeleteLocalMachineKey(const std::string& path, RegView view) {
+    Record("RegDeleteKey " + path + ViewNote(view));
     // The NT family refuses a key that has subkeys; the 95 family takes the whole tree.
-    return fake::detail::RemoveKeyTree(path, !M().windows95);
+    return fake::detail::RemoveKeyTree(InView(path, view), !M().windows95);
 }
 
 bool IsWindows95Family() {

@@ -1,6 +1,8 @@
 // The system's ANSI code page for the Win32 side: which bytes begin a
-// two-byte character.
+// two-byte character, and which names are one name to Windows.
 #include <windows.h>
+
+#include <string>
 
 #include "platform/platform.h"
 
@@ -30,6 +32,49 @@ void ReadLeadBytes() {
 bool IsLeadByte(unsigned char byte) {
     if (!g_leadBytesRead) ReadLeadBytes();
     return g_leadBytes[byte];
+}
+
+namespace {
+
+// The text in UTF-16; false when the code page cannot read it.
+bool Wide(const std::string& text, std::wstring* wide) {
+    wide->clear();
+    if (text.empty()) return true;
+    const int length = static_cast<int>(text.size());
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return false;
+    wide->assign(static_cast<std::size_t>(size), L'\0');
+    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, &(*wide)[0], size) == size;
+}
+
+// Upper case as Windows has it for each character: CharUpperBuffW, which the
+// 95 family only pretends to have (CharUpperBuffA there, on the bytes).
+void UpperCase(std::wstring* text) {
+    if (!text->empty()) CharUpperBuffW(&(*text)[0], static_cast<DWORD>(text->size()));
+}
+
+}  // namespace
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+    if (IsWindows95Family()) {
+        std::string upperA = a, upperB = b;
+        if (!upperA.empty()) CharUpperBuffA(&upperA[0], static_cast<DWORD>(upperA.size()));
+        if (!upperB.empty()) CharUpperBuffA(&upperB[0], static_cast<DWORD>(upperB.size()));
+        return upperA == upperB;
+    }
+    std::wstring wideA, wideB;
+    if (!Wide(a, &wideA) || !Wide(b, &wideB)) return a == b;
+    // CompareStringOrdinal (Vista on) compares as NTFS and the registry do.
+    using CompareOrdinal = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    const auto compare = reinterpret_cast<CompareOrdinal>(
+        reinterpret_cast<void*>(kernel32 != nullptr ? GetProcAddress(kernel32, "CompareStringOrdinal") : nullptr));
+    if (compare != nullptr)
+        return compare(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(), static_cast<int>(wideB.size()),
+                       TRUE) == CSTR_EQUAL;
+    UpperCase(&wideA);
+    UpperCase(&wideB);
+    return wideA == wideB;
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/wow64.h"
 
 namespace platform {
 
@@ -52,10 +53,22 @@ bool RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-uint32_t DeleteFileWithError(const std::string& path) {
+namespace {
+
+uint32_t DeleteWithError(const std::string& path) {
     if (DeleteFileA(path.c_str())) return 0;
     const DWORD error = GetLastError();
     return error != 0 ? error : kErrorAccessDenied;
+}
+
+// What an operation that cannot reach the native view gives.
+constexpr uint32_t kErrorNotSupported = 50;
+
+}  // namespace
+
+uint32_t DeleteFileWithError(const std::string& path, FileView view) {
+    if (view == FileView::Own) return DeleteWithError(path);
+    return win32::Natively(path, true, DeleteWithError, kErrorNotSupported);
 }
 
 uint32_t RemoveDirectoryWithError(const std::string& path) {
@@ -64,19 +77,26 @@ uint32_t RemoveDirectoryWithError(const std::string& path) {
     return error != 0 ? error : kErrorAccessDenied;
 }
 
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes) {
-    const DWORD got = GetFileAttributesA(path.c_str());
+bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
+    const auto get = [](const std::string& seen) { return GetFileAttributesA(seen.c_str()); };
+    const DWORD got = view == FileView::Own ? get(path) : win32::Natively(path, true, get, INVALID_FILE_ATTRIBUTES);
     if (got == INVALID_FILE_ATTRIBUTES) return false;
     *attributes = got;
     return true;
 }
 
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
-    return SetFileAttributesA(path.c_str(), attributes) != 0;
+bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view) {
+    const auto set = [attributes](const std::string& seen) { return SetFileAttributesA(seen.c_str(), attributes) != 0; };
+    return view == FileView::Own ? set(path) : win32::Natively(path, true, set, false);
 }
 
-bool DeleteAtNextRestart(const std::string& path) {
-    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+bool DeleteAtNextRestart(const std::string& path, FileView view) {
+    // The session manager reads the path as it is written here: never through
+    // the alias, which only 32-bit programs have.
+    const auto schedule = [](const std::string& seen) {
+        return MoveFileExA(seen.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    };
+    return view == FileView::Own ? schedule(path) : win32::Natively(path, false, schedule, false);
 }
 
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {

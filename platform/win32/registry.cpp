@@ -25,14 +25,26 @@ HKEY KeyOf(const RegKey& key) {
     return key.IsOpen() ? key.State()->key.Get() : nullptr;
 }
 
+REGSAM ViewFlag(RegView view) {
+    switch (view) {
+    case RegView::Bits32:
+        return KEY_WOW64_32KEY;
+    case RegView::Bits64:
+        return KEY_WOW64_64KEY;
+    case RegView::Default:
+        break;
+    }
+    return 0;
+}
+
 // Value data larger than this is not read: nothing the program reads comes near
 // it, and a bogus size must not make us allocate without bound.
 constexpr DWORD kMaxValueBytes = 16u * 1024 * 1024;
 
 }  // namespace
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access) {
-    REGSAM sam = access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE;
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
+    REGSAM sam = (access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE) | ViewFlag(view);
     auto state = std::make_unique<RegKeyState>();
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, sam, state->key.Put()) != ERROR_SUCCESS)
         return RegKey();
@@ -78,10 +90,17 @@ bool DeleteValue(const RegKey& key, const std::string& name) {
     return RegDeleteValueA(h, name.c_str()) == ERROR_SUCCESS;
 }
 
-bool DeleteLocalMachineKey(const std::string& path) {
+bool DeleteLocalMachineKey(const std::string& path, RegView view) {
     // An empty path would name HKEY_LOCAL_MACHINE itself.
     if (path.empty() || path.find_first_not_of('\\') == std::string::npos) return false;
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()) == ERROR_SUCCESS;
+    if (view == RegView::Default) return RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()) == ERROR_SUCCESS;
+    // RegDeleteKeyA deletes in the program's own view only; RegDeleteKeyExA
+    // (64-bit Windows; not in the 32-bit XP's ADVAPI32) takes the view.
+    using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    const auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
+        reinterpret_cast<void*>(advapi != nullptr ? GetProcAddress(advapi, "RegDeleteKeyExA") : nullptr));
+    return deleteKeyEx != nullptr && deleteKeyEx(HKEY_LOCAL_MACHINE, path.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
 }
 
 }  // namespace platform

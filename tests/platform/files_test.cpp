@@ -45,6 +45,21 @@ TEST_F(Files, TheLateDllsLoadByTheirFullPathInTheSystemDirectoryOnly) {
     EXPECT_FALSE(platform::LoadSpooler(""));
 }
 
+TEST_F(Files, SixtyFourBitWindowsNamesItsThirtyTwoBitSystemDirectory) {
+    // The suite is a 64-bit program: it reaches either directory by its name.
+    EXPECT_EQ(platform::ProgramBits(), 64u);
+    ASSERT_TRUE(platform::Is64BitWindows());
+    const std::string wow64 = platform::GetSystemWow64Dir();
+    EXPECT_TRUE(platform::SameTextIgnoringCase(wow64, platform::GetWindowsDir() + "\\SysWOW64")) << wow64;
+    setup::MakeDir(wow64);
+    setup::MakeFile(wow64 + "\\ZevSuiteW64.dll", "x");
+    setup::MakeFile(platform::GetSystemDir() + "\\ZevSuiteW64.dll", "x");
+    EXPECT_EQ(platform::DeleteFileWithError(wow64 + "\\ZevSuiteW64.dll"), 0u);
+    EXPECT_TRUE(setup::FileExists(platform::GetSystemDir() + "\\ZevSuiteW64.dll"));
+    EXPECT_EQ(platform::DeleteFileWithError(platform::GetSystemDir() + "\\ZevSuiteW64.dll", platform::FileView::Native), 0u);
+    EXPECT_FALSE(setup::FileExists(platform::GetSystemDir() + "\\ZevSuiteW64.dll"));
+}
+
 TEST_F(Files, DeleteFileRemovesAnExistingFileOnly) {
     setup::MakeFile(At("a.dll"), "contents");
     setup::MakeFile(At("b.dll"), "contents");

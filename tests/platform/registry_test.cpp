@@ -208,6 +208,31 @@ TEST_F(Registry, AMovedKeyStaysOpenInItsNewOwnerOnly) {
     EXPECT_TRUE(platform::QueryValue(third, "v", &value));
 }
 
+TEST_F(Registry, EachViewOfSoftwareIsReachedByItsFlagAndNoOther) {
+    // The suite is a 64-bit program on 64-bit Windows; the 32-bit view's
+    // SOFTWARE is the native Software\Wow6432Node.
+    ASSERT_TRUE(platform::Is64BitWindows());
+    using platform::RegView;
+    const std::string in32 = "Software\\Wow6432Node\\ZevSuite";
+    setup::RegCreate(in32 + "\\Only32");
+    setup::RegCreate(kRoot + "\\Only64");
+    const auto opens = [](const std::string& path, RegView view) {
+        return platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view).IsOpen();
+    };
+    EXPECT_TRUE(opens(kRoot + "\\Only32", RegView::Bits32));
+    EXPECT_FALSE(opens(kRoot + "\\Only32", RegView::Bits64));
+    EXPECT_FALSE(opens(kRoot + "\\Only32", RegView::Default));
+    EXPECT_TRUE(opens(kRoot + "\\Only64", RegView::Bits64));
+    EXPECT_FALSE(opens(kRoot + "\\Only64", RegView::Bits32));
+
+    EXPECT_FALSE(platform::DeleteLocalMachineKey(kRoot + "\\Only32", RegView::Bits64));
+    EXPECT_TRUE(platform::DeleteLocalMachineKey(kRoot + "\\Only32", RegView::Bits32));
+    EXPECT_FALSE(setup::RegKeyExists(in32 + "\\Only32"));
+    EXPECT_FALSE(platform::DeleteLocalMachineKey(kRoot + "\\Only64", RegView::Bits32));
+    EXPECT_TRUE(platform::DeleteLocalMachineKey(kRoot + "\\Only64", RegView::Bits64));
+    EXPECT_FALSE(setup::RegKeyExists(kRoot + "\\Only64"));
+}
+
 }  // namespace
 
 TEST_F(Registry, DoubleByteKeyNamesAreNeitherSplitNorFolded) {

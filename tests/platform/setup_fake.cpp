@@ -28,6 +28,7 @@ unsigned ActiveCodePage() {
 std::string FreshScratch() {
     fake::Reset();
     fake::SetCodePage(ActiveCodePage());
+    fake::Set64BitWindows(64);  // as the suite's Win32 build is, under 64-bit Wine
     fake::AddDirectory(kScratch);
     return kScratch;
 }

@@ -26,6 +26,7 @@ using platform::win32::UniqueKey;
 
 const char kScratchDir[] = "C:\\zevtest";
 const char kScratchSoftware[] = "Software\\ZevSuite";
+const char kScratchSoftware32[] = "Software\\Wow6432Node\\ZevSuite";  // the 32-bit view's
 const char kPrintersKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers";
 const char kMonitorsKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors";
 // Printers and monitors the suite makes are all named with this prefix, so that
@@ -202,6 +203,7 @@ void CleanScratch() {
     for (const std::string& name : g_windowsFiles) RemoveWindowsFile(name);
     g_windowsFiles.clear();
     RegDeleteTree(kScratchSoftware);
+    RegDeleteTree(kScratchSoftware32);
     for (const std::string& name : Subkeys(kPrintersKey))
         if (StartsWithScratchPrefix(name)) RegDeleteTree(PrinterKey(name));
     for (const std::string& name : Subkeys(kMonitorsKey))

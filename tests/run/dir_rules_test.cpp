@@ -1,6 +1,8 @@
 // How listed directories are removed: with their emptied parents, or with retries below a root.
 #include "run/dir_rules.h"
 
+#include <tuple>
+
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -153,6 +155,16 @@ TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
         RemoveDirWithRetry(dir, "C:\\Spool\\");
         EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty()) << dir;
         EXPECT_TRUE(fake::DirectoryExists("C:\\Spool")) << dir;
+    }
+    // Names compare as Windows compares them: É is é on code page 1252, Ａ is ａ on 932.
+    for (const auto& [codePage, dir, root] : {std::tuple{1252u, "C:\\DONN\xC9" "ES\\Cache", "C:\\Donn\xE9" "es\\"},
+                                              {932u, "c:\\\x82\x60\\Cache", "C:\\\x82\x81"}}) {
+        fake::Reset();
+        fake::SetCodePage(codePage);
+        fake::AddDirectory(std::string(dir));
+        RemoveDirWithRetry(dir, root);
+        EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat(dir, 10)) << codePage;
+        EXPECT_TRUE(fake::DirectoryExists(root)) << codePage;
     }
     EXPECT_FALSE(SamePath("C:\\Spool", "D:\\Spool"));
     EXPECT_FALSE(SamePath("C:\\Spool", "\\Spool"));  // the current drive is not known here

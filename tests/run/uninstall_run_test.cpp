@@ -466,3 +466,72 @@ TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
     };
     for (const Case& c : cases) EXPECT_EQ(WithRenameLine(c.before, "NUL=C:\\A.DLL"), c.after) << c.before;
 }
+
+TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThem) {
+    // The shipped 32-bit program, with the Sysnative alias and without it (XP
+    // x64), and the 64-bit one. The spooler holds the native monitor DLL.
+    const std::string sys32 = "C:\\windows\\system32\\", wow64 = "C:\\windows\\SysWOW64\\";
+    for (const auto& [bits, sysnative] : {std::pair{32u, true}, {32u, false}, {64u, true}}) {
+        SetUp();
+        fake::Set64BitWindows(bits, sysnative);
+        WriteFileList("[FILES]\nFILE00=C:\\WINDOWS\\System32\\toolmon.dll\nFILE01=C:/windows/system32/only32.dll\n"
+                      "FILE02=C:\\windows\\system32\\spool\\prtprocs\\x64\\toolpp.dll\n");
+        for (const std::string& dir : {sys32, wow64}) {
+            fake::AddFile(dir + "toolmon.dll");
+            fake::AddFile(dir + "other.dll");
+            fake::AddFile(dir + "spool\\prtprocs\\x64\\toolpp.dll");
+        }
+        fake::AddFile(wow64 + "only32.dll");
+        fake::SetFileLocked(sys32 + "toolmon.dll", true);
+        RunOutcome outcome;
+        RunUninstall(ReadUninstallPlan(), outcome);
+
+        const std::string name = std::to_string(bits) + (sysnative ? "" : " without Sysnative");
+        for (const std::string& gone : {wow64 + "toolmon.dll", wow64 + "only32.dll", sys32 + "spool\\prtprocs\\x64\\toolpp.dll"})
+            EXPECT_FALSE(fake::FileExists(gone)) << name << " " << gone;
+        // spool is not redirected: the list names the native one only.
+        for (const std::string& kept : {sys32 + "other.dll", wow64 + "other.dll", wow64 + "spool\\prtprocs\\x64\\toolpp.dll"})
+            EXPECT_TRUE(fake::FileExists(kept)) << name << " " << kept;
+        EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\" + sys32 + "toolmon.dll"})) << name;
+        const std::pair<std::string, ItemResult> lines[] = {{wow64 + "toolmon.dll", ItemResult::Removed},
+                                                             {sys32 + "toolmon.dll", ItemResult::Scheduled},
+                                                             {wow64 + "only32.dll", ItemResult::Removed},
+                                                             {sys32 + "only32.dll", ItemResult::NotThere}};
+        for (const auto& [path, result] : lines) {
+            ASSERT_NE(Outcome(outcome, path), nullptr) << name << " " << path;
+            EXPECT_EQ(Outcome(outcome, path)->result, result) << name << " " << path;
+        }
+    }
+}
+
+TEST_F(UninstallRun, On64BitWindowsTheEntryIsLookedForInBothRegistryViewsOwnFirst) {
+    const std::string entry = "Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct";
+    const struct {
+        unsigned bits;
+        bool in32, in64;
+        Strings lines;
+    } cases[] = {
+        {32, false, true, {"not there 32-bit view", "removed 64-bit view"}},
+        {32, true, true, {"removed 32-bit view", "removed 64-bit view"}},
+        {64, true, false, {"not there 64-bit view", "removed 32-bit view"}},
+        {64, false, false, {"not there 64-bit view", "not there 32-bit view"}},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        fake::Set64BitWindows(c.bits);
+        WriteFileList("[UnInstKey]\nUnInstKey=ToolProduct\n");
+        if (c.in32) fake::RegSetString("SOFTWARE\\Wow6432Node\\" + entry, "DisplayName", "Tool");
+        if (c.in64) fake::RegSetString("SOFTWARE\\" + entry, "DisplayName", "Tool");
+        fake::RegSetString("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", "x", "y");
+        RunOutcome outcome;
+        RunUninstall(ReadUninstallPlan(), outcome);
+
+        Strings lines;
+        for (const ItemOutcome& item : outcome.items)
+            if (item.name == "ToolProduct")
+                lines.push_back((item.result == ItemResult::Removed ? "removed " : "not there ") + std::string(item.reason));
+        EXPECT_EQ(lines, c.lines) << c.bits;
+        EXPECT_FALSE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\" + entry) || fake::RegKeyExists("SOFTWARE\\" + entry));
+        EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
+    }
+}
