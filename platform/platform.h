@@ -274,10 +274,13 @@ private:
 // The snapshot is asked for again, a few times, when the spooler says it no
 // longer fits (a printer added between the size query and the enumeration).
 PrinterList EnumLocalPrinters();
-// OpenPrinterA with PRINTER_ALL_ACCESS, no data type, no device mode.
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName);
-// SetPrinterA(printer, 2, record `index` of `list`, 0).
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index);
+// OpenPrinterA with PRINTER_ALL_ACCESS, no data type, no device mode. Where it
+// fails, `error` (when given) gets Windows' code.
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error = nullptr);
+// SetPrinterA(printer, 2, record `index` of `list`, 0). Where it fails, `error`
+// (when given) gets Windows' code.
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index,
+                      uint32_t* error = nullptr);
 // LoadLibraryA(path) of WINSPOOL.DRV, kept loaded for the life of the process,
 // and the spooler's functions from it; false when the DLL or one of them cannot
 // be had. Until it has succeeded every spooler call here fails.

@@ -109,7 +109,7 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
 }
 
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
-                     void* context, bool* retried) {
+                     void* context, bool* retried, PrinterMoved onPrinter) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     // The 95 family names the parallel port without the colon. Under a
     // compatibility mode the NT family reports the 95 family too, and its
@@ -120,8 +120,14 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
     for (const PortRecord& port : ports) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
             if (!PrintsTo(printers.PortName(i), port.name)) continue;
-            const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(printers.PrinterName(i));
-            if (!printer.IsOpen()) continue;
+            const std::string name = printers.PrinterName(i);
+            const std::string from = printers.PortName(i);
+            uint32_t error = 0;
+            const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(name, &error);
+            if (!printer.IsOpen()) {
+                if (onPrinter != nullptr) onPrinter(name, from, from, error, context);
+                continue;
+            }
             // The record written back is the one just read: every other setting stays.
             // Its security descriptor goes out of it: written back, it needs a right
             // that changing a port does not, and where that is refused the whole
@@ -129,16 +135,20 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
             printers.ClearSecurityDescriptor(i);
             // A pooled printer keeps its other ports, and leaves all of the
             // monitor's at once; with none left it goes to the parallel port.
-            const std::string others = OtherPorts(printers.PortName(i), ports);
+            // Where the write is refused the snapshot keeps the new port all the
+            // same: the printer is not tried again for the monitor's next port.
+            const std::string others = OtherPorts(from, ports);
+            bool moved = false;
             if (!others.empty()) {
                 printers.SetPortName(i, others);
-                platform::SetPrinterLevel2(printer, printers, i);
-                continue;
+                moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
             for (const char* parallelPort : parallelPorts) {
+                if (moved || !others.empty()) break;
                 printers.SetPortName(i, parallelPort);
-                if (platform::SetPrinterLevel2(printer, printers, i)) break;
+                moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
+            if (onPrinter != nullptr) onPrinter(name, from, moved ? printers.PortName(i) : from, moved ? 0 : error, context);
         }
         const bool deleted = platform::DeletePortNamed(port.name);
         if (onPort != nullptr) onPort(port.name, deleted, context);

@@ -35,10 +35,17 @@ int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t*
 // Hears of each port as its deletion was asked for: whether the spooler deleted it.
 using PortDeleted = void (*)(const std::string& port, bool deleted, void* context);
 
+// Hears of each printer found on one of the monitor's ports: the ports it printed
+// to and those it prints to now. Where it could not be opened or written,
+// `error` is Windows' code and `to` the ports it stays on; else 0.
+using PrinterMoved = void (*)(const std::string& printer, const std::string& from, const std::string& to,
+                              uint32_t error, void* context);
+
 // Moves every local printer on one of the monitor's `ports` to LPT1, deletes
 // the ports and then the monitor, for the environment "Windows 4.0" and, where
 // the print server does not serve that one, once more for none (the caller's
 // own); `retried` (where given) says whether it came to that. Returns 1 when
 // the monitor was deleted, else 0.
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
-                     PortDeleted onPort = nullptr, void* context = nullptr, bool* retried = nullptr);
+                     PortDeleted onPort = nullptr, void* context = nullptr, bool* retried = nullptr,
+                     PrinterMoved onPrinter = nullptr);

@@ -88,7 +88,7 @@ struct Run {
     PathSet settledDirs;  // recorded as removed, not there or at the restart
 
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
-             const char* reason = "") {
+             const std::string& reason = std::string()) {
         ItemOutcome item;
         item.kind = kind;
         item.name = name;
@@ -275,6 +275,15 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
     return false;
 }
 
+void RecordPrinter(const std::string& printer, const std::string& from, const std::string& to, uint32_t error,
+                   void* context) {
+    Run& run = *static_cast<Run*>(context);
+    if (error == 0)
+        run.Add("printer", printer, ItemResult::Moved, 0, "from " + from + " to " + to);
+    else
+        run.Add("printer", printer, ItemResult::Failed, error, "stays on " + from);
+}
+
 void RecordPort(const std::string& port, bool deleted, void* context) {
     static_cast<Run*>(context)->Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
 }
@@ -349,7 +358,7 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
         // The log says which environment the monitor went for.
         bool retried = false;
-        const bool removed = RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried) != 0;
+        const bool removed = RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
         const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
         const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
         if (removed)

@@ -47,7 +47,7 @@ struct ItemOutcome {
     std::string name;
     ItemResult result = ItemResult::Removed;
     uint32_t error = 0;
-    const char* reason = "";
+    std::string reason;
 };
 
 // Everything the run did, item by item, in order. `onItem` hears of each item

@@ -269,23 +269,38 @@ PrinterList EnumLocalPrinters() {
     return PrinterList();
 }
 
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
+// Windows' codes for a printer that cannot be had.
+constexpr uint32_t kErrorInvalidPrinterName = 1801;
+constexpr uint32_t kErrorUnknownPort = 1796;
+
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
-    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) return PrinterHandle();
+    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) {
+        if (error != nullptr) *error = key && M().spoolerLoaded ? kErrorAccessDenied : kErrorInvalidPrinterName;
+        return PrinterHandle();
+    }
     ++M().openPrinters;
     return PrinterHandle(
         std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
 }
 
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
     const PrinterHandleState* handle = printer.State();
     const bool hasRecord = index < list.Count();
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
            (hasRecord ? list.PortName(index) : std::string()));
-    if (handle == nullptr || !hasRecord || handle->key->deleted) return false;
-    if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name)) return false;
-    if (fake::Listed(M().refusedPorts, list.PortName(index))) return false;
+    uint32_t refused = 0;
+    if (handle == nullptr || !hasRecord || handle->key->deleted)
+        refused = kErrorInvalidPrinterName;
+    else if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name))
+        refused = kErrorAccessDenied;
+    else if (fake::Listed(M().refusedPorts, list.PortName(index)))
+        refused = kErrorUnknownPort;
+    if (refused != 0) {
+        if (error != nullptr) *error = refused;
+        return false;
+    }
     fake::WritePrinter(*handle->key, list.State()->records[index]);
     return true;
 }

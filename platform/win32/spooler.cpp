@@ -110,25 +110,46 @@ PrinterList EnumLocalPrinters() {
     return PrinterList();
 }
 
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
+namespace {
+
+// GetLastError for `error`, where one was asked for; never 0 after a failure.
+void KeepError(uint32_t* error) {
+    if (error == nullptr) return;
+    const DWORD last = GetLastError();
+    *error = last != 0 ? last : ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error) {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
-    if (spooler == nullptr) return PrinterHandle();
+    if (spooler == nullptr) {
+        if (error != nullptr) *error = ERROR_INVALID_FUNCTION;
+        return PrinterHandle();
+    }
     PRINTER_DEFAULTSA defaults = {};
     defaults.pDatatype = nullptr;
     defaults.pDevMode = nullptr;
     defaults.DesiredAccess = PRINTER_ALL_ACCESS;
     std::vector<char> name = Writable(printerName);
     auto state = std::make_unique<PrinterHandleState>();
-    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
+    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid()) {
+        KeepError(error);
         return PrinterHandle();
+    }
     return PrinterHandle(std::move(state));
 }
 
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
-    if (!printer.IsOpen() || index >= list.Count()) return false;
+bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
+    if (!printer.IsOpen() || index >= list.Count()) {
+        if (error != nullptr) *error = ERROR_INVALID_HANDLE;
+        return false;
+    }
     PRINTER_INFO_2A* record = &list.State()->Records()[index];
     // An open printer means the spooler's functions were found.
-    return win32::Spooler()->setPrinter(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0) != 0;
+    if (win32::Spooler()->setPrinter(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0)) return true;
+    KeepError(error);
+    return false;
 }
 
 bool DeletePortNamed(const std::string& port) {

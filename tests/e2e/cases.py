@@ -983,6 +983,9 @@ def case_silent_with_log(session):
                                                    suite, r"C:\Apps\Acme\Print", r"C:\Apps\Acme")] + \
             [("kept", "directory", r"C:\Apps")]:
         session.check(expected in items, "the log lacks %r" % (expected,))
+    moves = {row[3]: row[4] for row in rows if row[1:3] == ["moved", "printer"]}
+    for printer, port in (("Acme Office", "ACME1:"), ("Acme Label", "ACME1:"), ("Acme Draft", "ACME2:")):
+        session.check(moves.get(printer) == "from %s to LPT1:" % port, "printer %s: %r" % (printer, moves.get(printer)))
     # Nothing failed, and each directory is told once, with what finally became of it.
     session.check(not [item for item in items if item[0] == "failed"], "failed: %r" % [i for i in items if i[0] == "failed"])
     dirs = [item[2].lower() for item in items if item[1] == "directory"]

@@ -2,6 +2,8 @@
 // ports and monitor deleted.
 #include "print/monitor_removal.h"
 
+#include <algorithm>
+
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -36,8 +38,15 @@ std::string PortOf(const std::string& printer) {
     return now.port;
 }
 
-int RemoveMonitor(const std::string& monitor) {
-    return RemoveLprMonitor(monitor, LoadMonitorPorts(monitor));
+// `printers`, where given, hears of each printer: "name: from -> to", and Windows' error.
+int RemoveMonitor(const std::string& monitor, Strings* printers = nullptr) {
+    const PrinterMoved tell = [](const std::string& printer, const std::string& from, const std::string& to,
+                                 uint32_t error, void* context) {
+        if (context == nullptr) return;
+        static_cast<Strings*>(context)->push_back(printer + ": " + from + " -> " + to +
+                                                  (error != 0 ? ", error " + std::to_string(error) : ""));
+    };
+    return RemoveLprMonitor(monitor, LoadMonitorPorts(monitor), nullptr, printers, nullptr, tell);
 }
 
 }  // namespace
@@ -129,9 +138,11 @@ TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
     fake::AddPrinter(MakePrinter("P1", "TOOL1"));
     fake::AddPrinter(MakePrinter("P2", "TOOL1"));
     fake::SetPrinterOpenRefused("P1", true);
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 0);  // the spooler keeps a monitor in use
+    Strings told;
+    EXPECT_EQ(RemoveMonitor("Tool Port", &told), 0);  // the spooler keeps a monitor in use
     EXPECT_EQ(PortOf("P1"), "TOOL1");
     EXPECT_EQ(PortOf("P2"), "LPT1:");
+    EXPECT_EQ(told, (Strings{"P1: TOOL1 -> TOOL1, error 5", "P2: TOOL1 -> LPT1:"}));
     EXPECT_EQ(fake::OpenPrinters(), 0);
 }
 
@@ -272,7 +283,10 @@ TEST_F(MonitorRemoval, PooledPrintersLeaveTheMonitorsPortsAndKeepTheirOthers) {
     fake::AddPrinter(MakePrinter("Spaced", "LPT3:, tool2 "));
     fake::AddPrinter(MakePrinter("Both", "TOOL1,TOOL2"));
     fake::AddPrinter(MakePrinter("Q", "OTHER1,LPT2:"));
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    Strings told;
+    EXPECT_EQ(RemoveMonitor("Tool Port", &told), 1);
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, (Strings{"Both: TOOL1,TOOL2 -> LPT1:", "Pool: TOOL1,LPT2: -> LPT2:", "Spaced: LPT3:, tool2  -> LPT3:"}));
     EXPECT_EQ(PortOf("Pool"), "LPT2:");
     EXPECT_EQ(PortOf("Spaced"), "LPT3:");
     EXPECT_EQ(PortOf("Both"), "LPT1:");  // none left: the parallel port

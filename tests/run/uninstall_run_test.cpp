@@ -274,7 +274,7 @@ TEST_F(UninstallRun, RetriedDirectoriesNeedTheirWholeRoot) {
         const ItemOutcome* item = Outcome(ran.outcome, root);
         ASSERT_NE(item, nullptr) << root;
         EXPECT_EQ(item->result, ItemResult::PassedOver) << root;
-        EXPECT_STREQ(item->reason, "ROOT itself") << root;
+        EXPECT_EQ(item->reason, "ROOT itself") << root;
     }
 }
 
@@ -388,7 +388,7 @@ TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChan
     // C:\Prog still holds other.dll: kept, and said why.
     ASSERT_NE(Outcome(outcome, "C:\\Prog"), nullptr);
     EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Kept);
-    EXPECT_STREQ(Outcome(outcome, "C:\\Prog")->reason, "not empty");
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog")->reason, "not empty");
     EXPECT_TRUE(PendingDeletions().empty());
 }
 
@@ -571,5 +571,5 @@ TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndThe
     ASSERT_NE(monitor, nullptr);
     EXPECT_EQ(monitor->result, ItemResult::Removed);
     EXPECT_EQ(monitor->error, platform::kErrorInvalidEnvironment);
-    EXPECT_STREQ(monitor->reason, "no environment; Windows 4.0 refused");
+    EXPECT_EQ(monitor->reason, "no environment; Windows 4.0 refused");
 }
