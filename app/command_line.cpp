@@ -42,6 +42,8 @@ CommandLine ParseCommandLine(const std::string& text) {
         const std::string name = isSwitch ? Upper(argument.substr(1)) : std::string();
         if (name == "S") {
             line.silent = true;
+        } else if (name == "WHATIF") {
+            line.whatIf = true;
         } else if (name == "?") {
             line.usage = true;
         } else if (name.compare(0, 4, "LOG=") == 0 && argument.size() > 5) {
@@ -54,14 +56,20 @@ CommandLine ParseCommandLine(const std::string& text) {
     return line;
 }
 
-std::string UsageText(const std::string& badArgument) {
+bool WhatIfWithoutLog(const CommandLine& line) {
+    return line.whatIf && !line.log;
+}
+
+std::string UsageText(const std::string& badArgument, bool whatIfWithoutLog) {
     std::string text;
     if (!badArgument.empty()) text = "Unknown switch: " + badArgument + "\n\n";
+    else if (whatIfWithoutLog) text = "/WHATIF writes what would be done to the /LOG= file: give one.\n\n";
     text +=
-        "ZEVUnins [/S] [/LOG=file] [/?]\n"
+        "ZEVUnins [/S] [/LOG=file] [/WHATIF] [/?]\n"
         "\n"
         "/S\tSilent: no question, no progress dialog, no boxes.\n"
         "/LOG=file\tWrites what was done to the file (appended).\n"
+        "/WHATIF\tWrites what would be done to the /LOG= file; removes nothing.\n"
         "/?\tShows this box.\n"
         "\n"
         "Exit status:\n"

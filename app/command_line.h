@@ -8,6 +8,7 @@ struct CommandLine {
     bool silent = false;      // /S: no question, no dialog, no boxes
     bool usage = false;       // /?: the usage box, nothing else
     bool log = false;         // /LOG=<file>
+    bool whatIf = false;      // /WHATIF: what a run would do, written to the log; nothing touched
     std::string logPath;
     std::string badArgument;  // the first argument not understood, as written; empty when none
 };
@@ -19,5 +20,9 @@ struct CommandLine {
 // of a double-byte character, so the text is read as bytes.
 CommandLine ParseCommandLine(const std::string& text);
 
-// The usage box's text; with `badArgument`, it names it first.
-std::string UsageText(const std::string& badArgument);
+// Whether the switches cannot go together: /WHATIF writes its plan to the log only.
+bool WhatIfWithoutLog(const CommandLine& line);
+
+// The usage box's text; with `badArgument`, it names it first, and says so
+// first where /WHATIF was given without /LOG=.
+std::string UsageText(const std::string& badArgument, bool whatIfWithoutLog = false);

@@ -6,7 +6,21 @@
 
 namespace {
 
-const char* ResultText(ItemResult result) {
+const char* ResultText(ItemResult result, bool whatIf) {
+    if (whatIf) {
+        switch (result) {
+        case ItemResult::Removed:
+            return "would remove";
+        case ItemResult::Kept:
+            return "would keep";
+        case ItemResult::Moved:
+            return "would move";
+        case ItemResult::Failed:
+            return "would fail";
+        default:
+            break;
+        }
+    }
     switch (result) {
     case ItemResult::Removed:
         return "removed";
@@ -35,11 +49,11 @@ std::string Fields(const std::string& outcome, const std::string& kind, const st
 
 }  // namespace
 
-std::string DescribeItem(const ItemOutcome& item) {
+std::string DescribeItem(const ItemOutcome& item, bool whatIf) {
     std::string why = item.reason;
     if (item.error != 0) why += (why.empty() ? "" : ", ") + std::string("error ") + std::to_string(item.error);
     if (item.result == ItemResult::Scheduled) why += "; goes at the next restart";
-    return Fields(ResultText(item.result), item.kind, item.name, why);
+    return Fields(ResultText(item.result, whatIf), item.kind, item.name, why);
 }
 
 const char* DescribeExitStatus(int status) {
@@ -67,10 +81,13 @@ bool RunLog::Open(const std::string& path) {
     return true;
 }
 
-void RunLog::Begin(bool silent) {
+void RunLog::Begin(bool silent, bool whatIf) {
+    whatIf_ = whatIf;
     if (!file_.IsOpen()) return;
     const std::string windowsDir = platform::GetWindowsDir();
-    Line(Fields("started", "program", std::string("ZEVUnins ") + kProgramVersion, silent ? "silent" : ""));
+    const std::string how = std::string(silent ? "silent" : "") + (silent && whatIf ? ", " : "") +
+                            (whatIf ? "what if: nothing is touched" : "");
+    Line(Fields("started", "program", std::string("ZEVUnins ") + kProgramVersion, how));
     Line(Fields("info", "windows", platform::WindowsVersionText(), ""));
     Line(Fields("info", "file list", windowsDir + "\\" + kFileListName, ""));
     Line(Fields("info", "strings file", windowsDir + "\\" + kStringsFileName, ""));
@@ -79,7 +96,9 @@ void RunLog::Begin(bool silent) {
 
 void RunLog::End(int exitStatus) {
     if (!file_.IsOpen()) return;
-    Line(Fields("exit", "status", std::to_string(exitStatus), DescribeExitStatus(exitStatus)));
+    const bool planOnly = whatIf_ && exitStatus == kExitCompleted;
+    Line(Fields("exit", "status", std::to_string(exitStatus),
+                planOnly ? "what would be done is above; nothing was touched" : DescribeExitStatus(exitStatus)));
 }
 
 void RunLog::Line(const std::string& fields) {

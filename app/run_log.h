@@ -10,7 +10,7 @@
 
 // One item as its log line says it after the time, its four fields separated
 // by tabs: what became of it, its kind, its name and why ("removed\tfile\tC:\Prog\a.exe\t").
-std::string DescribeItem(const ItemOutcome& item);
+std::string DescribeItem(const ItemOutcome& item, bool whatIf = false);
 
 // What an exit status means, for the closing line.
 const char* DescribeExitStatus(int status);
@@ -21,9 +21,11 @@ public:
     // false when it cannot be. Without Open nothing is logged.
     bool Open(const std::string& path);
 
-    // The heading: the program's version, the time, Windows' version, the two files and the log itself.
-    void Begin(bool silent);
-    void Item(const ItemOutcome& item) { Line(DescribeItem(item)); }
+    // The heading: the program's version, the time, Windows' version, the two
+    // files and the log itself. With `whatIf` the lines that follow say what
+    // would be done ("would remove").
+    void Begin(bool silent, bool whatIf = false);
+    void Item(const ItemOutcome& item) { Line(DescribeItem(item, whatIf_)); }
     void End(int exitStatus);
 
     // For RunOutcome::onItem, with the log as its context.
@@ -36,4 +38,5 @@ private:
 
     std::string path_;
     platform::LogFile file_;
+    bool whatIf_ = false;
 };

@@ -51,12 +51,13 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     const bool silent = line.silent;
     const UiStrings texts = LoadUiStrings();
 
-    if (!line.badArgument.empty() || line.usage) {
+    const bool bad = !line.badArgument.empty() || WhatIfWithoutLog(line);
+    if (bad || line.usage) {
         // Nothing is touched; in silent mode not even the box is shown.
         if (!silent)
-            platform::ShowBox(UsageText(line.badArgument).c_str(), texts.confirmCaption.c_str(),
-                              platform::BoxButtons::Ok);
-        return line.badArgument.empty() ? kExitCompleted : kExitBadCommandLine;
+            platform::ShowBox(UsageText(line.badArgument, WhatIfWithoutLog(line)).c_str(),
+                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        return bad ? kExitBadCommandLine : kExitCompleted;
     }
 
     // A relative log path names the directory the program was started in.
@@ -67,7 +68,7 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     if (platform::TakeProgramLock(kProgramLockName) == platform::ProgramLock::HeldElsewhere) {
         RunLog log;
         if (line.log && log.Open(logPath)) {
-            log.Begin(silent);
+            log.Begin(silent, line.whatIf);
             log.End(kExitAlreadyRunning);
         }
         if (!silent)
@@ -88,7 +89,21 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
         }
         return kExitLogFailure;
     }
-    log.Begin(silent);
+    log.Begin(silent, line.whatIf);
+
+    // What a run would do, in the log and nowhere else: no question, no dialog.
+    if (line.whatIf) {
+        RunOutcome outcome;
+        outcome.onItem = RunLog::OnItem;
+        outcome.context = &log;
+        ForeseeUninstall(ReadUninstallPlan(silent), outcome);
+        log.End(kExitCompleted);
+        if (!silent) {
+            const std::string text = "What the uninstaller would do is written to:\n" + logPath + "\n\nNothing was removed.";
+            platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        }
+        return kExitCompleted;
+    }
 
     if (!silent) {
         const std::string question = texts.confirmFirstLine + "\n" + texts.confirmSecondLine;

@@ -2,6 +2,8 @@
 // printers on them moved to LPT1, then the ports and the monitor deleted.
 #include "print/monitor_removal.h"
 
+#include <algorithm>
+
 #include "run/win_path.h"
 
 namespace {
@@ -106,6 +108,23 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
         records.push_back(std::move(record));
     }
     return records;
+}
+
+bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
+                              PrinterMoved onPrinter, void* context) {
+    const platform::PrinterList printers = platform::EnumLocalPrinters();
+    const char* parallelPort = platform::IsWindows95Family() ? "LPT1" : "LPT1:";
+    for (std::size_t i = 0; i < printers.Count(); ++i) {
+        const std::string from = printers.PortName(i);
+        const bool onMonitor = std::any_of(ports.begin(), ports.end(),
+                                           [&from](const PortRecord& port) { return PrintsTo(from, port.name); });
+        if (!onMonitor) continue;
+        const std::string others = OtherPorts(from, ports);
+        onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0, context);
+    }
+    for (const PortRecord& port : ports) onPort(port.name, true, context);
+    return platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName, platform::RegAccess::Read)
+        .IsOpen();
 }
 
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,

@@ -41,6 +41,12 @@ using PortDeleted = void (*)(const std::string& port, bool deleted, void* contex
 using PrinterMoved = void (*)(const std::string& printer, const std::string& from, const std::string& to,
                               uint32_t error, void* context);
 
+// What RemoveLprMonitor would do, with nothing touched: each printer it would
+// move, each port it would delete (as deleted), and whether the monitor is
+// there to delete.
+bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
+                              PrinterMoved onPrinter, void* context);
+
 // Moves every local printer on one of the monitor's `ports` to LPT1, deletes
 // the ports and then the monitor, for the environment "Windows 4.0" and, where
 // the print server does not serve that one, once more for none (the caller's

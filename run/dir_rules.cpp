@@ -155,12 +155,18 @@ int RemoveDirAndParents(const std::string& path, DirRemoval removal, void* conte
     return 1;
 }
 
+std::vector<std::string> RetriedDirectories(const std::string& path, const std::string& root) {
+    std::vector<std::string> dirs;
+    const std::string dir = DirectoryToRemove(path);
+    if (!NamesRemovableDirectory(dir) || SamePath(dir, root)) return dirs;
+    dirs.push_back(dir);
+    const std::string parent = ParentOf(dir);
+    if (NamesRemovableDirectory(parent) && !SamePath(parent, root)) dirs.push_back(parent);
+    return dirs;
+}
+
 int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal, void* context) {
     const Removal remove{removal, context};
-    const std::string dir = DirectoryToRemove(path);
-    if (!NamesRemovableDirectory(dir) || SamePath(dir, root)) return 1;
-    RemoveWithRetries(dir, remove);
-    const std::string parent = ParentOf(dir);
-    if (NamesRemovableDirectory(parent) && !SamePath(parent, root)) RemoveWithRetries(parent, remove);
+    for (const std::string& dir : RetriedDirectories(path, root)) RemoveWithRetries(dir, remove);
     return 1;
 }

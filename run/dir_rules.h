@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // False for what must never be handed to a directory removal: the empty text, a
 // bare drive ("C:" names that drive's current directory, not its root), a drive
@@ -39,8 +40,10 @@ using DirRemoval = bool (*)(const std::string& dir, bool final, void* context);
 // removed. Returns 1.
 int RemoveDirAndParents(const std::string& path, DirRemoval removal = nullptr, void* context = nullptr);
 
-// Ten attempts on `path`, each followed by a pause of half a second, then ten on
-// its parent unless the parent is `root`. Nothing above the parent, and nothing
-// at all when `path` is `root` itself. Returns 1.
+// What the retry rule tries for `path`: the directory, then its parent unless
+// the parent is `root`; nothing at all when `path` is `root` itself.
+std::vector<std::string> RetriedDirectories(const std::string& path, const std::string& root);
+
+// Ten attempts on each of RetriedDirectories, each followed by a pause of half a second. Returns 1.
 int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal = nullptr,
                        void* context = nullptr);

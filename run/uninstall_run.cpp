@@ -86,6 +86,9 @@ struct Run {
     // waits for the end of the run, as a later attempt may still remove it.
     std::vector<ItemOutcome> leftDirs;
     PathSet settledDirs;  // recorded as removed, not there or at the restart
+    // Only telling what would become of each item: nothing is touched, and
+    // `removed` holds the files and directories the run would remove.
+    bool whatIf = false;
 
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
              const std::string& reason = std::string()) {
@@ -141,6 +144,14 @@ bool ScheduleAtRestart(Run& run, const std::string& path, platform::FileView vie
 // without sharing, or running or loaded, which the NT family refuses as access
 // denied) goes at the next restart.
 void DeleteListedFile(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
+    if (run.whatIf) {
+        uint32_t attributes = 0;
+        if (!platform::GetFileAttributesOf(path, &attributes, view)) return run.Add("file", path, ItemResult::NotThere);
+        if ((attributes & platform::kAttrDirectory) != 0)
+            return run.Add("file", path, ItemResult::Failed, platform::kErrorAccessDenied, "a directory");
+        run.removed.insert(PathKey(path));
+        return run.Add("file", path, ItemResult::Removed, 0, (attributes & platform::kAttrReadOnly) != 0 ? "read-only" : "");
+    }
     uint32_t error = platform::DeleteFileWithError(path, view);
     if (error == 0) return run.Add("file", path, ItemResult::Removed);
     if (IsNotThere(error)) return run.Add("file", path, ItemResult::NotThere);
@@ -250,6 +261,24 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
     Run& run = *static_cast<Run*>(context);
     const std::string key = PathKey(dir);
     if (run.scheduled.count(key) != 0) return true;
+    if (run.whatIf) {
+        // Removed where everything in it would be.
+        if (run.removed.count(key) != 0) return true;
+        std::vector<std::string> names;
+        uint32_t attributes = 0;
+        if (!platform::GetFileAttributesOf(dir, &attributes) || !platform::ListDirectory(dir, &names)) {
+            SettleDir(run, dir, ItemResult::NotThere);
+            return false;
+        }
+        for (const std::string& name : names) {
+            if (run.removed.count(PathKey(dir + "\\" + name)) != 0) continue;
+            SettleDir(run, dir, ItemResult::Kept, 0, "not empty");
+            return false;
+        }
+        run.removed.insert(key);
+        SettleDir(run, dir, ItemResult::Removed);
+        return true;
+    }
     const uint32_t error = platform::RemoveDirectoryWithError(dir);
     if (error == 0) {
         run.removed.insert(key);
@@ -330,10 +359,14 @@ int32_t CountUninstallSteps(const UninstallPlan& plan) {
     return static_cast<int32_t>(plan.files.size() + chainSteps);
 }
 
-void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
+namespace {
+
+// The run, or with `whatIf` what it would do.
+void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, bool whatIf) {
     outcome.stepsTaken = 0;
     Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken),
             platform::IsWindows95Family(), std::string(), {}, {}};
+    run.whatIf = whatIf;
 
     // Looked for in each registry view, removed where it is, a line for each.
     const platform::ProfileValue& entry = plan.programsEntry;
@@ -342,7 +375,12 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     } else if (Usable(entry)) {
         for (const platform::RegView view : ProgramsEntryViews()) {
             const char* where = ViewName(view);
-            if (RemoveProgramsEntry(entry.text.c_str(), view))
+            if (run.whatIf)
+                run.Add("programs entry", entry.text,
+                        KeyThere(std::string(kProgramsListKey) + "\\" + entry.text, view) ? ItemResult::Removed
+                                                                                          : ItemResult::NotThere,
+                        0, where);
+            else if (RemoveProgramsEntry(entry.text.c_str(), view))
                 run.Add("programs entry", entry.text, ItemResult::Removed, 0, where);
             else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text, view))
                 run.Add("programs entry", entry.text, ItemResult::NotThere, 0, where);
@@ -354,7 +392,11 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     }
 
     const platform::ProfileValue& monitor = plan.monitor;
-    if (Usable(monitor)) {
+    if (Usable(monitor) && run.whatIf) {
+        platform::LoadSpooler(SystemDllPath("winspool.drv"));
+        const bool there = ForeseeLprMonitorRemoval(monitor.text, plan.monitorPorts, RecordPort, RecordPrinter, &run);
+        run.Add("monitor", monitor.text, there ? ItemResult::Removed : ItemResult::NotThere);
+    } else if (Usable(monitor)) {
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
         // The log says which environment the monitor went for.
         bool retried = false;
@@ -401,10 +443,14 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
                              : !rootUsable ? "ROOT not usable"
                                            : WhyPassedOver(dir);
         if (reason == nullptr && !root.text.empty() && SamePath(dir.text, root.text)) reason = "ROOT itself";
-        if (reason != nullptr)
+        if (reason != nullptr) {
             run.Add("directory", dir.text, ItemResult::PassedOver, 0, reason);
-        else
+        } else if (run.whatIf) {
+            // Told once each, without the pauses between attempts.
+            for (const std::string& tried : RetriedDirectories(dir.text, root.text)) RemoveRecordedDir(tried, true, &run);
+        } else {
             RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
+        }
     }
 
     // The file list and the strings file themselves, once nothing else needs them.
@@ -423,4 +469,14 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     for (ItemOutcome& left : run.leftDirs) outcome.Add(std::move(left));
 
     run.progress.Step();
+}
+
+}  // namespace
+
+void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
+    Carry(plan, outcome, bar, false);
+}
+
+void ForeseeUninstall(const UninstallPlan& plan, RunOutcome& outcome) {
+    Carry(plan, outcome, nullptr, true);
 }

@@ -66,3 +66,9 @@ struct RunOutcome {
 // of each item, and advances `bar` (where there is one) from 0 to the plan's
 // step count.
 void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar = nullptr);
+
+// What RunUninstall would do with `plan`, recorded in `outcome` item by item as
+// the run records it, with nothing touched: files, directories, the registry
+// and the spooler are only read. Whether a file is in use cannot be known
+// without trying: every file that is there would be removed.
+void ForeseeUninstall(const UninstallPlan& plan, RunOutcome& outcome);

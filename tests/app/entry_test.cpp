@@ -192,6 +192,8 @@ TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
         {"stray", kExitBadCommandLine, 1, "stray"},
         {"/S /bogus", kExitBadCommandLine, 0, nullptr},
         {"/S /?", kExitCompleted, 0, nullptr},
+        {"/WHATIF", kExitBadCommandLine, 1, nullptr},  // the plan goes to the log only
+        {"/S /whatif", kExitBadCommandLine, 0, nullptr},
     };
     for (const Case& c : cases) {
         fake::Reset();
@@ -299,6 +301,20 @@ TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
                   std::string::npos)
             << log;
     }
+
+    // /WHATIF: what a run would do, in the log and nowhere else; no question.
+    fake::Reset();
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
+    fake::AddFile("C:\\Prog\\a.exe");
+    EXPECT_EQ(UninstallerMain(nullptr, "/WHATIF /LOG=C:\\plan.log"), kExitCompleted);
+    EXPECT_TRUE(fake::FileExists("C:\\Prog\\a.exe"));
+    EXPECT_TRUE(fake::FileExists("C:\\windows\\ZEVFList.ini"));
+    ASSERT_EQ(fake::Boxes().size(), 1u);
+    EXPECT_NE(fake::Boxes()[0].text.find("C:\\plan.log"), std::string::npos);
+    std::string plan;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\plan.log", &plan));
+    EXPECT_NE(plan.find("\twould remove\tfile\tC:\\Prog\\a.exe\t\r\n"), std::string::npos) << plan;
+    EXPECT_NE(plan.find("\texit\tstatus\t0\twhat would be done is above; nothing was touched\r\n"), std::string::npos);
 
     // The copy that runs holds the lock, and its log open: a second copy may not write into it.
     fake::Reset();

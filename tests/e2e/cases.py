@@ -1031,11 +1031,12 @@ def case_usage_and_unknown_switch(session):
     session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
 
 
-def case_one_copy_and_a_log_that_must_be_written(session):
+def case_one_copy_log_and_what_if(session):
     """A second copy started while the first waits at its question exits 1618
     and touches nothing, with a line in its own log; once the first has been
     ended abnormally it blocks nobody; a log that cannot be written ends the
-    run with 1622 before anything is touched."""
+    run with 1622 before anything is touched; /WHATIF writes what a run would
+    do and touches nothing either."""
     m = session.machine
     install(m, acme_product())
     before = m.snapshot()
@@ -1055,6 +1056,20 @@ def case_one_copy_and_a_log_that_must_be_written(session):
     status = ProgramRun(m, session.exe, r'/S "/LOG=C:\no such dir\run.log"').wait(session.limit(30))
     session.check(status == 1622, "a log that cannot be written: exit status %d, expected 1622" % status)
 
+    plan_path = os.path.join(m.prefix, "plan.log")
+    status = ProgramRun(m, session.exe, '/S /WHATIF "/LOG=%s"' % windows_path_of(plan_path)).wait(session.limit(30))
+    session.check(status == 0, "/WHATIF: exit status %d, expected 0" % status)
+    with open(plan_path, "rb") as f:
+        plan = f.read().decode("cp1252")
+    session.note("the plan:\n" + plan)
+    told = [tuple(line.split("\t")[1:4]) for line in plan.split("\r\n") if line]
+    suite = r"C:\Apps\Acme\Print\Suite"
+    for expected in [("would remove", "programs entry", "AcmePrint"), ("would move", "printer", "Acme Office"),
+                     ("would remove", "port", "ACME1:"), ("would remove", "monitor", "Acme Port"),
+                     ("would remove", "file", suite + r"\acprint.exe"), ("would remove", "directory", suite),
+                     ("would remove", "directory", r"C:\Apps"), ("exit", "status", "0")]:
+        session.check(expected in told, "the plan lacks %r" % (expected,))
+
     # Wine's display driver registers the virtual screen under Control\Video
     # when a program first shows a window in this session: not the program's doing.
     changes = compare(before, m.snapshot())
@@ -1067,7 +1082,7 @@ def case_one_copy_and_a_log_that_must_be_written(session):
 CASES += [
     ("silent-with-log", case_silent_with_log),
     ("usage-and-unknown-switch", case_usage_and_unknown_switch),
-    ("one-copy-and-a-log-that-must-be-written", case_one_copy_and_a_log_that_must_be_written),
+    ("one-copy-log-and-what-if", case_one_copy_log_and_what_if),
 ]
 
 

@@ -32,6 +32,7 @@
 
 #include "app/uninstaller.h"
 #include "platform/fake/fake_machine.h"
+#include "run/uninstall_run.h"
 #include "tests/property/run_oracle.h"
 
 namespace {
@@ -598,6 +599,19 @@ std::string Printable(const std::string& text, std::size_t limit) {
     return shown;
 }
 
+// What a run would do, foreseen on the machine as built: nothing on it changes.
+void Foresee(std::vector<std::string>* violations) {
+    const std::vector<std::string> before = fake::AllPaths();
+    fake::ClearCalls();
+    RunOutcome foreseen;
+    ForeseeUninstall(ReadUninstallPlan(true), foreseen);
+    for (const char* change : {"DeleteFile", "RemoveDirectory", "RegDeleteKey", "RegDeleteValue", "SetPrinter",
+                               "DeletePort", "DeleteMonitor", "MoveFileEx", "SetFileAttributes", "WriteFile"})
+        if (!fake::CallsOf(change).empty()) violations->push_back(std::string("what-if called ") + change);
+    if (fake::AllPaths() != before) violations->push_back("what-if changed the files");
+    fake::ClearCalls();
+}
+
 }  // namespace
 
 TEST(UninstallProperty, EveryRunKeepsThePromiseOnRandomMachines) {
@@ -614,13 +628,17 @@ TEST(UninstallProperty, EveryRunKeepsThePromiseOnRandomMachines) {
         const bool yes = builder.ScriptAnswers() || silent;  // /S answers Yes itself
         confirmed += yes ? 1 : 0;
 
+        // One case in four is foreseen first (/WHATIF), which must leave the machine as it was.
+        std::vector<std::string> foresight;
+        if (seed % 4 == 0) Foresee(&foresight);
         int status = -1;
         try {
             status = UninstallerMain(nullptr, silent ? "/S" : "");
         } catch (const fake::ProcessExit& exit) {
             status = exit.code;
         }
-        const std::vector<std::string> violations = check.Check(status, yes, silent);
+        std::vector<std::string> violations = check.Check(status, yes, silent);
+        violations.insert(violations.end(), foresight.begin(), foresight.end());
         if (violations.empty()) continue;
 
         ++failures;

@@ -573,3 +573,32 @@ TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndThe
     EXPECT_EQ(monitor->error, platform::kErrorInvalidEnvironment);
     EXPECT_EQ(monitor->reason, "no environment; Windows 4.0 refused");
 }
+
+TEST_F(UninstallRun, WhatIfForeseesTheRunItemByItemAndTouchesNothing) {
+    InstallProduct();
+    fake::Printer office;
+    office.name = "Office";
+    office.port = "TOOL1";
+    fake::AddPrinter(office);
+    fake::AddFile("C:\\ToolData\\theirs.txt");  // ToolData is kept
+    const Strings paths = fake::AllPaths();
+    RunOutcome foreseen;
+    ForeseeUninstall(ReadUninstallPlan(), foreseen);
+    EXPECT_EQ(fake::AllPaths(), paths);
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ToolProduct"));
+    EXPECT_TRUE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port\\Ports\\TOOL1"));
+    ASSERT_TRUE(fake::GetPrinter("Office", &office));
+    EXPECT_EQ(office.port, "TOOL1");
+
+    RunOutcome ran;
+    RunUninstall(ReadUninstallPlan(), ran);
+    auto told = [](const RunOutcome& outcome) {
+        Strings lines;
+        for (const ItemOutcome& item : outcome.items)
+            lines.push_back(item.kind + (" " + item.name) + " " + std::to_string(static_cast<int>(item.result)));
+        return lines;
+    };
+    EXPECT_EQ(told(foreseen), told(ran));
+    EXPECT_NE(Outcome(foreseen, "Office"), nullptr);
+    EXPECT_EQ(Outcome(foreseen, "C:\\ToolData")->result, ItemResult::Kept);
+}
