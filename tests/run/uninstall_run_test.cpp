@@ -534,6 +534,19 @@ TEST_F(UninstallRun, On64BitWindowsTheEntryIsLookedForInBothRegistryViewsOwnFirs
         EXPECT_FALSE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\" + entry) || fake::RegKeyExists("SOFTWARE\\" + entry));
         EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
     }
+    // A key that cannot go (it has a subkey) is stripped, in the view it is in.
+    SetUp();
+    fake::Set64BitWindows(32);
+    WriteFileList("[UnInstKey]\nUnInstKey=ToolProduct\n");
+    fake::RegSetString("SOFTWARE\\" + entry, "DisplayName", "Tool");
+    fake::RegSetString("SOFTWARE\\" + entry, "UninstallString", "x");
+    fake::RegCreateKey("SOFTWARE\\" + entry + "\\Sub");
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+    EXPECT_FALSE(fake::RegValueExists("SOFTWARE\\" + entry, "UninstallString"));
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\" + entry + "\\Sub"));
+    ASSERT_GE(outcome.items.size(), 2u);
+    EXPECT_EQ(outcome.items[1].result, ItemResult::Removed);  // 32-bit view first, not there
 }
 
 TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndTheLogSaysSo) {
