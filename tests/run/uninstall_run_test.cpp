@@ -507,19 +507,20 @@ TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThe
         }
         fake::AddFile(wow64 + "only32.dll");
         fake::SetFileLocked(sys32 + "toolmon.dll", true);
+        fake::SetFileLocked(wow64 + "only32.dll", true);  // each at the restart under the name the boot reads
         RunOutcome outcome;
         RunUninstall(ReadUninstallPlan(), outcome);
 
         const std::string name = std::to_string(bits) + (sysnative ? "" : " without Sysnative");
-        for (const std::string& gone : {wow64 + "toolmon.dll", wow64 + "only32.dll", sys32 + "spool\\prtprocs\\x64\\toolpp.dll"})
+        for (const std::string& gone : {wow64 + "toolmon.dll", sys32 + "spool\\prtprocs\\x64\\toolpp.dll"})
             EXPECT_FALSE(fake::FileExists(gone)) << name << " " << gone;
         // spool is not redirected: the list names the native one only.
         for (const std::string& kept : {sys32 + "other.dll", wow64 + "other.dll", wow64 + "spool\\prtprocs\\x64\\toolpp.dll"})
             EXPECT_TRUE(fake::FileExists(kept)) << name << " " << kept;
-        EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\" + sys32 + "toolmon.dll"})) << name;
+        EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\" + sys32 + "toolmon.dll", "\\??\\" + wow64 + "only32.dll"})) << name;
         const std::pair<std::string, ItemResult> lines[] = {{wow64 + "toolmon.dll", ItemResult::Removed},
                                                              {sys32 + "toolmon.dll", ItemResult::Scheduled},
-                                                             {wow64 + "only32.dll", ItemResult::Removed},
+                                                             {wow64 + "only32.dll", ItemResult::Scheduled},
                                                              {sys32 + "only32.dll", ItemResult::NotThere}};
         for (const auto& [path, result] : lines) {
             ASSERT_NE(Outcome(outcome, path), nullptr) << name << " " << path;
@@ -558,6 +559,19 @@ TEST_F(UninstallRun, On64BitWindowsTheEntryIsLookedForInBothRegistryViewsOwnFirs
         EXPECT_FALSE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\" + entry) || fake::RegKeyExists("SOFTWARE\\" + entry));
         EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
     }
+    // A key that cannot go (it has a subkey) is stripped, in the view it is in.
+    SetUp();
+    fake::Set64BitWindows(32);
+    WriteFileList("[UnInstKey]\nUnInstKey=ToolProduct\n");
+    fake::RegSetString("SOFTWARE\\" + entry, "DisplayName", "Tool");
+    fake::RegSetString("SOFTWARE\\" + entry, "UninstallString", "x");
+    fake::RegCreateKey("SOFTWARE\\" + entry + "\\Sub");
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+    EXPECT_FALSE(fake::RegValueExists("SOFTWARE\\" + entry, "UninstallString"));
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\" + entry + "\\Sub"));
+    ASSERT_GE(outcome.items.size(), 2u);
+    EXPECT_EQ(outcome.items[1].result, ItemResult::Removed);  // 32-bit view first, not there
 }
 
 TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndTheLogSaysSo) {
