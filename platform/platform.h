@@ -42,13 +42,6 @@ bool IsLeadByte(unsigned char byte);
 // on code page 1252, "\x82\x60" and "\x82\x81" (full-width Ａ, ａ) on 932.
 bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
-// ---------------------------------------------------------------- files
-
-// The Windows directory without a trailing backslash; empty when it cannot be had.
-std::string GetWindowsDir();
-// The system directory (GetSystemDirectoryA), likewise.
-std::string GetSystemDir();
-
 // ---------------------------------------------------------------- 64-bit Windows
 // A 32-bit program on 64-bit Windows (WOW64) is shown views of its own: a name
 // under the system directory reaches the 32-bit system directory (SysWOW64;
@@ -74,6 +67,13 @@ std::string GetSystemWow64Dir();
 // one the session manager will read. For a 64-bit program, and on 32-bit
 // Windows, Native is Own.
 enum class FileView { Own, Native };
+
+// ---------------------------------------------------------------- files
+
+// The Windows directory without a trailing backslash; empty when it cannot be had.
+std::string GetWindowsDir();
+// The system directory (GetSystemDirectoryA), likewise.
+std::string GetSystemDir();
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
 // DeleteFileA, with GetLastError's code when it fails (0 when the file was
@@ -239,8 +239,12 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
 bool LoadSpooler(const std::string& path);
 // DeletePortA(NULL, NULL, port).
 bool DeletePortNamed(const std::string& port);
-// DeleteMonitorA(NULL, environment, monitor).
-bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor);
+// DeleteMonitorA(NULL, environment, monitor), a null environment being the
+// caller's own: 0 when the monitor was deleted, else GetLastError's code
+// (1 before the spooler is loaded). From Vista on a print server answers an
+// environment it does not serve with ERROR_INVALID_ENVIRONMENT.
+uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor);
+constexpr uint32_t kErrorInvalidEnvironment = 1805;
 // GetVersion's high bit: set on the Windows 95 family.
 bool IsWindows95Family();
 // GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".

@@ -109,7 +109,7 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
 }
 
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
-                     void* context) {
+                     void* context, bool* retried) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     // The 95 family names the parallel port without the colon. Under a
     // compatibility mode the NT family reports the 95 family too, and its
@@ -144,5 +144,11 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
         if (onPort != nullptr) onPort(port.name, deleted, context);
     }
 
-    return platform::DeleteMonitorNamed(kMonitorEnvironment, monitorName) ? 1 : 0;
+    // Nothing documents that every edition still serves "Windows 4.0"; one
+    // from Vista on that does not refuses it with ERROR_INVALID_ENVIRONMENT.
+    uint32_t error = platform::DeleteMonitorWithError(kMonitorEnvironment, monitorName);
+    const bool again = error == platform::kErrorInvalidEnvironment;
+    if (again) error = platform::DeleteMonitorWithError(nullptr, monitorName);
+    if (retried != nullptr) *retried = again;
+    return error == 0 ? 1 : 0;
 }

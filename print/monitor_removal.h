@@ -36,6 +36,9 @@ int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t*
 using PortDeleted = void (*)(const std::string& port, bool deleted, void* context);
 
 // Moves every local printer on one of the monitor's `ports` to LPT1, deletes
-// the ports and then the monitor. Returns 1 when the monitor was deleted, else 0.
+// the ports and then the monitor, for the environment "Windows 4.0" and, where
+// the print server does not serve that one, once more for none (the caller's
+// own); `retried` (where given) says whether it came to that. Returns 1 when
+// the monitor was deleted, else 0.
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
-                     PortDeleted onPort = nullptr, void* context = nullptr);
+                     PortDeleted onPort = nullptr, void* context = nullptr, bool* retried = nullptr);

@@ -312,12 +312,17 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
     const platform::ProfileValue& monitor = plan.monitor;
     if (Usable(monitor)) {
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
-        if (RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run))
-            run.Add("monitor", monitor.text, ItemResult::Removed);
+        // The log says which environment the monitor went for.
+        bool retried = false;
+        const bool removed = RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried) != 0;
+        const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
+        const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
+        if (removed)
+            run.Add("monitor", monitor.text, ItemResult::Removed, refused, environment);
         else if (!KeyThere(std::string(kMonitorsKey) + "\\" + monitor.text))
             run.Add("monitor", monitor.text, ItemResult::NotThere);
         else
-            run.Add("monitor", monitor.text, ItemResult::Failed);
+            run.Add("monitor", monitor.text, ItemResult::Failed, refused, retried ? environment : "");
         platform::AnswerWindowMessages();
     } else if (!monitor.whole) {
         run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");

@@ -126,7 +126,10 @@ void SetWindows95Family(bool on);
 // DeletePortA deletes the port's key from the monitor that owns it; it fails when
 // no monitor owns it or a printer still prints to it. DeleteMonitorA deletes the
 // monitor's key with its ports; it fails for an unknown monitor or one with a port
-// in use. Any environment string is accepted. Printer names compare without case.
+// in use. Of the environments only "Windows 4.0", "Windows NT x86" and
+// "Windows x64" are served (and no environment, the server's own); another
+// gives ERROR_INVALID_ENVIRONMENT, as on Windows (Wine takes any). Printer
+// names compare without case.
 struct Printer {
     std::string name;
     std::string port;
@@ -160,6 +163,9 @@ void SetPortRefused(const std::string& port, bool refused);
 // EnumLocalPrinters asks up to 5 times: with `times` of 5 or more it gives an
 // empty list, and the attempts left over fail the next EnumLocalPrinters.
 void AddPrinterDuringNextEnum(const Printer& printer, int times);
+// The print server does not serve this environment, as Windows from Vista on
+// may refuse "Windows 4.0": DeleteMonitorA with it gives ERROR_INVALID_ENVIRONMENT.
+void SetEnvironmentRefused(const std::string& environment, bool refused);
 int OpenPrinters();  // printer handles open and not yet closed
 int LivePrinterSnapshots();  // snapshots not yet released
 
@@ -209,7 +215,7 @@ unsigned long PausedMilliseconds();
 //   EnumPrinters (once per EnumLocalPrinters, however often it asks)
 //   OpenPrinter <name>                        ClosePrinter <name as opened>
 //   SetPrinter <name as opened> port=<port of the record written>
-//   DeletePort <port>                         DeleteMonitor <environment>|<monitor>
+//   DeletePort <port>                         DeleteMonitor <environment or (null)>|<monitor>
 //   MessageBox <caption>|<text>  (caption "(null)" for Windows' default caption)
 //   InitCommonControls    ProgressDialog <template id> <steps>    CloseProgressDialog
 //   SetPos <n>

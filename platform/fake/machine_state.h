@@ -99,6 +99,7 @@ struct Machine {
     std::vector<std::string> refusedPrinters;  // folded names
     std::vector<std::string> securityRefusedPrinters;  // folded names
     std::vector<std::string> refusedPorts;  // folded names
+    std::vector<std::string> refusedEnvironments;  // folded names
     Printer racingPrinter;
     int racingEnumsLeft = 0;
     bool racingPrinterAdded = false;

@@ -163,6 +163,10 @@ void SetPortRefused(const std::string& port, bool refused) {
     SetListed(M().refusedPorts, port, refused);
 }
 
+void SetEnvironmentRefused(const std::string& environment, bool refused) {
+    SetListed(M().refusedEnvironments, environment, refused);
+}
+
 void AddPrinterDuringNextEnum(const Printer& printer, int times) {
     M().racingPrinter = printer;
     M().racingEnumsLeft = times;
@@ -300,20 +304,29 @@ bool DeletePortNamed(const std::string& port) {
     return false;
 }
 
-bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
-    Record("DeleteMonitor " + environment + "|" + monitor);
+uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor) {
+    Record("DeleteMonitor " + std::string(environment != nullptr ? environment : "(null)") + "|" + monitor);
+    constexpr uint32_t kUnknownMonitor = 3000, kMonitorInUse = 3008;
+    if (!M().spoolerLoaded) return 1;
+    // The environments a print server serves, as Wine's does; none is the server's own.
+    if (environment != nullptr) {
+        const bool served = fake::detail::SameName(environment, "Windows 4.0") ||
+                            fake::detail::SameName(environment, "Windows NT x86") ||
+                            fake::detail::SameName(environment, "Windows x64");
+        if (!served || fake::Listed(M().refusedEnvironments, environment)) return kErrorInvalidEnvironment;
+    }
     // The monitor's key is opened below Monitors: an empty name or one that starts
     // with a backslash (which RegOpenKey refuses) would reach Monitors itself or another key.
-    if (!M().spoolerLoaded || monitor.empty() || monitor[0] == '\\') return false;
+    if (monitor.empty() || monitor[0] == '\\') return kUnknownMonitor;
     const std::string monitorPath = std::string(fake::kMonitorsKey) + "\\" + monitor;
     const auto key = fake::detail::FindKey(monitorPath);
-    if (!key) return false;
+    if (!key) return kUnknownMonitor;
     if (const auto ports = fake::detail::FindSubkey(*key, "Ports")) {
         for (const auto& port : ports->subkeys) {
-            if (fake::PortInUse(port->name)) return false;
+            if (fake::PortInUse(port->name)) return kMonitorInUse;
         }
     }
-    return fake::detail::RemoveKeyTree(monitorPath, false);
+    return fake::detail::RemoveKeyTree(monitorPath, false) ? 0 : kUnknownMonitor;
 }
 
 }  // namespace platform

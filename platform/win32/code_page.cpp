@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -36,21 +37,25 @@ bool IsLeadByte(unsigned char byte) {
 
 namespace {
 
+// UTF-16 text. A vector rather than std::wstring: the library's prebuilt wide
+// string would bring its locking and exception code into the program.
+using WideText = std::vector<WCHAR>;
+
 // The text in UTF-16; false when the code page cannot read it.
-bool Wide(const std::string& text, std::wstring* wide) {
+bool Wide(const std::string& text, WideText* wide) {
     wide->clear();
     if (text.empty()) return true;
     const int length = static_cast<int>(text.size());
     const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
     if (size <= 0) return false;
     wide->assign(static_cast<std::size_t>(size), L'\0');
-    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, &(*wide)[0], size) == size;
+    return MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide->data(), size) == size;
 }
 
 // Upper case as Windows has it for each character: CharUpperBuffW, which the
 // 95 family only pretends to have (CharUpperBuffA there, on the bytes).
-void UpperCase(std::wstring* text) {
-    if (!text->empty()) CharUpperBuffW(&(*text)[0], static_cast<DWORD>(text->size()));
+void UpperCase(WideText* text) {
+    if (!text->empty()) CharUpperBuffW(text->data(), static_cast<DWORD>(text->size()));
 }
 
 }  // namespace
@@ -62,7 +67,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
         if (!upperB.empty()) CharUpperBuffA(&upperB[0], static_cast<DWORD>(upperB.size()));
         return upperA == upperB;
     }
-    std::wstring wideA, wideB;
+    WideText wideA, wideB;
     if (!Wide(a, &wideA) || !Wide(b, &wideB)) return a == b;
     // CompareStringOrdinal (Vista on) compares as NTFS and the registry do.
     using CompareOrdinal = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
@@ -70,7 +75,7 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     const auto compare = reinterpret_cast<CompareOrdinal>(
         reinterpret_cast<void*>(kernel32 != nullptr ? GetProcAddress(kernel32, "CompareStringOrdinal") : nullptr));
     if (compare != nullptr)
-        return compare(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(), static_cast<int>(wideB.size()),
+        return compare(wideA.data(), static_cast<int>(wideA.size()), wideB.data(), static_cast<int>(wideB.size()),
                        TRUE) == CSTR_EQUAL;
     UpperCase(&wideA);
     UpperCase(&wideB);

@@ -138,12 +138,14 @@ bool DeletePortNamed(const std::string& port) {
     return spooler->deletePort(nullptr, nullptr, name.data()) != 0;
 }
 
-bool DeleteMonitorNamed(const std::string& environment, const std::string& monitor) {
+uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor) {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
-    if (spooler == nullptr) return false;
-    std::vector<char> env = Writable(environment);
+    if (spooler == nullptr) return ERROR_INVALID_FUNCTION;
+    std::vector<char> env = Writable(environment != nullptr ? environment : "");
     std::vector<char> name = Writable(monitor);
-    return spooler->deleteMonitor(nullptr, env.data(), name.data()) != 0;
+    if (spooler->deleteMonitor(nullptr, environment != nullptr ? env.data() : nullptr, name.data())) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_INVALID_FUNCTION;
 }
 
 bool IsWindows95Family() {

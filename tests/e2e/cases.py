@@ -966,7 +966,8 @@ def case_silent_with_log(session):
                       for line in lines), "the log does not say the entry was removed")
     # The ports go through the spooler, which has the monitor's DLL delete each
     # one's key, before the monitor itself.
-    for expected in ["removed      port ACME1:", "removed      port ACME2:", "removed      monitor Acme Port"] + \
+    for expected in ["removed      port ACME1:", "removed      port ACME2:",
+                     "removed      monitor Acme Port (environment Windows 4.0)"] + \
             ["removed      file " + p for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
                                                  suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
                                                  r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \

@@ -158,13 +158,13 @@ TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
     EXPECT_TRUE(platform::DeletePortNamed("TOOL1"));
     EXPECT_FALSE(platform::DeletePortNamed("TOOL1"));
     EXPECT_FALSE(platform::DeletePortNamed("TOOL2"));
-    EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", "Tool Port"));
+    EXPECT_NE(platform::DeleteMonitorWithError("Windows 4.0", "Tool Port"), 0u);
     EXPECT_EQ(fake::RegSubkeys(kMonitors + "\\Tool Port\\Ports"), (Strings{"TOOL2"}));
 
     fake::RegSetString(kPrinters + "\\P1", "Port", "LPT1:");  // a plain registry write moves it too
-    EXPECT_TRUE(platform::DeleteMonitorNamed("Any Environment", "TOOL PORT"));
+    EXPECT_EQ(platform::DeleteMonitorWithError("Windows x64", "TOOL PORT"), 0u);
     EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
-    EXPECT_EQ(fake::CallsOf("DeleteMonitor").back(), "Any Environment|TOOL PORT");
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor").back(), "Windows x64|TOOL PORT");
 }
 
 TEST_F(FakeSpooler, AMonitorNameIsNeverThePathOfAnotherKey) {
@@ -172,7 +172,7 @@ TEST_F(FakeSpooler, AMonitorNameIsNeverThePathOfAnotherKey) {
     // The spooler opens the monitor's key below Monitors, and a key below
     // another never starts with a backslash: none of these is a monitor.
     for (const char* name : {"", "\\", "\\Tool Port", "\\\\"})
-        EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", name)) << name;
+        EXPECT_NE(platform::DeleteMonitorWithError("Windows 4.0", name), 0u) << name;
     EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Tool Port\\Ports\\TOOL1"));
 }
 

@@ -183,6 +183,19 @@ TEST_F(Files, DoubleByteNamesEndingInTheBackslashsByteAreWholeNames) {
     EXPECT_TRUE(setup::DirExists(At("\x83\x61")));
 }
 
+TEST_F(Files, LettersBeyondAToZAreOneNameInEitherCase) {
+    // É and é on code page 1252, full-width Ａ and ａ on 932: one name to the
+    // file system, and to the comparison the program makes of names.
+    const bool japanese = setup::ActiveCodePage() == 932;
+    const std::string upper = japanese ? "\x82\x60" : "DONN\xC9" "ES", lower = japanese ? "\x82\x81" : "donn\xE9" "es";
+    EXPECT_TRUE(platform::SameTextIgnoringCase(upper + "\\A", lower + "\\a"));
+    EXPECT_FALSE(platform::SameTextIgnoringCase(upper, lower + "x"));
+    if (japanese) EXPECT_FALSE(platform::SameTextIgnoringCase("\x83\x41", "\x83\x61"));  // two characters, A and a second
+    setup::MakeDir(At(lower));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(At(upper)));
+    EXPECT_FALSE(setup::DirExists(At(lower)));
+}
+
 TEST_F(Files, DeleteFileSaysWhyAndAReadOnlyFileGoesOnceItsAttributeIsCleared) {
     setup::MakeFile(At("ro.dll"), "x");
     setup::SetReadOnly(At("ro.dll"));

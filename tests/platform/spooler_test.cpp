@@ -137,12 +137,17 @@ TEST_F(Spooler, DeleteMonitorRemovesThatMonitorOnly) {
     setup::RegCreate(kMonitors + "\\ZevSuiteMon\\Ports\\ZEVSUITE1:");
     setup::RegCreate(kMonitors + "\\ZevSuiteOther\\Ports\\ZEVSUITE2:");
 
-    EXPECT_TRUE(platform::DeleteMonitorNamed("Windows 4.0", "ZevSuiteMon"));
+    EXPECT_EQ(platform::DeleteMonitorWithError("Windows 4.0", "ZevSuiteMon"), 0u);
     EXPECT_FALSE(setup::RegKeyExists(kMonitors + "\\ZevSuiteMon"));
     EXPECT_TRUE(setup::RegKeyExists(kMonitors + "\\ZevSuiteOther\\Ports\\ZEVSUITE2:"));
+    // No environment is the print server's own. (Windows answers one it does
+    // not serve with ERROR_INVALID_ENVIRONMENT; Wine takes any, so only the
+    // fake shows that.)
+    EXPECT_EQ(platform::DeleteMonitorWithError(nullptr, "ZevSuiteOther"), 0u);
+    EXPECT_FALSE(setup::RegKeyExists(kMonitors + "\\ZevSuiteOther"));
 
-    EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", "ZevSuiteMon"));
-    EXPECT_FALSE(platform::DeleteMonitorNamed("Windows 4.0", "ZevSuiteNever"));
+    EXPECT_NE(platform::DeleteMonitorWithError("Windows 4.0", "ZevSuiteMon"), 0u);
+    EXPECT_NE(platform::DeleteMonitorWithError("Windows 4.0", "ZevSuiteNever"), 0u);
 }
 
 TEST_F(Spooler, DeletingAnUnknownPortFails) {

@@ -534,4 +534,31 @@ TEST_F(UninstallRun, On64BitWindowsTheEntryIsLookedForInBothRegistryViewsOwnFirs
         EXPECT_FALSE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\" + entry) || fake::RegKeyExists("SOFTWARE\\" + entry));
         EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
     }
+    // A key that cannot go (it has a subkey) is stripped, in the view it is in.
+    SetUp();
+    fake::Set64BitWindows(32);
+    WriteFileList("[UnInstKey]\nUnInstKey=ToolProduct\n");
+    fake::RegSetString("SOFTWARE\\" + entry, "DisplayName", "Tool");
+    fake::RegSetString("SOFTWARE\\" + entry, "UninstallString", "x");
+    fake::RegCreateKey("SOFTWARE\\" + entry + "\\Sub");
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+    EXPECT_FALSE(fake::RegValueExists("SOFTWARE\\" + entry, "UninstallString"));
+    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\" + entry + "\\Sub"));
+    ASSERT_GE(outcome.items.size(), 2u);
+    EXPECT_EQ(outcome.items[1].result, ItemResult::Removed);  // 32-bit view first, not there
+}
+
+TEST_F(UninstallRun, AMonitorWhoseEnvironmentIsRefusedGoesForTheServersOwnAndTheLogSaysSo) {
+    InstallProduct();
+    fake::SetEnvironmentRefused("Windows 4.0", true);
+    const Ran ran = CountAndRun();
+
+    EXPECT_FALSE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port"));
+    EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port", "(null)|Tool Port"}));
+    const ItemOutcome* monitor = Outcome(ran.outcome, "Tool Port");
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(monitor->result, ItemResult::Removed);
+    EXPECT_EQ(monitor->error, platform::kErrorInvalidEnvironment);
+    EXPECT_STREQ(monitor->reason, "no environment; Windows 4.0 refused");
 }
