@@ -16,6 +16,8 @@ const char* ResultText(ItemResult result) {
         return "passed over";
     case ItemResult::Scheduled:
         return "at restart ";
+    case ItemResult::Kept:
+        return "kept       ";
     case ItemResult::Failed:
         return "failed     ";
     }
@@ -28,7 +30,8 @@ std::string DescribeItem(const ItemOutcome& item) {
     std::string line = std::string(ResultText(item.result)) + "  " + item.kind + " " + item.name;
     std::string why = item.reason;
     if (item.error != 0) why += (why.empty() ? "" : ", ") + std::string("error ") + std::to_string(item.error);
-    if (item.result == ItemResult::Scheduled) why += "; goes at the next restart";
+    if (!item.movedTo.empty()) why += "; moved aside to " + item.movedTo;
+    if (item.result == ItemResult::Scheduled) why += item.movedTo.empty() ? "; goes at the next restart" : ", which goes at the next restart";
     if (!why.empty()) line += " (" + why + ")";
     return line;
 }
@@ -39,6 +42,8 @@ const char* DescribeExitStatus(int status) {
         return "done";
     case kExitRestartNeeded:
         return "done; what was in use goes at the next restart";
+    case kExitIncomplete:
+        return "not everything could be removed; see the failed items above";
     case kExitCancelled:
         return "the user answered No; nothing was touched";
     case kExitBadCommandLine:

@@ -21,6 +21,7 @@ public:
     // The heading: the program's version, the time, Windows' version and the two files.
     void Begin(bool silent);
     void Item(const ItemOutcome& item) { Line(DescribeItem(item)); }
+    void Note(const std::string& text) { Line(text); }
     void End(int exitStatus);
 
     // For RunOutcome::onItem, with the log as its context.

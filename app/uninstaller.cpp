@@ -38,6 +38,7 @@ UiStrings LoadUiStrings() {
     texts.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
     texts.restartLine =
         ReadUiText("STATIC", "MSGBOX01", "Please restart Windows to finish removing the files that were in use.");
+    texts.incompleteLine = ReadUiText("STATIC", "MSGBOX02", "Some items could not be removed.");
     return texts;
 }
 
@@ -46,20 +47,31 @@ std::string SystemDllPath(const char* name) {
     return dir.empty() ? std::string() : dir + "\\" + name;
 }
 
+int ExitStatusOf(const RunOutcome& outcome) {
+    if (outcome.incomplete) return kExitIncomplete;
+    return outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+}
+
 int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
     const CommandLine line = ParseCommandLine(commandLine);
     const bool silent = line.silent;
     const UiStrings texts = LoadUiStrings();
+    RunLog log(line.log ? line.logPath : std::string());
 
     if (!line.badArgument.empty() || line.usage) {
-        // Nothing is touched; in silent mode not even the box is shown.
+        // Nothing is touched. The usage box is all /? asks for; under /S it
+        // cannot be shown, and the command line is a bad one.
         if (!silent)
             platform::ShowBox(UsageText(line.badArgument).c_str(), texts.confirmCaption.c_str(),
                               platform::BoxButtons::Ok);
-        return line.badArgument.empty() ? kExitCompleted : kExitBadCommandLine;
+        if (line.badArgument.empty() && !silent) return kExitCompleted;
+        log.Begin(silent);
+        log.Note(line.badArgument.empty() ? "Usage asked for (/?) with /S, which shows nothing"
+                                          : "Unknown switch: " + line.badArgument);
+        log.End(kExitBadCommandLine);
+        return kExitBadCommandLine;
     }
 
-    RunLog log(line.log ? line.logPath : std::string());
     log.Begin(silent);
 
     if (!silent) {
@@ -84,10 +96,11 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     // the run still happens: without a bar.
     if (!underBar) RunUninstall(plan, outcome);
 
-    const int status = outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+    const int status = ExitStatusOf(outcome);
     log.End(status);
     if (!silent) {
         std::string text = texts.completeText;
+        if (outcome.incomplete) text += "\n" + texts.incompleteLine;
         if (outcome.restartNeeded) text += "\n" + texts.restartLine;
         platform::ShowBox(text.c_str(), texts.completeCaption.c_str(), platform::BoxButtons::Ok);
     }

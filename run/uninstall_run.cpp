@@ -58,19 +58,20 @@ bool Usable(const platform::ProfileValue& value) {
 struct Run {
     RunOutcome* outcome;
     ProgressMeter progress;
-    bool family95;
     std::string windowsDir;
     std::set<std::string> removed;
     std::set<std::string> scheduled;
+    bool portFailed = false;
 
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
-             const char* reason = "") {
+             const char* reason = "", std::string movedTo = std::string()) {
         ItemOutcome item;
         item.kind = kind;
         item.name = name;
         item.result = result;
         item.error = error;
         item.reason = reason;
+        item.movedTo = std::move(movedTo);
         outcome->Add(std::move(item));
     }
 };
@@ -88,34 +89,16 @@ bool IsInUse(uint32_t error) {
     return error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied;
 }
 
-// Has Windows delete `path` at the next restart: on the NT family through the
-// session manager's list, on the 95 family through a line of WININIT.INI's
-// [rename] section, which takes short paths only and one line per file. The
-// program never restarts Windows itself.
-bool ScheduleAtRestart(Run& run, const std::string& path) {
-    bool scheduled = false;
-    if (!run.family95) {
-        scheduled = platform::DeleteAtNextRestart(path);
-    } else {
-        if (run.windowsDir.empty()) run.windowsDir = platform::GetWindowsDir();
-        const std::string shortPath = platform::ShortPathOf(path);
-        const std::string list = run.windowsDir + "\\" + kRestartListName;
-        std::string content;
-        uint32_t attributes = 0;
-        // A list that is there but cannot be read is never written over.
-        const bool read = !platform::GetFileAttributesOf(list, &attributes) || platform::ReadWholeFile(list, &content);
-        scheduled = !shortPath.empty() && !run.windowsDir.empty() && read &&
-                    platform::WriteWholeFile(list, WithRenameLine(content, "NUL=" + shortPath));
-    }
-    if (!scheduled) return false;
-    run.scheduled.insert(PathKey(path));
+// Something that goes at the next restart, under `name`. The program never
+// restarts Windows itself.
+void NoteScheduled(Run& run, const std::string& name) {
+    run.scheduled.insert(PathKey(name));
     run.outcome->restartNeeded = true;
-    return true;
 }
 
 // A listed file: a read-only one loses that attribute first; one in use (held
 // without sharing, or running or loaded, which the NT family refuses as access
-// denied) goes at the next restart.
+// denied) goes at the next restart, moved aside where Windows allows.
 void DeleteListedFile(Run& run, const std::string& path) {
     uint32_t error = platform::DeleteFileWithError(path);
     if (error == 0) return run.Add("file", path, ItemResult::Removed);
@@ -123,7 +106,7 @@ void DeleteListedFile(Run& run, const std::string& path) {
     uint32_t attributes = 0;
     const bool known = platform::GetFileAttributesOf(path, &attributes);
     if (known && (attributes & platform::kAttrDirectory) != 0)
-        return run.Add("file", path, ItemResult::Failed, error, "a directory");
+        return run.Add("file", path, ItemResult::PassedOver, error, "a directory");
     bool cleared = false;
     // Held and read-only: the attribute goes too, or the deletion at the restart would fail on it.
     if (IsInUse(error) && known && (attributes & platform::kAttrReadOnly) != 0) {
@@ -134,12 +117,22 @@ void DeleteListedFile(Run& run, const std::string& path) {
             if (error == 0) return run.Add("file", path, ItemResult::Removed);
         }
     }
+    if (!IsInUse(error)) return run.Add("file", path, ItemResult::Failed, error);
+    // Windows carries out its restart list before the network is up.
+    if (platform::IsOnNetwork(path)) {
+        if (cleared) platform::SetFileAttributesOf(path, attributes);
+        return run.Add("file", path, ItemResult::Failed, error, "in use, on a network share");
+    }
     // A scheduled file keeps its attribute cleared: the deletion at the restart
     // would meet it as this one did.
-    if (IsInUse(error) && ScheduleAtRestart(run, path))
-        return run.Add("file", path, ItemResult::Scheduled, error, "in use");
-    if (cleared) platform::SetFileAttributesOf(path, attributes);
-    run.Add("file", path, ItemResult::Failed, error);
+    const HeldFile held = GoAtRestart(path, error);
+    if (held.error == 0) {
+        NoteScheduled(run, held.movedTo.empty() ? path : held.movedTo);
+        return run.Add("file", path, ItemResult::Scheduled, error, "in use", held.movedTo);
+    }
+    if (cleared && held.movedTo.empty()) platform::SetFileAttributesOf(path, attributes);
+    const bool denied = held.error == platform::kErrorAccessDenied && error == platform::kErrorAccessDenied;
+    run.Add("file", path, ItemResult::Failed, held.error, denied ? "access denied" : "in use", held.movedTo);
 }
 
 // Whether `dir` holds something and nothing but what is already to go at the
@@ -172,16 +165,23 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
         return false;
     }
     // The 95 family's WININIT.INI deletes files only.
-    if (!run.family95 && HoldsOnlyScheduled(run, dir) && ScheduleAtRestart(run, dir)) {
+    if (HoldsOnlyScheduled(run, dir) && DeleteAtRestart(dir, true) == 0) {
+        NoteScheduled(run, dir);
         run.Add("directory", dir, ItemResult::Scheduled, error, "holds files that go at the next restart");
         return true;
     }
-    run.Add("directory", dir, ItemResult::Failed, error, error == platform::kErrorDirNotEmpty ? "not empty" : "");
+    // Kept because it holds something: what directories are for.
+    if (error == platform::kErrorDirNotEmpty)
+        run.Add("directory", dir, ItemResult::Kept, error, "not empty");
+    else
+        run.Add("directory", dir, ItemResult::Failed, error);
     return false;
 }
 
 void RecordPort(const std::string& port, bool deleted, void* context) {
-    static_cast<Run*>(context)->Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
+    Run& run = *static_cast<Run*>(context);
+    run.Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
+    run.portFailed = run.portFailed || !deleted;
 }
 
 // Why a listed directory is not handed to the rules; null when it is. Only
@@ -193,14 +193,28 @@ const char* WhyPassedOver(const platform::ProfileValue& dir) {
     return nullptr;
 }
 
-// Whether the key under HKEY_LOCAL_MACHINE can be opened.
-bool KeyThere(const std::string& path) {
-    return platform::OpenLocalMachineKey(path, platform::RegAccess::Read).IsOpen();
+// What opening the key under HKEY_LOCAL_MACHINE gives: 0 where it opens,
+// 2 where it is not there, else Windows' error.
+uint32_t KeyOpenError(const std::string& path) {
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(path, platform::RegAccess::Read, &error);
+    return error;
+}
+
+// A removal that did not succeed: the key was not there, or it is there and was refused.
+void AddNotRemovedKey(Run& run, const char* kind, const std::string& name, const std::string& path) {
+    const uint32_t error = KeyOpenError(path);
+    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
+        run.Add(kind, name, ItemResult::NotThere);
+    else
+        run.Add(kind, name, ItemResult::Failed, error);
 }
 
 }  // namespace
 
 void RunOutcome::Add(ItemOutcome item) {
+    // A port's failure counts only where its monitor stays too (see RunUninstall).
+    if (item.result == ItemResult::Failed && std::string(item.kind) != "port") incomplete = true;
     items.push_back(std::move(item));
     if (onItem != nullptr) onItem(items.back(), context);
 }
@@ -228,8 +242,7 @@ int32_t CountUninstallSteps(const UninstallPlan& plan) {
 
 void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
     outcome.stepsTaken = 0;
-    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken),
-            platform::IsWindows95Family(), std::string(), {}, {}};
+    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken), std::string(), {}, {}};
 
     const platform::ProfileValue& entry = plan.programsEntry;
     if (Usable(entry)) {
@@ -237,10 +250,8 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
             run.Add("programs entry", entry.text, ItemResult::Removed);
         else if (!NamesOneProgramsEntry(entry.text))
             run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not one key name");
-        else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text))
-            run.Add("programs entry", entry.text, ItemResult::NotThere);
         else
-            run.Add("programs entry", entry.text, ItemResult::Failed);
+            AddNotRemovedKey(run, "programs entry", entry.text, std::string(kProgramsListKey) + "\\" + entry.text);
     } else if (!entry.whole) {
         run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not read whole");
     }
@@ -250,10 +261,10 @@ void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Wind
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
         if (RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run))
             run.Add("monitor", monitor.text, ItemResult::Removed);
-        else if (!KeyThere(std::string(kMonitorsKey) + "\\" + monitor.text))
-            run.Add("monitor", monitor.text, ItemResult::NotThere);
         else
-            run.Add("monitor", monitor.text, ItemResult::Failed);
+            AddNotRemovedKey(run, "monitor", monitor.text, std::string(kMonitorsKey) + "\\" + monitor.text);
+        // A port the spooler would not delete goes with its monitor's key.
+        if (run.portFailed && outcome.items.back().result != ItemResult::Removed) outcome.incomplete = true;
         platform::AnswerWindowMessages();
     } else if (!monitor.whole) {
         run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");

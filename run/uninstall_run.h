@@ -37,6 +37,7 @@ enum class ItemResult {
     NotThere,    // was not there to begin with
     PassedOver,  // not acted on; `reason` says why
     Scheduled,   // in use: goes at the next restart
+    Kept,        // a directory that holds something
     Failed,      // Windows refused; `error` is its code where it gave one
 };
 
@@ -46,6 +47,7 @@ struct ItemOutcome {
     ItemResult result = ItemResult::Removed;
     uint32_t error = 0;
     const char* reason = "";
+    std::string movedTo;  // a file in use moved aside: the name that goes at the restart
 };
 
 // Everything the run did, item by item, in order. `onItem` hears of each item
@@ -53,6 +55,7 @@ struct ItemOutcome {
 struct RunOutcome {
     std::vector<ItemOutcome> items;
     bool restartNeeded = false;  // something goes at the next restart
+    bool incomplete = false;     // something listed could not be removed: Windows refused it
     int32_t stepsTaken = 0;      // progress steps the run took
     void (*onItem)(const ItemOutcome& item, void* context) = nullptr;
     void* context = nullptr;

@@ -47,6 +47,8 @@ struct FileEntry {
     uint64_t version = 0;  // changes with every write of the content
     bool locked = false;
     bool readOnly = false;
+    bool loaded = false;  // a running program or a loaded DLL
+    bool denied = false;  // its permissions refuse deleting and renaming
 };
 
 // ---------------------------------------------------------------- registry
@@ -86,6 +88,9 @@ struct Machine {
     std::shared_ptr<RegNode> localMachine = std::make_shared<RegNode>();
     int openKeys = 0;
     bool windows95 = false;
+    bool reports95 = false;  // GetVersion only: a compatibility mode
+    std::vector<char> remoteDrives;  // upper case
+    bool diskFull = false;
     unsigned codePage = 1252;
 
     // spooler

@@ -172,6 +172,10 @@ void SetWindows95Family(bool on) {
     M().windows95 = on;
 }
 
+void SetReportsWindows95Family(bool on) {
+    M().reports95 = on;
+}
+
 }  // namespace fake
 
 namespace platform {
@@ -210,9 +214,10 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     return *this;
 }
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access) {
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, uint32_t* error) {
     Record("RegOpenKey " + path);
     std::shared_ptr<fake::detail::RegNode> node = fake::detail::FindKey(path);
+    if (error != nullptr) *error = !node ? kErrorFileNotFound : node->denyOpen ? kErrorAccessDenied : 0;
     if (!node || node->denyOpen) return RegKey();
     ++M().openKeys;
     return RegKey(std::make_unique<RegKeyState>(RegKeyState{path, node, access, fake::detail::Generation()}));
@@ -257,11 +262,11 @@ bool DeleteLocalMachineKey(const std::string& path) {
 }
 
 bool IsWindows95Family() {
-    return M().windows95;
+    return M().windows95 || M().reports95;
 }
 
 std::string WindowsVersionText() {
-    return M().windows95 ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
+    return IsWindows95Family() ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
 }
 
 std::string LocalTimeText() {

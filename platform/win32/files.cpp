@@ -75,8 +75,34 @@ bool SetFileAttributesOf(const std::string& path, uint32_t attributes) {
     return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
-bool DeleteAtNextRestart(const std::string& path) {
-    return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+uint32_t DeleteAtNextRestartWithError(const std::string& path) {
+    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : kErrorAccessDenied;
+}
+
+uint32_t MoveFileWithError(const std::string& from, const std::string& to) {
+    if (MoveFileA(from.c_str(), to.c_str())) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : kErrorAccessDenied;
+}
+
+bool IsOnNetwork(const std::string& path) {
+    const auto separator = [](const std::string& text, std::size_t at) {
+        return at < text.size() && (text[at] == '\\' || text[at] == '/');
+    };
+    std::string rest = path;
+    if (separator(path, 0) && separator(path, 1)) {
+        // \\?\ and \\.\ name a local path or a device, \\?\UNC\ a share; anything else is a share.
+        if ((path.size() < 3 || (path[2] != '?' && path[2] != '.')) || !separator(path, 3)) return true;
+        rest = path.substr(4);
+        const auto upper = [&rest](std::size_t at) { return static_cast<char>(rest[at] & ~0x20); };
+        if (rest.size() >= 4 && upper(0) == 'U' && upper(1) == 'N' && upper(2) == 'C' && separator(rest, 3))
+            return true;
+    }
+    if (rest.size() < 2 || rest[1] != ':') return false;
+    const char root[] = {rest[0], ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
@@ -119,6 +145,37 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
     const win32::UniqueFile file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid() && WriteAll(file.Get(), content);
+}
+
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
+    // No sharing: nobody reads a half-written file or writes between our read and our write.
+    const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return GetLastError();
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        content.append(buffer, got);
+    }
+    const std::string edited = edit(content, context);
+    std::size_t same = 0;
+    while (same < content.size() && same < edited.size() && content[same] == edited[same]) ++same;
+    if (same == content.size() && same == edited.size()) return 0;
+    // The new length first: where the disk has no room, nothing has changed yet.
+    if (edited.size() > content.size()) {
+        if (SetFilePointer(file.Get(), static_cast<LONG>(edited.size()), nullptr, FILE_BEGIN) ==
+                INVALID_SET_FILE_POINTER ||
+            !SetEndOfFile(file.Get()))
+            return GetLastError();
+    }
+    if (SetFilePointer(file.Get(), static_cast<LONG>(same), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return GetLastError();
+    if (!WriteAll(file.Get(), edited.substr(same)) || !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()))
+        return GetLastError();
+    return 0;
 }
 
 bool AppendToFile(const std::string& path, const std::string& text) {

@@ -60,6 +60,11 @@ void HoldOpen(const std::string& path) {
     fake::SetFileLocked(path, true);
 }
 
+void MakeLoadedImage(const std::string& path) {
+    fake::AddFile(path, "MZ");
+    fake::SetFileLoaded(path, true);
+}
+
 std::string ReadWindowsFile(const std::string& name) {
     std::string content;
     fake::ReadFileContent(WindowsFile(name), &content);
