@@ -27,6 +27,22 @@ void RunUnderTheBar(platform::Window bar, void* context) {
     RunUninstall(run.plan, run.outcome, bar);
 }
 
+// What the entry needs while it runs; `silent` is known once the command line is read.
+struct EntryCall {
+    platform::Instance instance;
+    const std::string& commandLine;
+    bool silent;
+};
+
+// Memory ran out, anywhere in the run: nothing here may need the heap.
+[[noreturn]] void FailForMemory(void* context) {
+    if (!static_cast<EntryCall*>(context)->silent)
+        platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+    platform::ExitProcessWith(kExitNoMemory);
+}
+
+int RunEntry(void* context);
+
 }  // namespace
 
 UiStrings LoadUiStrings() {
@@ -53,8 +69,18 @@ int ExitStatusOf(const RunOutcome& outcome) {
 }
 
 int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
-    const CommandLine line = ParseCommandLine(commandLine);
+    EntryCall call{instance, commandLine, false};
+    return platform::CallWithNoMemoryHandler(RunEntry, FailForMemory, &call);
+}
+
+namespace {
+
+int RunEntry(void* context) {
+    EntryCall& call = *static_cast<EntryCall*>(context);
+    const platform::Instance instance = call.instance;
+    const CommandLine line = ParseCommandLine(call.commandLine);
     const bool silent = line.silent;
+    call.silent = silent;
     const UiStrings texts = LoadUiStrings();
     RunLog log(line.log ? line.logPath : std::string());
 
@@ -106,3 +132,5 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     }
     return status;
 }
+
+}  // namespace

@@ -218,16 +218,21 @@ void* g_noMemoryContext = nullptr;
 void NoMemory() {
     std::set_new_handler(nullptr);
     g_onNoMemory(g_noMemoryContext);
-    std::abort();
+    ExitProcess(1);
 }
 }  // namespace
 
+// A call inside another's work: the outer handler and its context come back with it.
 int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
+    void (*const outerHandler)(void*) = g_onNoMemory;
+    void* const outerContext = g_noMemoryContext;
     g_onNoMemory = onNoMemory;
     g_noMemoryContext = context;
     const std::new_handler previous = std::set_new_handler(NoMemory);
     const int result = work(context);
     std::set_new_handler(previous);
+    g_onNoMemory = outerHandler;
+    g_noMemoryContext = outerContext;
     return result;
 }
 
