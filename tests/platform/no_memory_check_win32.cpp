@@ -44,12 +44,12 @@ void Handled(void*) {
     ExitProcess(kHandled);
 }
 
-void ReturnedFromInner(void*) {
-    ExitProcess(kReturned);
+void InnerHandled(void*) {
+    ExitProcess(kHandled + 2);
 }
 
 int AllocateAfterInnerCall(void*) {
-    platform::CallWithNoMemoryHandler(AllocateNothing, ReturnedFromInner, const_cast<char*>("x"));
+    platform::CallWithNoMemoryHandler(AllocateNothing, InnerHandled, const_cast<char*>("x"));
     return AllocateTooMuch(nullptr);
 }
 
