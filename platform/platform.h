@@ -50,7 +50,8 @@ bool DeleteFileAt(const std::string& path);
 uint32_t DeleteFileWithError(const std::string& path);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
-// RemoveDirectoryA, with GetLastError's code when it fails (0 when removed).
+// RemoveDirectoryA, with GetLastError's code when it fails (0 when removed):
+// 3 (Wine) or 123 for a path that cannot name anything (\\\server\share).
 uint32_t RemoveDirectoryWithError(const std::string& path);
 
 // Windows' error codes the run tells apart.
@@ -59,6 +60,7 @@ constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorCallNotImplemented = 120;
+constexpr uint32_t kErrorInvalidName = 123;  // a path that cannot name anything
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorDirNotEmpty = 145;
 

@@ -81,7 +81,8 @@ std::string PathKey(const std::string& path) {
 }
 
 bool IsNotThere(uint32_t error) {
-    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
+           error == platform::kErrorInvalidName;
 }
 
 // Held without sharing, or running or loaded, which the NT family refuses as access denied.

@@ -475,7 +475,8 @@ std::string ShortPathOf(const std::string& path) {
 uint32_t RemoveDirectoryWithError(const std::string& path) {
     Record("RemoveDirectory " + path);
     const fake::detail::FullPath full = fake::detail::Resolve(path);
-    if (!full.valid || full.names.empty()) return kErrorAccessDenied;  // a drive or share root
+    if (!full.valid) return kErrorPathNotFound;  // \\\server, \\server: no share named, as under Wine
+    if (full.names.empty()) return kErrorAccessDenied;  // a drive or share root
     const std::string key = fake::detail::KeyOf(full);
     auto found = M().files.find(key);
     if (found == M().files.end()) return NotThereError(full);
