@@ -35,6 +35,19 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
+std::string ArgumentsAfterProgramName(const std::string& commandLine) {
+    const auto code = [&commandLine](std::size_t at) { return static_cast<unsigned char>(commandLine[at]); };
+    std::size_t at = 0;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        at = commandLine.find('"', 1);
+        at = at == std::string::npos ? commandLine.size() : at + 1;
+    } else {
+        while (at < commandLine.size() && code(at) > ' ') ++at;
+    }
+    while (at < commandLine.size() && code(at) <= ' ' && code(at) != 0) ++at;
+    return commandLine.substr(at);
+}
+
 CommandLine ParseCommandLine(const std::string& text) {
     CommandLine line;
     for (const std::string& argument : SplitArguments(text)) {
@@ -75,6 +88,7 @@ std::string UsageText(const std::string& badArgument, bool whatIfWithoutLog) {
         "Exit status:\n"
         "0\tDone.\n"
         "3010\tDone; some files go at the next restart.\n"
+        "1603\tSome items could not be removed.\n"
         "1602\tThe user answered No.\n"
         "87\tA bad command line.\n"
         "1618\tAnother copy is running; try again later.\n"

@@ -13,6 +13,16 @@ struct CommandLine {
     std::string badArgument;  // the first argument not understood, as written; empty when none
 };
 
+// What follows the program's name in the whole command line (GetCommandLineA),
+// read as Windows' own C runtime reads it, a byte at a time and every byte
+// taken as unsigned (code page 932 and 1252 names hold bytes of 0x80 and
+// more): a quoted name ends at its closing quote, and what follows at once is
+// the first argument ("C:\Prog\x.exe"/S); an unquoted one ends at the first
+// blank, tab or other control character. The blanks after the name are
+// skipped. Neither a quote nor a blank is ever the second byte of a
+// double-byte character.
+std::string ArgumentsAfterProgramName(const std::string& commandLine);
+
 // Reads the arguments after the program's name as Windows programs do: blanks
 // separate them, a pair of quotes keeps blanks inside one ("/LOG=C:\My Logs\u.log"
 // or /LOG="C:\My Logs\u.log"), switches start with "/" or "-" and are read

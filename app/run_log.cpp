@@ -52,7 +52,9 @@ std::string Fields(const std::string& outcome, const std::string& kind, const st
 std::string DescribeItem(const ItemOutcome& item, bool whatIf) {
     std::string why = item.reason;
     if (item.error != 0) why += (why.empty() ? "" : ", ") + std::string("error ") + std::to_string(item.error);
-    if (item.result == ItemResult::Scheduled) why += "; goes at the next restart";
+    if (!item.movedTo.empty()) why += "; moved aside to " + item.movedTo;
+    if (item.result == ItemResult::Scheduled)
+        why += item.movedTo.empty() ? "; goes at the next restart" : ", which goes at the next restart";
     return Fields(ResultText(item.result, whatIf), item.kind, item.name, why);
 }
 
@@ -62,6 +64,8 @@ const char* DescribeExitStatus(int status) {
         return "done";
     case kExitRestartNeeded:
         return "done; what was in use goes at the next restart";
+    case kExitIncomplete:
+        return "not everything could be removed; see the failed items above";
     case kExitCancelled:
         return "the user answered No; nothing was touched";
     case kExitBadCommandLine:
@@ -99,6 +103,11 @@ void RunLog::End(int exitStatus) {
     const bool planOnly = whatIf_ && exitStatus == kExitCompleted;
     Line(Fields("exit", "status", std::to_string(exitStatus),
                 planOnly ? "what would be done is above; nothing was touched" : DescribeExitStatus(exitStatus)));
+}
+
+void RunLog::Refused(const std::string& argument, const std::string& why) {
+    if (!file_.IsOpen()) return;
+    Line(Fields("refused", "switch", argument, why));
 }
 
 void RunLog::Line(const std::string& fields) {

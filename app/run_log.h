@@ -26,6 +26,8 @@ public:
     // would be done ("would remove").
     void Begin(bool silent, bool whatIf = false);
     void Item(const ItemOutcome& item) { Line(DescribeItem(item, whatIf_)); }
+    // A switch the program would not take, and why.
+    void Refused(const std::string& argument, const std::string& why);
     void End(int exitStatus);
 
     // For RunOutcome::onItem, with the log as its context.

@@ -6,14 +6,18 @@
 #include <new>
 #include <string>
 
+#include "app/uninstaller.h"
+#include "platform/platform.h"
+
 namespace {
 
 // What a failed allocation does: the new-handler when one is set (see
-// platform::CallWithNoMemoryHandler), else the end an uncaught std::bad_alloc
-// had. A handler that returns is not retried for a size no heap can give.
+// platform::CallWithNoMemoryHandler), else the end with status 1, never
+// abort(), whose "abnormal program termination" box would hold up an
+// unattended run. A handler that returns is not retried for a size no heap can give.
 [[noreturn]] void OutOfMemory() {
     if (const std::new_handler handler = std::get_new_handler()) handler();
-    std::abort();
+    platform::ExitProcessWith(kExitNoMemory);
 }
 
 }  // namespace
@@ -25,7 +29,7 @@ void* operator new(std::size_t size) {
     for (;;) {
         if (void* block = std::malloc(size)) return block;
         const std::new_handler handler = std::get_new_handler();
-        if (handler == nullptr) std::abort();
+        if (handler == nullptr) platform::ExitProcessWith(kExitNoMemory);
         handler();
     }
 }

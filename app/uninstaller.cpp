@@ -27,6 +27,22 @@ void RunUnderTheBar(platform::Window bar, void* context) {
     RunUninstall(run.plan, run.outcome, bar);
 }
 
+// What the entry needs while it runs; `silent` is known once the command line is read.
+struct EntryCall {
+    platform::Instance instance;
+    const std::string& commandLine;
+    bool silent;
+};
+
+// Memory ran out, anywhere in the run: nothing here may need the heap.
+[[noreturn]] void FailForMemory(void* context) {
+    if (!static_cast<EntryCall*>(context)->silent)
+        platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+    platform::ExitProcessWith(kExitNoMemory);
+}
+
+int RunEntry(void* context);
+
 }  // namespace
 
 UiStrings LoadUiStrings() {
@@ -38,6 +54,7 @@ UiStrings LoadUiStrings() {
     texts.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
     texts.restartLine =
         ReadUiText("STATIC", "MSGBOX01", "Please restart Windows to finish removing the files that were in use.");
+    texts.incompleteLine = ReadUiText("STATIC", "MSGBOX02", "Some items could not be removed.");
     return texts;
 }
 
@@ -46,22 +63,49 @@ std::string SystemDllPath(const char* name) {
     return dir.empty() ? std::string() : dir + "\\" + name;
 }
 
-int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
-    const CommandLine line = ParseCommandLine(commandLine);
-    const bool silent = line.silent;
-    const UiStrings texts = LoadUiStrings();
+int ExitStatusOf(const RunOutcome& outcome) {
+    if (outcome.incomplete) return kExitIncomplete;
+    return outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+}
 
-    const bool bad = !line.badArgument.empty() || WhatIfWithoutLog(line);
-    if (bad || line.usage) {
-        // Nothing is touched; in silent mode not even the box is shown.
-        if (!silent)
-            platform::ShowBox(UsageText(line.badArgument, WhatIfWithoutLog(line)).c_str(),
-                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
-        return bad ? kExitBadCommandLine : kExitCompleted;
-    }
+int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
+    EntryCall call{instance, commandLine, false};
+    return platform::CallWithNoMemoryHandler(RunEntry, FailForMemory, &call);
+}
+
+namespace {
+
+int RunEntry(void* context) {
+    EntryCall& call = *static_cast<EntryCall*>(context);
+    const platform::Instance instance = call.instance;
+    const CommandLine line = ParseCommandLine(call.commandLine);
+    const bool silent = line.silent;
+    call.silent = silent;
+    const UiStrings texts = LoadUiStrings();
 
     // A relative log path names the directory the program was started in.
     const std::string logPath = line.log ? platform::FullPathOf(line.logPath) : std::string();
+
+    const bool bad = !line.badArgument.empty() || WhatIfWithoutLog(line);
+    if (bad || line.usage) {
+        // Nothing is touched. The usage box is all /? asks for; under /S it
+        // cannot be shown, and the command line is a bad one.
+        if (!silent)
+            platform::ShowBox(UsageText(line.badArgument, WhatIfWithoutLog(line)).c_str(),
+                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        if (!bad && !silent) return kExitCompleted;
+        RunLog log;
+        if (line.log && log.Open(logPath)) {
+            log.Begin(silent);
+            if (bad)
+                log.Refused(line.badArgument.empty() ? "/WHATIF" : line.badArgument,
+                            line.badArgument.empty() ? "needs /LOG=" : "unknown switch");
+            else
+                log.Refused("/?", "the usage box cannot be shown under /S");
+            log.End(kExitBadCommandLine);
+        }
+        return kExitBadCommandLine;
+    }
 
     // Taken before the log is opened: a copy started again with the same log
     // while the first still holds it open is told to wait, not that its log is wrong.
@@ -127,12 +171,15 @@ int UninstallerMain(platform::Instance instance, const std::string& commandLine)
     // the run still happens: without a bar.
     if (!underBar) RunUninstall(plan, outcome);
 
-    const int status = outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
+    const int status = ExitStatusOf(outcome);
     log.End(status);
     if (!silent) {
         std::string text = texts.completeText;
+        if (outcome.incomplete) text += "\n" + texts.incompleteLine;
         if (outcome.restartNeeded) text += "\n" + texts.restartLine;
         platform::ShowBox(text.c_str(), texts.completeCaption.c_str(), platform::BoxButtons::Ok);
     }
     return status;
 }
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "run/uninstall_run.h"
 
 // The program's version, as its version record gives it.
 constexpr const char* kProgramVersion = "1.0.0.0";
@@ -12,6 +13,7 @@ constexpr const char* kProgramVersion = "1.0.0.0";
 // Exit statuses.
 constexpr int kExitCompleted = 0;
 constexpr int kExitRestartNeeded = 3010;  // Windows Installer's: done, a restart finishes it
+constexpr int kExitIncomplete = 1603;     // Windows Installer's fatal error: something listed stayed
 constexpr int kExitCancelled = 1602;      // Windows Installer's code for a cancel
 constexpr int kExitBadCommandLine = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kExitNoMemory = 1;
@@ -29,6 +31,7 @@ struct UiStrings {
     std::string completeText;       // [STATIC] MSGBOX00
     std::string completeCaption;    // [TITLE] MSGBOX
     std::string restartLine;        // [STATIC] MSGBOX01, added where a restart finishes the run
+    std::string incompleteLine;     // [STATIC] MSGBOX02, added where something could not be removed
 };
 
 UiStrings LoadUiStrings();
@@ -38,6 +41,10 @@ UiStrings LoadUiStrings();
 // as a bare name would be looked for beside the program (and, on older
 // Windows, in the current directory) first.
 std::string SystemDllPath(const char* name);
+
+// The exit status of a run that went to its end: 1603 where something listed
+// could not be removed, else 3010 where something goes at the next restart, else 0.
+int ExitStatusOf(const RunOutcome& outcome);
 
 // Everything WinMain does after it has its instance handle; `commandLine` is
 // what follows the program's name. Returns the exit status. Under /S nothing

@@ -1,7 +1,10 @@
-// The program's entry: hands the instance handle to the uninstaller and returns its exit status.
-// The show command is not used.
+// The program's entry: hands the instance handle and the arguments to the
+// uninstaller and returns its exit status. The show command is not used, nor
+// WinMain's command line: mingw's start-up code skips the program's name with
+// a signed comparison, which stops at the first byte of 0x80 or more.
 #include <windows.h>
 
+#include "app/command_line.h"
 #include "app/uninstaller.h"
 
 namespace {
@@ -20,8 +23,9 @@ void KeepCurrentDirectoryOutOfDllSearch() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     KeepCurrentDirectoryOutOfDllSearch();
-    return UninstallerMain(hInstance, commandLine != nullptr ? commandLine : "");
+    const char* const commandLine = GetCommandLineA();
+    return UninstallerMain(hInstance, ArgumentsAfterProgramName(commandLine != nullptr ? commandLine : ""));
 }

@@ -83,7 +83,8 @@ bool DeleteFileAt(const std::string& path);
 uint32_t DeleteFileWithError(const std::string& path, FileView view = FileView::Own);
 // RemoveDirectoryA: removes an empty directory; true when it was removed.
 bool RemoveEmptyDirectory(const std::string& path);
-// RemoveDirectoryA, with GetLastError's code when it fails (0 when removed).
+// RemoveDirectoryA, with GetLastError's code when it fails (0 when removed):
+// 3 (Wine) or 123 for a path that cannot name anything (\\\server\share).
 uint32_t RemoveDirectoryWithError(const std::string& path);
 
 // Windows' error codes the run tells apart.
@@ -91,6 +92,9 @@ constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorCallNotImplemented = 120;
+constexpr uint32_t kErrorInvalidName = 123;  // a path that cannot name anything
+constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorDirNotEmpty = 145;
 
 // File attributes as Windows numbers them.
@@ -102,10 +106,21 @@ constexpr uint32_t kAttrNormal = 0x80;  // no other attribute set
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view = FileView::Own);
 // SetFileAttributesA.
 bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view = FileView::Own);
-// MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the NT family deletes
-// `path` (a file, or an empty directory) early in the next start, before any
-// program can hold it. The 95 family does not know it.
-bool DeleteAtNextRestart(const std::string& path, FileView view = FileView::Own);
+// MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT), with GetLastError's
+// code when it fails (0 when done): the NT family deletes `path` (a file, or an
+// empty directory) early in the next start, before any program can hold it.
+// The 95 family does not implement it: kErrorCallNotImplemented. In the native
+// view the path is written as the session manager, a native program, reads it.
+uint32_t DeleteAtNextRestartWithError(const std::string& path, FileView view = FileView::Own);
+// MoveFileA(from, to), with GetLastError's code when it fails (0 when moved):
+// never over an existing file (183). Windows renames a running program or a
+// loaded DLL; a file held open without delete sharing it refuses (32). Both
+// paths are read in `view`.
+uint32_t MoveFileWithError(const std::string& from, const std::string& to, FileView view = FileView::Own);
+// Whether `path` lies on another machine: a share (\\server\share\...) or a
+// drive that GetDriveTypeA calls remote. Windows carries out its restart list
+// before the network is up.
+bool IsOnNetwork(const std::string& path);
 // FindFirstFileA and FindNextFileA over `dir`\*: the names the directory
 // holds, "." and ".." left out; false when it cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
@@ -118,6 +133,15 @@ bool WriteWholeFile(const std::string& path, const std::string& content);
 // GetFullPathNameA: `path` made full against the current directory (a full
 // path comes back as it is); empty when it cannot be had.
 std::string FullPathOf(const std::string& path);
+// What an edit makes of a file's content.
+using FileEdit = std::string (*)(const std::string& content, void* context);
+// Reads the file (an empty one where it is missing) and writes back what `edit`
+// makes of it, through one handle that shares nothing meanwhile: the file
+// takes its new length first (a full disk fails there, before a byte has
+// changed), then the bytes from the first that differs are written and flushed
+// to the disk. Never cut short before the new content is written. GetLastError's
+// code when it fails, else 0.
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context);
 // Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
 
@@ -208,8 +232,11 @@ struct RegValue {
     std::string data;  // the stored bytes, whole (text values keep their terminator)
 };
 
-// RegOpenKeyExA (KEY_READ or KEY_SET_VALUE); the result is not open on failure.
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view = RegView::Default);
+// RegOpenKeyExA (KEY_READ or KEY_SET_VALUE) in `view`; the result is not open
+// on failure, and `error`, where given, has Windows' code (2 for a key that is
+// not there, 5 for one that may not be opened), else 0.
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view = RegView::Default,
+                           uint32_t* error = nullptr);
 // RegEnumKeyA: the name of subkey `index`; false past the last subkey or on failure.
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.

@@ -72,10 +72,10 @@ private:
 struct Run {
     RunOutcome* outcome;
     ProgressMeter progress;
-    bool family95;
     std::string windowsDir;
     PathSet removed;
     PathSet scheduled;
+    bool portFailed = false;
     // 64-bit Windows' two system directories, as Windows names them; empty
     // until the first listed file, and for good on 32-bit Windows.
     bool systemDirsRead = false;
@@ -91,13 +91,14 @@ struct Run {
     bool whatIf = false;
 
     void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
-             const std::string& reason = std::string()) {
+             const std::string& reason = std::string(), std::string movedTo = std::string()) {
         ItemOutcome item;
         item.kind = kind;
         item.name = name;
         item.result = result;
         item.error = error;
         item.reason = reason;
+        item.movedTo = std::move(movedTo);
         outcome->Add(std::move(item));
     }
 };
@@ -107,7 +108,8 @@ std::string PathKey(const std::string& path) {
 }
 
 bool IsNotThere(uint32_t error) {
-    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
+           error == platform::kErrorInvalidName;
 }
 
 // Held without sharing, or running or loaded, which the NT family refuses as access denied.
@@ -115,40 +117,22 @@ bool IsInUse(uint32_t error) {
     return error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied;
 }
 
-// Has Windows delete `path` at the next restart: on the NT family through the
-// session manager's list, on the 95 family through a line of WININIT.INI's
-// [rename] section, which takes short paths only and one line per file. The
-// program never restarts Windows itself.
-bool ScheduleAtRestart(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
-    bool scheduled = false;
-    if (!run.family95) {
-        scheduled = platform::DeleteAtNextRestart(path, view);
-    } else {
-        if (run.windowsDir.empty()) run.windowsDir = platform::GetWindowsDir();
-        const std::string shortPath = platform::ShortPathOf(path);
-        const std::string list = run.windowsDir + "\\" + kRestartListName;
-        std::string content;
-        uint32_t attributes = 0;
-        // A list that is there but cannot be read is never written over.
-        const bool read = !platform::GetFileAttributesOf(list, &attributes) || platform::ReadWholeFile(list, &content);
-        scheduled = !shortPath.empty() && !run.windowsDir.empty() && read &&
-                    platform::WriteWholeFile(list, WithRenameLine(content, "NUL=" + shortPath));
-    }
-    if (!scheduled) return false;
-    run.scheduled.insert(PathKey(path));
+// Something that goes at the next restart, under `name`. The program never
+// restarts Windows itself.
+void NoteScheduled(Run& run, const std::string& name) {
+    run.scheduled.insert(PathKey(name));
     run.outcome->restartNeeded = true;
-    return true;
 }
 
 // A listed file: a read-only one loses that attribute first; one in use (held
 // without sharing, or running or loaded, which the NT family refuses as access
-// denied) goes at the next restart.
+// denied) goes at the next restart, moved aside where Windows allows.
 void DeleteListedFile(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
     if (run.whatIf) {
         uint32_t attributes = 0;
         if (!platform::GetFileAttributesOf(path, &attributes, view)) return run.Add("file", path, ItemResult::NotThere);
         if ((attributes & platform::kAttrDirectory) != 0)
-            return run.Add("file", path, ItemResult::Failed, platform::kErrorAccessDenied, "a directory");
+            return run.Add("file", path, ItemResult::PassedOver, 0, "a directory");
         run.removed.insert(PathKey(path));
         return run.Add("file", path, ItemResult::Removed, 0, (attributes & platform::kAttrReadOnly) != 0 ? "read-only" : "");
     }
@@ -158,7 +142,7 @@ void DeleteListedFile(Run& run, const std::string& path, platform::FileView view
     uint32_t attributes = 0;
     const bool known = platform::GetFileAttributesOf(path, &attributes, view);
     if (known && (attributes & platform::kAttrDirectory) != 0)
-        return run.Add("file", path, ItemResult::Failed, error, "a directory");
+        return run.Add("file", path, ItemResult::PassedOver, error, "a directory");
     bool cleared = false;
     // Held and read-only: the attribute goes too, or the deletion at the restart would fail on it.
     if (IsInUse(error) && known && (attributes & platform::kAttrReadOnly) != 0) {
@@ -169,12 +153,22 @@ void DeleteListedFile(Run& run, const std::string& path, platform::FileView view
             if (error == 0) return run.Add("file", path, ItemResult::Removed);
         }
     }
+    if (!IsInUse(error)) return run.Add("file", path, ItemResult::Failed, error);
+    // Windows carries out its restart list before the network is up.
+    if (platform::IsOnNetwork(path)) {
+        if (cleared) platform::SetFileAttributesOf(path, attributes, view);
+        return run.Add("file", path, ItemResult::Failed, error, "in use, on a network share");
+    }
     // A scheduled file keeps its attribute cleared: the deletion at the restart
     // would meet it as this one did.
-    if (IsInUse(error) && ScheduleAtRestart(run, path, view))
-        return run.Add("file", path, ItemResult::Scheduled, error, "in use");
-    if (cleared) platform::SetFileAttributesOf(path, attributes, view);
-    run.Add("file", path, ItemResult::Failed, error);
+    const HeldFile held = GoAtRestart(path, error, view);
+    if (held.error == 0) {
+        NoteScheduled(run, held.movedTo.empty() ? path : held.movedTo);
+        return run.Add("file", path, ItemResult::Scheduled, error, "in use", held.movedTo);
+    }
+    if (cleared && held.movedTo.empty()) platform::SetFileAttributesOf(path, attributes, view);
+    const bool denied = held.error == platform::kErrorAccessDenied && error == platform::kErrorAccessDenied;
+    run.Add("file", path, ItemResult::Failed, held.error, denied ? "access denied" : "in use", held.movedTo);
 }
 
 // What follows the system directory in `path` ("vpmon.dll", "sub\x.dll"),
@@ -292,7 +286,8 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
         return false;
     }
     // The 95 family's WININIT.INI deletes files only.
-    if (!run.family95 && HoldsOnlyScheduled(run, dir) && ScheduleAtRestart(run, dir)) {
+    if (HoldsOnlyScheduled(run, dir) && DeleteAtRestart(dir, true) == 0) {
+        NoteScheduled(run, dir);
         SettleDir(run, dir, ItemResult::Scheduled, error, "holds files that go at the next restart");
         return true;
     }
@@ -314,7 +309,9 @@ void RecordPrinter(const std::string& printer, const std::string& from, const st
 }
 
 void RecordPort(const std::string& port, bool deleted, void* context) {
-    static_cast<Run*>(context)->Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
+    Run& run = *static_cast<Run*>(context);
+    run.Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
+    run.portFailed = run.portFailed || !deleted;
 }
 
 // Why a listed directory is not handed to the rules; null when it is. Only
@@ -326,14 +323,33 @@ const char* WhyPassedOver(const platform::ProfileValue& dir) {
     return nullptr;
 }
 
-// Whether the key under HKEY_LOCAL_MACHINE can be opened.
-bool KeyThere(const std::string& path, platform::RegView view = platform::RegView::Default) {
-    return platform::OpenLocalMachineKey(path, platform::RegAccess::Read, view).IsOpen();
+// What opening the key under HKEY_LOCAL_MACHINE gives: 0 where it opens,
+// 2 where it is not there, else Windows' error.
+uint32_t KeyOpenError(const std::string& path, platform::RegView view = platform::RegView::Default) {
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(path, platform::RegAccess::Read, view, &error);
+    return error;
+}
+
+bool IsKeyNotThere(uint32_t error) {
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+}
+
+// A removal that did not succeed: the key was not there, or it is there and was refused.
+void AddNotRemovedKey(Run& run, const char* kind, const std::string& name, const std::string& path,
+                      platform::RegView view = platform::RegView::Default, const std::string& reason = std::string()) {
+    const uint32_t error = KeyOpenError(path, view);
+    if (IsKeyNotThere(error))
+        run.Add(kind, name, ItemResult::NotThere, 0, reason);
+    else
+        run.Add(kind, name, ItemResult::Failed, error, reason);
 }
 
 }  // namespace
 
 void RunOutcome::Add(ItemOutcome item) {
+    // A port's failure counts only where its monitor stays too (see RunUninstall).
+    if (item.result == ItemResult::Failed && std::string(item.kind) != "port") incomplete = true;
     items.push_back(std::move(item));
     if (onItem != nullptr) onItem(items.back(), context);
 }
@@ -364,8 +380,7 @@ namespace {
 // The run, or with `whatIf` what it would do.
 void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, bool whatIf) {
     outcome.stepsTaken = 0;
-    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken),
-            platform::IsWindows95Family(), std::string(), {}, {}};
+    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken), std::string(), {}, {}};
     run.whatIf = whatIf;
 
     // Looked for in each registry view, removed where it is, a line for each.
@@ -375,17 +390,14 @@ void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar,
     } else if (Usable(entry)) {
         for (const platform::RegView view : ProgramsEntryViews()) {
             const char* where = ViewName(view);
+            const std::string key = std::string(kProgramsListKey) + "\\" + entry.text;
             if (run.whatIf)
                 run.Add("programs entry", entry.text,
-                        KeyThere(std::string(kProgramsListKey) + "\\" + entry.text, view) ? ItemResult::Removed
-                                                                                          : ItemResult::NotThere,
-                        0, where);
+                        IsKeyNotThere(KeyOpenError(key, view)) ? ItemResult::NotThere : ItemResult::Removed, 0, where);
             else if (RemoveProgramsEntry(entry.text.c_str(), view))
                 run.Add("programs entry", entry.text, ItemResult::Removed, 0, where);
-            else if (!KeyThere(std::string(kProgramsListKey) + "\\" + entry.text, view))
-                run.Add("programs entry", entry.text, ItemResult::NotThere, 0, where);
             else
-                run.Add("programs entry", entry.text, ItemResult::Failed, 0, where);
+                AddNotRemovedKey(run, "programs entry", entry.text, key, view, where);
         }
     } else if (!entry.whole) {
         run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not read whole");
@@ -400,15 +412,17 @@ void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar,
         platform::LoadSpooler(SystemDllPath("winspool.drv"));
         // The log says which environment the monitor went for.
         bool retried = false;
-        const bool removed = RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
+        const bool removed =
+            RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
         const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
         const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
         if (removed)
             run.Add("monitor", monitor.text, ItemResult::Removed, refused, environment);
-        else if (!KeyThere(std::string(kMonitorsKey) + "\\" + monitor.text))
-            run.Add("monitor", monitor.text, ItemResult::NotThere);
         else
-            run.Add("monitor", monitor.text, ItemResult::Failed, refused, retried ? environment : "");
+            AddNotRemovedKey(run, "monitor", monitor.text, std::string(kMonitorsKey) + "\\" + monitor.text,
+                             platform::RegView::Default, retried ? environment : "");
+        // A port the spooler would not delete goes with its monitor's key.
+        if (run.portFailed && outcome.items.back().result != ItemResult::Removed) outcome.incomplete = true;
         platform::AnswerWindowMessages();
     } else if (!monitor.whole) {
         run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");

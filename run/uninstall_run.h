@@ -48,6 +48,7 @@ struct ItemOutcome {
     ItemResult result = ItemResult::Removed;
     uint32_t error = 0;
     std::string reason;
+    std::string movedTo;  // a file in use moved aside: the name that goes at the restart
 };
 
 // Everything the run did, item by item, in order. `onItem` hears of each item
@@ -55,6 +56,7 @@ struct ItemOutcome {
 struct RunOutcome {
     std::vector<ItemOutcome> items;
     bool restartNeeded = false;  // something goes at the next restart
+    bool incomplete = false;     // something listed could not be removed: Windows refused it
     int32_t stepsTaken = 0;      // progress steps the run took
     void (*onItem)(const ItemOutcome& item, void* context) = nullptr;
     void* context = nullptr;

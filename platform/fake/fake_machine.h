@@ -82,6 +82,14 @@ void AddFile(const std::string& path, const std::string& content = "");  // with
 void SetFileLocked(const std::string& path, bool locked);
 // DeleteFileA refuses read-only files, RemoveDirectoryA read-only directories.
 void SetReadOnly(const std::string& path, bool readOnly);
+// A running program or a loaded DLL: DeleteFileA refuses it (5), MoveFileA renames it.
+void SetFileLoaded(const std::string& path, bool loaded);
+// Its permissions refuse the user: DeleteFileA and MoveFileA fail with 5.
+void SetFileDenied(const std::string& path, bool denied);
+// Paths on drive `letter` lie on another machine, as \\server\share paths do.
+void SetRemoteDrive(char letter);
+// Writing more than a file already holds fails; CREATE_ALWAYS still empties it first.
+void SetDiskFull(bool full);
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory or a root
 // Every file and directory (roots not included), as first spelt, in plain
@@ -122,6 +130,9 @@ int OpenRegistryKeys();  // keys opened and not yet closed
 // The version is then 4.10.2222, else 5.1.2600; the local time is always
 // 2026-01-02 03:04:05.
 void SetWindows95Family(bool on);
+// A compatibility mode: GetVersion reports the 95 family (4.10.2222) while the
+// machine stays NT underneath (MoveFileExA, RegDeleteKeyA).
+void SetReportsWindows95Family(bool on);
 
 // -------------------------------------------------------------------- spooler
 // Printers are kept as Windows keeps them: a key each under
@@ -226,6 +237,7 @@ unsigned long PausedMilliseconds();
 //   InitCommonControls    ProgressDialog <template id> <steps>    CloseProgressDialog
 //   SetPos <n>
 //   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
+//   MoveFile <from>|<to>   EditFile <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
 //   ReadFile <path>   WriteFile <path>   OpenLogFile <path>   WriteLog <path as opened>
 //   CreateMutex <name>
@@ -236,7 +248,7 @@ unsigned long PausedMilliseconds();
 // that holds something. MoveFileExA with MOVEFILE_DELAY_UNTIL_REBOOT adds the
 // path, as "\??\<path>", to PendingFileRenameOperations (a REG_MULTI_SZ under
 // System\CurrentControlSet\Control\Session Manager) on the NT family and fails
-// on the 95 family. The fake keeps no 8.3 names: an existing path is its own short form.
+// with 120 on the 95 family. The fake keeps no 8.3 names: an existing path is its own short form.
 // Only the handle owners record closing (on destruction or move-assignment);
 // AnswerWindowMessages, ProgressBarWidth and IsWindows95Family record nothing. The setup functions
 // of this header record nothing.

@@ -220,6 +220,22 @@ void SetReadOnly(const std::string& path, bool readOnly) {
     ExistingEntry(path).readOnly = readOnly;
 }
 
+void SetFileLoaded(const std::string& path, bool loaded) {
+    ExistingEntry(path).loaded = loaded;
+}
+
+void SetFileDenied(const std::string& path, bool denied) {
+    ExistingEntry(path).denied = denied;
+}
+
+void SetRemoteDrive(char letter) {
+    M().remoteDrives.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+}
+
+void SetDiskFull(bool full) {
+    M().diskFull = full;
+}
+
 bool FileExists(const std::string& path) {
     const FileEntry* entry = Find(detail::Resolve(path));
     return entry != nullptr && !entry->directory;
@@ -316,7 +332,7 @@ uint32_t DeleteFileWithError(const std::string& path, FileView view) {
     const fake::detail::FileEntry& entry = found->second;
     if (entry.directory) return kErrorAccessDenied;
     if (entry.locked) return kErrorSharingViolation;
-    if (entry.readOnly) return kErrorAccessDenied;
+    if (entry.readOnly || entry.loaded || entry.denied) return kErrorAccessDenied;
     M().files.erase(found);
     return 0;
 }
@@ -350,9 +366,9 @@ bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView 
     return true;
 }
 
-bool DeleteAtNextRestart(const std::string& path, FileView view) {
+uint32_t DeleteAtNextRestartWithError(const std::string& path, FileView view) {
     Record("MoveFileEx " + path + ViewNote(view));
-    if (M().windows95) return false;
+    if (M().windows95) return kErrorCallNotImplemented;
     // Kept as the NT family keeps it: pairs of source and target, a NUL after
     // each, the target empty for a deletion, one more NUL at the end.
     const std::string key = "System\\CurrentControlSet\\Control\\Session Manager";
@@ -363,7 +379,51 @@ bool DeleteAtNextRestart(const std::string& path, FileView view) {
     // The text as given: the session manager reads it at boot, unredirected.
     data += "\\??\\" + path + std::string(1, '\0') + std::string(1, '\0') + std::string(1, '\0');
     fake::detail::SetValue(*node, "PendingFileRenameOperations", 7, data);
-    return true;
+    return 0;
+}
+
+uint32_t MoveFileWithError(const std::string& from, const std::string& to, FileView view) {
+    Record("MoveFile " + from + "|" + to + ViewNote(view));
+    const fake::detail::FullPath source = fake::detail::Seen(from, view);
+    const fake::detail::FullPath target = fake::detail::Seen(to, view);
+    if (!source.valid || !target.valid || source.names.empty() || target.names.empty()) return kErrorAccessDenied;
+    auto& files = M().files;
+    const std::string key = fake::detail::KeyOf(source);
+    const auto found = files.find(key);
+    if (found == files.end()) return NotThereError(source);
+    const fake::detail::FileEntry& entry = found->second;
+    if (entry.locked) return kErrorSharingViolation;
+    if (entry.denied) return kErrorAccessDenied;
+    if (!fake::detail::SameName(source.root, target.root)) return 17;  // ERROR_NOT_SAME_DEVICE
+    const std::string targetKey = fake::detail::KeyOf(target);
+    if (files.count(targetKey) != 0) return kErrorAlreadyExists;
+    fake::detail::FullPath parent = target;
+    parent.names.pop_back();
+    if (!parent.names.empty()) {
+        const auto up = files.find(fake::detail::KeyOf(parent));
+        if (up == files.end() || !up->second.directory) return kErrorPathNotFound;
+    }
+    if (targetKey.compare(0, key.size() + 1, key + "\\") == 0) return kErrorAccessDenied;  // into itself
+    // The entry and everything below it take the new name.
+    const std::string spelling = fake::detail::SpellingOf(target);
+    std::vector<std::pair<std::string, fake::detail::FileEntry>> moved;
+    for (auto it = files.lower_bound(key); it != files.end();) {
+        if (it->first != key && it->first.compare(0, key.size() + 1, key + "\\") != 0) break;
+        fake::detail::FileEntry item = it->second;
+        item.spelling = spelling + item.spelling.substr(entry.spelling.size());
+        moved.emplace_back(targetKey + it->first.substr(key.size()), std::move(item));
+        it = files.erase(it);
+    }
+    for (auto& item : moved) files.emplace(std::move(item.first), std::move(item.second));
+    return 0;
+}
+
+bool IsOnNetwork(const std::string& path) {
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid) return false;
+    if (full.root.compare(0, 2, "\\\\") == 0) return true;
+    const std::vector<char>& remote = M().remoteDrives;
+    return full.root.size() == 2 && std::find(remote.begin(), remote.end(), full.root[0]) != remote.end();
 }
 
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
@@ -424,6 +484,11 @@ bool WriteContent(const std::string& path, const std::string& content, bool appe
 
 bool WriteWholeFile(const std::string& path, const std::string& content) {
     Record("WriteFile " + path);
+    // CREATE_ALWAYS empties the file before the first byte is written.
+    if (M().diskFull && !content.empty()) {
+        WriteContent(path, std::string(), false);
+        return false;
+    }
     return WriteContent(path, content, false);
 }
 
@@ -473,6 +538,23 @@ std::string FullPathOf(const std::string& path) {
     return full.valid ? fake::detail::SpellingOf(full) : std::string();
 }
 
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
+    Record("EditFile " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!full.valid || full.names.empty() || full.trailingBackslash) return kErrorPathNotFound;
+    std::string content;
+    const auto found = M().files.find(fake::detail::KeyOf(full));
+    if (found != M().files.end()) {
+        const fake::detail::FileEntry& entry = found->second;
+        if (entry.directory || entry.denied || entry.readOnly) return kErrorAccessDenied;
+        if (entry.locked) return kErrorSharingViolation;
+        content = entry.content;
+    }
+    const std::string edited = edit(content, context);
+    if (M().diskFull && edited.size() > content.size()) return 112;  // ERROR_DISK_FULL
+    return WriteContent(path, edited, false) ? 0 : kErrorPathNotFound;
+}
+
 std::string ShortPathOf(const std::string& path) {
     Record("GetShortPathName " + path);
     const fake::detail::FullPath full = fake::detail::Seen(path);
@@ -485,14 +567,15 @@ std::string ShortPathOf(const std::string& path) {
 uint32_t RemoveDirectoryWithError(const std::string& path) {
     Record("RemoveDirectory " + path);
     const fake::detail::FullPath full = fake::detail::Seen(path);
-    if (!full.valid || full.names.empty()) return kErrorAccessDenied;  // a drive or share root
+    if (!full.valid) return kErrorPathNotFound;  // \\\server, \\server: no share named, as under Wine
+    if (full.names.empty()) return kErrorAccessDenied;  // a drive or share root
     const std::string key = fake::detail::KeyOf(full);
     auto found = M().files.find(key);
     if (found == M().files.end()) return NotThereError(full);
     const fake::detail::FileEntry& entry = found->second;
     if (!entry.directory) return 267;  // ERROR_DIRECTORY
     if (entry.locked) return kErrorSharingViolation;
-    if (entry.readOnly) return kErrorAccessDenied;
+    if (entry.readOnly || entry.denied) return kErrorAccessDenied;
     if (fake::HasChildren(key)) return kErrorDirNotEmpty;
     M().files.erase(found);
     return 0;

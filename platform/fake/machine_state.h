@@ -52,6 +52,8 @@ struct FileEntry {
     uint64_t version = 0;  // changes with every write of the content
     bool locked = false;
     bool readOnly = false;
+    bool loaded = false;  // a running program or a loaded DLL
+    bool denied = false;  // its permissions refuse deleting and renaming
 };
 
 // ---------------------------------------------------------------- registry
@@ -99,6 +101,9 @@ struct Machine {
     unsigned windowsBits = 32;
     unsigned programBits = 32;
     bool sysnative = true;  // the alias of Vista on
+    bool reports95 = false;  // GetVersion only: a compatibility mode
+    std::vector<char> remoteDrives;  // upper case
+    bool diskFull = false;
     unsigned codePage = 1252;
 
     // spooler

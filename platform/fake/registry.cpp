@@ -172,6 +172,10 @@ void SetWindows95Family(bool on) {
     M().windows95 = on;
 }
 
+void SetReportsWindows95Family(bool on) {
+    M().reports95 = on;
+}
+
 }  // namespace fake
 
 namespace platform {
@@ -228,9 +232,10 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     return *this;
 }
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view, uint32_t* error) {
     Record("RegOpenKey " + path + ViewNote(view));
     std::shared_ptr<fake::detail::RegNode> node = fake::detail::FindKey(InView(path, view));
+    if (error != nullptr) *error = !node ? kErrorFileNotFound : node->denyOpen ? kErrorAccessDenied : 0;
     if (!node || node->denyOpen) return RegKey();
     ++M().openKeys;
     return RegKey(std::make_unique<RegKeyState>(RegKeyState{path, node, access, fake::detail::Generation()}));
@@ -275,11 +280,11 @@ bool DeleteLocalMachineKey(const std::string& path, RegView view) {
 }
 
 bool IsWindows95Family() {
-    return M().windows95;
+    return M().windows95 || M().reports95;
 }
 
 std::string WindowsVersionText() {
-    return M().windows95 ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
+    return IsWindows95Family() ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
 }
 
 std::string LocalTimeText() {

@@ -64,6 +64,12 @@ uint32_t DeleteWithError(const std::string& path) {
 // What an operation that cannot reach the native view gives.
 constexpr uint32_t kErrorNotSupported = 50;
 
+// GetLastError after a failure; `otherwise` where Windows left it at 0.
+uint32_t LastErrorOr(uint32_t otherwise) {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : otherwise;
+}
+
 }  // namespace
 
 uint32_t DeleteFileWithError(const std::string& path, FileView view) {
@@ -90,13 +96,43 @@ bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView 
     return view == FileView::Own ? set(path) : win32::Natively(path, true, set, false);
 }
 
-bool DeleteAtNextRestart(const std::string& path, FileView view) {
+uint32_t DeleteAtNextRestartWithError(const std::string& path, FileView view) {
     // The session manager reads the path as it is written here: never through
     // the alias, which only 32-bit programs have.
-    const auto schedule = [](const std::string& seen) {
-        return MoveFileExA(seen.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    const auto schedule = [](const std::string& seen) -> uint32_t {
+        return MoveFileExA(seen.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 0 : LastErrorOr(kErrorAccessDenied);
     };
-    return view == FileView::Own ? schedule(path) : win32::Natively(path, false, schedule, false);
+    return view == FileView::Own ? schedule(path) : win32::Natively(path, false, schedule, kErrorNotSupported);
+}
+
+uint32_t MoveFileWithError(const std::string& from, const std::string& to, FileView view) {
+    const auto move = [](const std::string& source, const std::string& target) -> uint32_t {
+        return MoveFileA(source.c_str(), target.c_str()) ? 0 : LastErrorOr(kErrorAccessDenied);
+    };
+    if (view == FileView::Own || !win32::RedirectedProgram()) return move(from, to);
+    const std::string source = win32::SysnativePath(from);
+    const std::string target = win32::SysnativePath(to);
+    if (!source.empty() && !target.empty()) return move(source, target);
+    const win32::RedirectionOff off;
+    return off.Off() ? move(from, to) : kErrorNotSupported;
+}
+
+bool IsOnNetwork(const std::string& path) {
+    const auto separator = [](const std::string& text, std::size_t at) {
+        return at < text.size() && (text[at] == '\\' || text[at] == '/');
+    };
+    std::string rest = path;
+    if (separator(path, 0) && separator(path, 1)) {
+        // \\?\ and \\.\ name a local path or a device, \\?\UNC\ a share; anything else is a share.
+        if ((path.size() < 3 || (path[2] != '?' && path[2] != '.')) || !separator(path, 3)) return true;
+        rest = path.substr(4);
+        const auto upper = [&rest](std::size_t at) { return static_cast<char>(rest[at] & ~0x20); };
+        if (rest.size() >= 4 && upper(0) == 'U' && upper(1) == 'N' && upper(2) == 'C' && separator(rest, 3))
+            return true;
+    }
+    if (rest.size() < 2 || rest[1] != ':') return false;
+    const char root[] = {rest[0], ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
 bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
@@ -139,6 +175,37 @@ bool WriteWholeFile(const std::string& path, const std::string& content) {
     const win32::UniqueFile file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid() && WriteAll(file.Get(), content);
+}
+
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
+    // No sharing: nobody reads a half-written file or writes between our read and our write.
+    const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return GetLastError();
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        content.append(buffer, got);
+    }
+    const std::string edited = edit(content, context);
+    std::size_t same = 0;
+    while (same < content.size() && same < edited.size() && content[same] == edited[same]) ++same;
+    if (same == content.size() && same == edited.size()) return 0;
+    // The new length first: where the disk has no room, nothing has changed yet.
+    if (edited.size() > content.size()) {
+        if (SetFilePointer(file.Get(), static_cast<LONG>(edited.size()), nullptr, FILE_BEGIN) ==
+                INVALID_SET_FILE_POINTER ||
+            !SetEndOfFile(file.Get()))
+            return GetLastError();
+    }
+    if (SetFilePointer(file.Get(), static_cast<LONG>(same), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return GetLastError();
+    if (!WriteAll(file.Get(), edited.substr(same)) || !SetEndOfFile(file.Get()) || !FlushFileBuffers(file.Get()))
+        return GetLastError();
+    return 0;
 }
 
 struct LogFileState {
@@ -214,16 +281,21 @@ void* g_noMemoryContext = nullptr;
 void NoMemory() {
     std::set_new_handler(nullptr);
     g_onNoMemory(g_noMemoryContext);
-    std::abort();
+    ExitProcess(1);
 }
 }  // namespace
 
+// A call inside another's work: the outer handler and its context come back with it.
 int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
+    void (*const outerHandler)(void*) = g_onNoMemory;
+    void* const outerContext = g_noMemoryContext;
     g_onNoMemory = onNoMemory;
     g_noMemoryContext = context;
     const std::new_handler previous = std::set_new_handler(NoMemory);
     const int result = work(context);
     std::set_new_handler(previous);
+    g_onNoMemory = outerHandler;
+    g_noMemoryContext = outerContext;
     return result;
 }
 

@@ -43,11 +43,12 @@ constexpr DWORD kMaxValueBytes = 16u * 1024 * 1024;
 
 }  // namespace
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view, uint32_t* error) {
     REGSAM sam = (access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE) | ViewFlag(view);
     auto state = std::make_unique<RegKeyState>();
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, sam, state->key.Put()) != ERROR_SUCCESS)
-        return RegKey();
+    const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, sam, state->key.Put());
+    if (error != nullptr) *error = static_cast<uint32_t>(opened);
+    if (opened != ERROR_SUCCESS) return RegKey();
     return RegKey(std::move(state));
 }
 

@@ -35,3 +35,16 @@ TEST(CommandLineSwitches, AreReadWithoutCaseFromEitherPrefixAndQuotesKeepBlanks)
     EXPECT_EQ(UsageText("/X").rfind("Unknown switch: /X\n", 0), 0u);
     EXPECT_EQ(UsageText("").find("Unknown"), std::string::npos);
 }
+
+TEST(CommandLineSwitches, FollowTheProgramNameAsWindowsRuntimeEndsIt) {
+    const char* const cases[][2] = {
+        {"C:\\\x94\x7A\x95\x7A\\ZEVUnins.exe /S /LOG=x", "/S /LOG=x"},  // C:\配布\ (code page 932)
+        {"C:\\Donn\xE9" "es\\ZEVUnins.exe", ""},                              // C:\Données\ (1252)
+        {"C:\\Donn\xE9" "es\\ZEVUnins.exe\t -s", "-s"},
+        {"\"C:\\Program Files\\\x94\x7A\x95\x7A\\ZEVUnins.exe\"/S", "/S"},  // the switch right after the quote
+        {"\"C:\\Prog\\ZEVUnins.exe\"  \"/LOG=C:\\a b.log\"", "\"/LOG=C:\\a b.log\""},
+        {"\"C:\\unclosed /S", ""},
+        {"ZEVUnins", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ArgumentsAfterProgramName(c[0]), c[1]) << c[0];
+}

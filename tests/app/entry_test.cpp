@@ -177,6 +177,33 @@ TEST_F(Entry, TheCompletionBoxAsksForARestartOnlyWhereOneFinishesTheRun) {
     }
 }
 
+TEST_F(Entry, WhatWindowsRefusedEndsIn1603WithALineInTheBoxAndTheLog) {
+    WriteFileList("[UnInstKey]\nUnInstKey=Tool\n[FILES]\nFILE00=C:\\Prog\\denied.dll\nFILE01=C:\\Prog\\held.dll\n");
+    fake::AddFile("C:\\Prog\\denied.dll");
+    fake::AddFile("C:\\Prog\\held.dll");
+    fake::SetFileDenied("C:\\Prog\\denied.dll", true);
+    fake::SetFileLocked("C:\\Prog\\held.dll", true);
+    fake::RegDenyOpen("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", true);
+    EXPECT_EQ(UninstallerMain(nullptr, "/LOG=C:\\u.log"), kExitIncomplete);
+    ASSERT_EQ(fake::Boxes().size(), 2u);
+    EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete\nSome items could not be removed.\n"
+                                     "Please restart Windows to finish removing the files that were in use.");
+    std::string log;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
+    for (const char* line : {"\tfailed\tprograms entry\tTool\terror 5\r\n",
+                             "\tfailed\tfile\tC:\\Prog\\denied.dll\taccess denied, error 5\r\n",
+                             "\texit\tstatus\t1603\tnot everything could be removed"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+
+    // A bad command line, and /? where no box can be shown, are logged where a log is asked for.
+    for (const char* line : {"/S /X /LOG=C:\\bad.log", "/S /? /LOG=C:\\bad.log"}) {
+        fake::Reset();
+        EXPECT_EQ(UninstallerMain(nullptr, line), kExitBadCommandLine) << line;
+        ASSERT_TRUE(fake::ReadFileContent("C:\\bad.log", &log)) << line;
+        EXPECT_NE(log.find("\texit\tstatus\t87\ta bad command line"), std::string::npos) << line;
+    }
+}
+
 TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
     struct Case {
         const char* line;
@@ -191,7 +218,7 @@ TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
         {"/? /LOGX", kExitBadCommandLine, 1, "/LOGX"},
         {"stray", kExitBadCommandLine, 1, "stray"},
         {"/S /bogus", kExitBadCommandLine, 0, nullptr},
-        {"/S /?", kExitCompleted, 0, nullptr},
+        {"/S /?", kExitBadCommandLine, 0, nullptr},  // a box cannot be shown: nothing that was asked for was done
         {"/WHATIF", kExitBadCommandLine, 1, nullptr},  // the plan goes to the log only
         {"/S /whatif", kExitBadCommandLine, 0, nullptr},
     };

@@ -12,11 +12,12 @@ of its own.
 import os
 import random
 import re
+import shutil
 import time
 
-from zevmachine import (windows_path_of, MONITORS_KEY, OTHER_UNINSTALL_KEY, PRINTERS_KEY, PROGRAM_BITS, UNINSTALL_KEY,
-                        Printer, Product, ProgramRun, compare, end_holder, hold_file, install,
-                        listing_name, printer_ports, read_pixels)
+from zevmachine import (windows_path_of, MONITORS_KEY, OTHER_UNINSTALL_KEY, PRINTERS_KEY, PROBE as PROBE_EXE,
+                        PROGRAM_BITS, UNINSTALL_KEY, Printer, Product, ProgramRun, compare, end_holder, hold_file,
+                        install, listing_name, printer_ports, read_pixels)
 
 def environment(**variables):
     """Runs a case with these variables set for every process on its machine
@@ -1171,4 +1172,111 @@ def case_japanese_product(session):
 
 CASES += [
     ("japanese-product", case_japanese_product),
+]
+
+
+# ---------------------------------------------------------------- what the run reports
+
+HELD_LIST = r"""[UNINSTALL]
+PATH=C:\Apps\Acme
+
+[FILES]
+FILE00=C:\Apps\Acme\acprint.exe
+FILE01=C:\Apps\Acme\acmemon.dll
+FILE02=\\fileserver\deploy\shared\acme.dll
+"""
+
+
+def read_log(machine, name):
+    with open(os.path.join(machine.prefix, "drive_c", name), "rb") as f:
+        return f.read().decode("cp1252").split("\r\n")
+
+
+def case_held_files_at_restart(session):
+    """A loaded DLL (DeleteFile refuses it with 5, MoveFile renames it) is moved
+    aside and its new name goes at the restart, so a next version installed
+    before the restart keeps its file through `wineboot -r`. A held file on a
+    share (Wine's dosdevices/unc) cannot go at a restart, which Windows carries
+    out before the network is up: it fails, and the run ends with 1603."""
+    m = session.machine
+    held = r"C:\Apps\Acme\acmemon.dll"
+    with open(PROBE_EXE, "rb") as f:
+        module = f.read()
+    install(m, Product(name="held", files={r"C:\Apps\Acme\acprint.exe": "acprint\n", held: module},
+                       file_list=HELD_LIST))
+    share = os.path.join(m.prefix, "netshare")
+    os.makedirs(os.path.join(share, "shared"), exist_ok=True)
+    with open(os.path.join(share, "shared", "acme.dll"), "w") as f:
+        f.write("on the share\n")
+    os.makedirs(os.path.join(m.prefix, "dosdevices", "unc", "fileserver"), exist_ok=True)
+    os.symlink(share, os.path.join(m.prefix, "dosdevices", "unc", "fileserver", "deploy"))
+    loader = hold_file(m, held, seconds=600, how="load")
+    holder = hold_file(m, r"\\fileserver\deploy\shared\acme.dll", seconds=600)
+
+    run = ProgramRun(m, session.exe, r"/S /LOG=C:\held.log")
+    status = run.wait(session.limit(60))
+    session.check(status == 1603, "exit status %d, expected 1603" % status)
+    aside = held + ".zevdel"
+    session.check(not os.path.exists(m.unix_path(held)), "the loaded DLL's name is not free")
+    session.check(os.path.exists(m.unix_path(aside)), "the loaded DLL was not moved aside")
+    session.check(pending_deletions(m.snapshot()) == ["\\??\\" + aside, r"\??\C:\Apps\Acme", r"\??\C:\Apps"],
+                  "pending deletions %s" % pending_deletions(m.snapshot()))
+    lines = read_log(m, "held.log")
+    session.note("log:\n" + "\r\n".join(lines))
+    for expected in ("at restart   file %s (in use, error 5; moved aside to %s, which goes at the next restart)"
+                     % (held, aside),
+                     r"failed       file \\fileserver\deploy\shared\acme.dll (in use, on a network share, error 32)"):
+        session.check(expected in lines, "the log lacks %r" % expected)
+    session.check(lines[-2].startswith("Exit status 1603: "), "closing line %r" % lines[-2])
+
+    # The next version goes in before the restart; the restart takes only the old one.
+    with open(m.unix_path(held), "w") as f:
+        f.write("next version\n")
+    end_holder(loader)
+    end_holder(holder)
+    m.wine(["wineboot", "-r"], timeout=120)
+    session.check(not os.path.exists(m.unix_path(aside)), "the moved-aside DLL survived the restart")
+    with open(m.unix_path(held)) as f:
+        session.check(f.read() == "next version\n", "the next version's file did not survive the restart")
+    session.check(os.path.exists(os.path.join(share, "shared", "acme.dll")), "the share's file went")
+
+
+def case_command_line_and_compatibility_mode(session):
+    """Started unquoted from a directory whose name has a byte of 0x80 or more
+    (C:\\Données), as batch files and deployment tools start it, the program
+    reads /S and /LOG= and removes the product; quoted, with the switch right
+    after the closing quote, it reads /S too. Under a Windows 98 compatibility
+    mode (GetVersion says 95 family, the machine is NT) a held file goes
+    through the session manager's list, not WININIT.INI, which NT never reads."""
+    m = session.machine
+    home = m.unix_path(r"C:\Données")
+    os.makedirs(home, exist_ok=True)
+    shutil.copyfile(session.exe, os.path.join(home, "ZEVUnins.exe"))
+    program = r"C:\Données\ZEVUnins.exe"
+    baseline = set(m.visible_windows())
+    for number, line in enumerate((program + r" /S /LOG=C:\names.log", '"%s"/S' % program)):
+        install(m, Product(name="acme%d" % number, files={r"C:\Apps\Acme\acprint.exe": "acprint\n"},
+                           file_list=LOCKED_LIST))
+        status = ProgramRun(m, None, command_line=line).wait(session.limit(60))
+        session.check(status == 0, "%s: exit status %d, expected 0" % (line, status))
+        session.check(not os.path.exists(m.unix_path(r"C:\Apps")), "%s: the product stayed" % line)
+    session.check(set(m.visible_windows()) == baseline, "a window appeared: %s" % (set(m.visible_windows()) - baseline))
+    session.check(read_log(m, "names.log")[-2].startswith("Exit status 0: done"), "the log was not written")
+
+    m.import_reg('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\ZEVUnins.exe]\n"Version"="win98"\n')
+    held = r"C:\Apps\Acme\acmemon.dll"
+    install(m, Product(name="compat", files={held: "monitor\n"}, file_list="[FILES]\nFILE00=%s\n" % held))
+    holder = hold_file(m, held, seconds=600)
+    status = ProgramRun(m, None, command_line=program + r" /S /LOG=C:\compat.log").wait(session.limit(60))
+    end_holder(holder)
+    session.check(status == 3010, "compatibility mode: exit status %d, expected 3010" % status)
+    lines = read_log(m, "compat.log")
+    session.check("(95 family)" in lines[2], "Windows version line %r" % lines[2])
+    session.check("\\??\\" + held in pending_deletions(m.snapshot()), "the held file is not in the session manager's list")
+    session.check(not os.path.exists(os.path.join(m.windows_dir(), "WININIT.INI")), "WININIT.INI was written")
+
+
+CASES += [
+    ("held-files-at-restart", case_held_files_at_restart),
+    ("command-line-and-compatibility-mode", case_command_line_and_compatibility_mode),
 ]

@@ -9,6 +9,8 @@
 //                          waits for it, prints "exit N"
 //   winprobe hold FILE S   opens FILE sharing nothing, prints "held", keeps it
 //                          open for S seconds (or until ended)
+//   winprobe load FILE S   loads FILE as a module, prints "held", keeps it S seconds
+//   winprobe runline LINE  as run, with the whole command line as given
 //   winprobe printers      each local printer the spooler lists, its port, and
 //                          whether OpenPrinter with all access takes it
 //   winprobe ping          sends the progress dialog WM_NULL as Windows asks a
@@ -135,9 +137,17 @@ void PrintWindow(HWND window) {
     PrintRect("rect", window);
 }
 
+int RunCommandLine(std::string commandLine);
+
 int RunProgram(const char* program, const char* arguments) {
     std::string commandLine = std::string("\"") + program + "\"";
     if (arguments != nullptr) commandLine += std::string(" ") + arguments;
+    return RunCommandLine(commandLine);
+}
+
+// The whole command line as given, the program's name written as the caller chose.
+int RunCommandLine(std::string commandLine) {
+    const char* const program = commandLine.c_str();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -154,6 +164,19 @@ int RunProgram(const char* program, const char* arguments) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     std::printf("exit %lu\n", code);
+    return 0;
+}
+
+// Loaded as a module is (a copy of a program will do): until this process
+// ends, DeleteFile refuses FILE with 5, while MoveFile renames it.
+int LoadFile(const char* path, const char* seconds) {
+    if (LoadLibraryExA(path, nullptr, DONT_RESOLVE_DLL_REFERENCES) == nullptr) {
+        std::fprintf(stderr, "winprobe: cannot load %s (error %lu)\n", path, GetLastError());
+        return 3;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(std::strtoul(seconds, nullptr, 10)) * 1000);
     return 0;
 }
 
@@ -237,6 +260,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2], nullptr);
     if (argc == 4 && std::strcmp(argv[1], "run") == 0) return RunProgram(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "load") == 0) return LoadFile(argv[2], argv[3]);
+    if (argc == 3 && std::strcmp(argv[1], "runline") == 0) return RunCommandLine(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
     if (argc == 2 && std::strcmp(argv[1], "ping") == 0) return Ping();
     if (argc == 2 && std::strcmp(argv[1], "desktop") == 0) {
@@ -253,7 +278,7 @@ int main(int argc, char** argv) {
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | hold FILE SECONDS"
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | runline COMMANDLINE | hold FILE SECONDS | load FILE SECONDS"
                              " | printers | ping | desktop\n");
         return 2;
     }

@@ -509,10 +509,15 @@ class ProgramRun:
     """The uninstaller, started through winprobe so that its whole exit status
     (1602 does not fit a Linux exit status) is read back."""
 
-    def __init__(self, machine, exe, arguments=None):
+    def __init__(self, machine, exe, arguments=None, command_line=None):
+        """With `command_line`, that whole line is given to CreateProcess as it
+        is, the program's name written as it says (`exe` is then unused)."""
         self.machine = machine
         fd, self.output = tempfile.mkstemp(prefix="run.", dir=machine.prefix)
-        command = [WINE, PROBE, "run", windows_path_of(exe)] + ([arguments] if arguments else [])
+        if command_line is not None:
+            command = [WINE, PROBE, "runline", command_line]
+        else:
+            command = [WINE, PROBE, "run", windows_path_of(exe)] + ([arguments] if arguments else [])
         try:
             self.proc = subprocess.Popen(command, env=machine.env(),
                                          cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
@@ -560,13 +565,14 @@ class ProgramRun:
             time.sleep(0.2)
 
 
-def hold_file(machine, windows_path, seconds, timeout=30):
-    """Starts winprobe holding `windows_path` open with no sharing, in the
+def hold_file(machine, windows_path, seconds, timeout=30, how="hold"):
+    """Starts winprobe holding `windows_path` open with no sharing (`how`
+    "load": loaded as a module, as a running program or a loaded DLL is), in the
     machine's prefix; returns the process once the file is held. Ended with the
     machine, or earlier by end_holder()."""
     fd, output = tempfile.mkstemp(prefix="hold.", dir=machine.prefix)
     try:
-        proc = subprocess.Popen([WINE, PROBE, "hold", windows_path, str(int(seconds))], env=machine.env(),
+        proc = subprocess.Popen([WINE, PROBE, how, windows_path, str(int(seconds))], env=machine.env(),
                                 cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
                                 stdin=subprocess.DEVNULL)
     finally:

@@ -248,7 +248,7 @@ TEST_F(Files, DeletionAtTheNextRestartIsRecordedForTheSessionManager) {
     setup::MakeFile(At("held.dll"), "x");
     setup::HoldOpen(At("held.dll"));
 
-    ASSERT_TRUE(platform::DeleteAtNextRestart(At("held.dll")));
+    ASSERT_EQ(platform::DeleteAtNextRestartWithError(At("held.dll")), 0u);
     // Nothing goes before the restart; the path goes into the list with an empty target.
     EXPECT_TRUE(setup::FileExists(At("held.dll")));
     const std::string pending = setup::RegReadData("System\\CurrentControlSet\\Control\\Session Manager",
@@ -259,6 +259,39 @@ TEST_F(Files, DeletionAtTheNextRestartIsRecordedForTheSessionManager) {
     // The short form of a path that is there, and none of one that is not.
     EXPECT_FALSE(platform::ShortPathOf(At("held.dll")).empty());
     EXPECT_TRUE(platform::ShortPathOf(At("never.dll")).empty());
+}
+
+TEST_F(Files, ALoadedImageCannotBeDeletedButCanBeMovedAsideAndAHeldFileNeither) {
+    setup::MakeLoadedImage(At("loaded.dll"));
+    setup::MakeFile(At("held.dll"), "x");
+    setup::HoldOpen(At("held.dll"));
+    setup::MakeFile(At("other.dll"), "x");
+
+    EXPECT_EQ(platform::DeleteFileWithError(At("loaded.dll")), platform::kErrorAccessDenied);
+    EXPECT_EQ(platform::MoveFileWithError(At("loaded.dll"), At("other.dll")), platform::kErrorAlreadyExists);
+    EXPECT_EQ(platform::MoveFileWithError(At("loaded.dll"), At("loaded.dll.zevdel")), 0u);
+    EXPECT_TRUE(setup::FileExists(At("loaded.dll.zevdel")));
+    EXPECT_FALSE(setup::FileExists(At("loaded.dll")));
+    EXPECT_EQ(platform::MoveFileWithError(At("held.dll"), At("held.dll.zevdel")), platform::kErrorSharingViolation);
+    EXPECT_TRUE(setup::FileExists(At("held.dll")));
+
+    EXPECT_TRUE(platform::IsOnNetwork("\\\\server\\share\\x.dll"));
+    EXPECT_TRUE(platform::IsOnNetwork("\\/server\\share\\x.dll"));
+    EXPECT_FALSE(platform::IsOnNetwork(At("loaded.dll.zevdel")));
+}
+
+TEST_F(Files, AFileEditedInPlaceKeepsWhatTheEditKeeps) {
+    const auto addLine = [](const std::string& content, void* line) {
+        return content + *static_cast<const std::string*>(line);
+    };
+    std::string line = "NUL=C:\\A.DLL\r\n";
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), 0u);  // made where missing
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), 0u);
+    std::string content;
+    ASSERT_TRUE(platform::ReadWholeFile(At("list.ini"), &content));
+    EXPECT_EQ(content, line + line);
+    setup::HoldOpen(At("list.ini"));
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), platform::kErrorSharingViolation);
 }
 
 TEST_F(Files, WholeFilesAreReadWrittenAndLogsKeptOpen) {

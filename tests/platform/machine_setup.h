@@ -26,6 +26,9 @@ bool DirExists(const std::string& path);
 void SetReadOnly(const std::string& path);
 // Held open by another party without sharing until CleanScratch.
 void HoldOpen(const std::string& path);
+// A program made at `path` and loaded as a module until CleanScratch, as a
+// running program or a loaded DLL is.
+void MakeLoadedImage(const std::string& path);
 
 // Another process holds the named mutex `name` (session-wide where Windows has
 // sessions) until AbandonProgramLock, which ends the holder without releasing it.

@@ -74,6 +74,11 @@ void AbandonProgramLock() {
     fake::HoldProgramLockElsewhere(g_heldLock, false);
 }
 
+void MakeLoadedImage(const std::string& path) {
+    fake::AddFile(path, "MZ");
+    fake::SetFileLoaded(path, true);
+}
+
 std::string ReadWindowsFile(const std::string& name) {
     std::string content;
     fake::ReadFileContent(WindowsFile(name), &content);

@@ -35,6 +35,7 @@ const char kScratchPrefix[] = "ZevSuite";
 
 std::set<std::string> g_windowsFiles;
 std::vector<HANDLE> g_heldFiles;
+std::vector<HMODULE> g_loadedImages;
 
 // A test whose machine could not be set up cannot pass.
 void Fail(const std::string& what, DWORD error) {
@@ -199,6 +200,8 @@ std::string FreshScratch() {
 void CleanScratch() {
     for (HANDLE held : g_heldFiles) CloseHandle(held);
     g_heldFiles.clear();
+    for (HMODULE image : g_loadedImages) FreeLibrary(image);
+    g_loadedImages.clear();
     RemoveTree(kScratchDir);
     for (const std::string& name : g_windowsFiles) RemoveWindowsFile(name);
     g_windowsFiles.clear();
@@ -296,6 +299,17 @@ void AbandonProgramLock() {
     SetEvent(g_lock.end);
     WaitForSingleObject(g_lockThread, INFINITE);
     for (HANDLE h : {g_lockThread, g_lock.held, g_lock.end}) CloseHandle(h);
+}
+
+void MakeLoadedImage(const std::string& path) {
+    // A copy of this very program: loaded, it is mapped as an image, as a DLL is.
+    char self[MAX_PATH];
+    const DWORD got = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (got == 0 || got >= sizeof self || !CopyFileA(self, path.c_str(), TRUE))
+        return Fail("CopyFileA " + path, GetLastError());
+    const HMODULE image = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    if (image == nullptr) return Fail("LoadLibraryExA " + path, GetLastError());
+    g_loadedImages.push_back(image);
 }
 
 std::string ReadWindowsFile(const std::string& name) {

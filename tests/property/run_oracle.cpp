@@ -269,6 +269,7 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
     completeCaption_ = Read("TITLE", "MSGBOX", "Complete", kStringsFile);
     restartLine_ = Read("STATIC", "MSGBOX01",
                         "Please restart Windows to finish removing the files that were in use.", kStringsFile);
+    incompleteLine_ = Read("STATIC", "MSGBOX02", "Some items could not be removed.", kStringsFile);
 
     pathsBefore_ = fake::AllPaths();
     for (const std::string& path : pathsBefore_)
@@ -284,6 +285,7 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
         fake::Printer printer;
         if (fake::GetPrinter(name, &printer)) printersBefore_[Fold(name, cp)] = printer;
     }
+    monitorThereBefore_ = monitor_.Usable() && fake::RegKeyExists(std::string(kMonitors) + "\\" + monitor_.text);
     if (monitor_.Usable()) {
         const std::string ports = std::string(kMonitors) + "\\" + monitor_.text + "\\Ports";
         bool denied = false;
@@ -298,6 +300,18 @@ bool RunCheck::Locked(const WinPath& path) const {
     const unsigned cp = facts_.codePage;
     for (const std::string& text : facts_.lockedPaths)
         if (Resolve(text, cwd_, cp).Key() == path.Key()) return true;
+    return false;
+}
+
+bool RunCheck::Loaded(const WinPath& path) const {
+    for (const std::string& text : facts_.loadedPaths)
+        if (Resolve(text, cwd_, facts_.codePage).Key() == path.Key()) return true;
+    return false;
+}
+
+bool RunCheck::Denied(const WinPath& path) const {
+    for (const std::string& text : facts_.deniedPaths)
+        if (Resolve(text, cwd_, facts_.codePage).Key() == path.Key()) return true;
     return false;
 }
 
@@ -377,14 +391,16 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes, bool 
         if (fake::DialogShown()) out.push_back("a run not confirmed showed the progress dialog");
         return out;
     }
-    // Done, or done but for what goes at the next restart.
+    // Done, or done but for what goes at the next restart, or not everything gone.
     const bool restart = !Scheduled().empty();
-    if (exitStatus != (restart ? 3010 : 0))
-        out.push_back("the run ended with " + std::to_string(exitStatus) + (restart ? " with" : " without") +
-                      " something to go at the next restart");
-    CheckScreen(restart, silent, &out);
+    stayed_ = false;
     CheckFiles(&out);
     CheckRegistry(&out);
+    if (exitStatus != (stayed_ ? 1603 : restart ? 3010 : 0))
+        out.push_back("the run ended with " + std::to_string(exitStatus) + (restart ? " with" : " without") +
+                      " something to go at the next restart, and " + (stayed_ ? "with" : "without") +
+                      " something refused");
+    CheckScreen(restart, stayed_, silent, &out);
     CheckPrinters(&out);
     if (fake::OpenRegistryKeys() != 0) out.push_back("registry keys left open");
     if (fake::OpenPrinters() != 0) out.push_back("printers left open");
@@ -396,7 +412,7 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes, bool 
     return unique;
 }
 
-void RunCheck::CheckScreen(bool restart, bool silent, std::vector<std::string>* out) const {
+void RunCheck::CheckScreen(bool restart, bool stayed, bool silent, std::vector<std::string>* out) const {
     const auto& boxes = fake::Boxes();
     if (silent) {
         if (!boxes.empty()) out->push_back("a silent run showed " + std::to_string(boxes.size()) + " boxes");
@@ -408,7 +424,8 @@ void RunCheck::CheckScreen(bool restart, bool silent, std::vector<std::string>* 
         out->push_back("the run showed " + std::to_string(boxes.size()) + " boxes, not the question and the completion");
     } else {
         const fake::ShownBox& done = boxes[1];
-        const std::string text = completeText_.text + (restart ? "\n" + restartLine_.text : "");
+        const std::string text = completeText_.text + (stayed ? "\n" + incompleteLine_.text : "") +
+                                 (restart ? "\n" + restartLine_.text : "");
         if (done.buttons != platform::BoxButtons::Ok || done.text != text ||
             !done.hasCaption || done.caption != completeCaption_.text)
             out->push_back("the completion box showed " + Quoted(done.text) + " / " + Quoted(done.caption));
@@ -496,18 +513,29 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
                         std::back_inserter(added));
     const std::vector<std::string> scheduled = Scheduled();
     const std::string wininit = Resolve(std::string(kWindowsDir) + "\\WININIT.INI", cwd_, cp).Key();
+    std::set<std::string> scheduledKeys;
+    for (const std::string& given : scheduled) scheduledKeys.insert(Resolve(given, cwd_, cp).Key());
+    // A file in use moved aside beside its listed name, to go at the restart.
+    const auto movedAside = [&](const std::string& given) {
+        const WinPath path = Resolve(given, cwd_, cp);
+        const std::size_t mark = path.Key().rfind(".zevdel");
+        if (!path.valid || mark == std::string::npos || scheduledKeys.count(path.Key()) == 0) return false;
+        return allowedFiles.count(path.Key().substr(0, mark)) != 0;
+    };
     for (const std::string& path : added) {
         // The 95 family's list of what goes at the next restart.
         if (facts_.windows95 && !scheduled.empty() && Resolve(path, cwd_, cp).Key() == wininit) continue;
+        if (movedAside(path)) continue;
         out->push_back("the run made " + Quoted(path));
     }
     // Only what the list allows goes at the next restart, and a directory only
-    // where nothing but what goes with it is left in it.
-    std::set<std::string> scheduledKeys;
-    for (const std::string& given : scheduled) scheduledKeys.insert(Resolve(given, cwd_, cp).Key());
+    // where nothing but what goes with it is left in it; nothing on a share.
     for (const std::string& given : scheduled) {
         const WinPath path = Resolve(given, cwd_, cp);
         const bool isDir = fake::DirectoryExists(given);
+        if (path.valid && path.root.compare(0, 2, "\\\\") == 0)
+            out->push_back("the run has Windows delete " + Quoted(given) + ", on a share, at the restart");
+        if (movedAside(given)) continue;
         if (!path.valid || (isDir ? allowedDirs.count(path.Key()) == 0 && listedDirTexts.count(given) == 0
                                   : allowedFiles.count(path.Key()) == 0 && listedFileTexts.count(given) == 0))
             out->push_back("the run has Windows delete " + Quoted(given) + " at the restart, which it was not told to");
@@ -564,16 +592,31 @@ void RunCheck::CheckFiles(std::vector<std::string>* out) const {
     for (const Value& file : files_) {
         if (!file.whole || !full(file.text)) continue;
         const WinPath path = Resolve(file.text, cwd_, cp);
-        if (!path.valid || fileKeysBefore_.count(path.Key()) == 0) continue;
         if (Shape(file.text, cp).back() == '\\') continue;  // "name\" names a directory
-        // Read-only ones too; one in use goes at the next restart.
-        if (fake::FileExists(file.text) && !(Locked(path) && scheduledKeys.count(path.Key()) != 0))
+        if (!path.valid || fileKeysBefore_.count(path.Key()) == 0) continue;
+        // Read-only ones too; one in use goes at the next restart, but from a share.
+        const bool onShare = path.root.compare(0, 2, "\\\\") == 0;
+        const bool there = fake::FileExists(file.text) || fake::DirectoryExists(file.text);
+        if (there && scheduledKeys.count(path.Key()) == 0) stayed_ = true;
+        if (fake::FileExists(file.text) && !(Locked(path) && scheduledKeys.count(path.Key()) != 0) &&
+            !Denied(path) && !(onShare && (Locked(path) || Loaded(path))))
             out->push_back("listed file " + Quoted(file.text) + (Locked(path) ? ", in use, was neither removed nor scheduled" : " was left"));
+    }
+    // A directory the run tried to remove that Windows refuses, held or not: it stayed.
+    std::set<std::string> triedDirs;
+    for (const std::string& given : fake::CallsOf("RemoveDirectory")) triedDirs.insert(given);
+    for (const std::string& given : triedDirs) {
+        const WinPath path = Resolve(given, cwd_, cp);
+        if (path.valid && !path.IsRoot() && scheduledKeys.count(path.Key()) == 0 &&
+            (fake::FileExists(given) || (fake::DirectoryExists(given) && (Locked(path) || ReadOnly(path) || Denied(path)))))
+            stayed_ = true;
     }
     for (const char* name : {kListFile, kStringsFile}) {
         const std::string path = std::string(kWindowsDir) + "\\" + name;
         const WinPath resolved = Resolve(path, cwd_, cp);
-        if (fake::FileExists(path) && !(Locked(resolved) && scheduledKeys.count(resolved.Key()) != 0))
+        if (fake::FileExists(path) && scheduledKeys.count(resolved.Key()) == 0) stayed_ = true;
+        if (fake::FileExists(path) && !(Locked(resolved) && scheduledKeys.count(resolved.Key()) != 0) &&
+            !Denied(resolved))
             out->push_back(std::string(name) + " was left");
     }
 }
@@ -616,10 +659,14 @@ void RunCheck::CheckRegistry(std::vector<std::string>* out) const {
                                        fake::RegValueExists(path, "DisplayIcon")};
         if (now != values) out->push_back("another product's entry " + Quoted(name) + " lost a value");
     }
+    if (monitorThereBefore_ && fake::RegKeyExists(std::string(kMonitors) + "\\" + monitor_.text)) stayed_ = true;
     if (entryNamed && regBefore_.count(entryKey) != 0) {
         bool denied = false;
         for (const std::string& key : facts_.deniedKeys) denied = denied || KeyPath(key, cp) == entryKey;
         const std::string path = std::string(kProgramsList) + "\\" + entry_.text;
+        if (fake::RegKeyExists(path) && (denied || fake::RegValueExists(path, "DisplayName") ||
+                                         fake::RegValueExists(path, "UninstallString")))
+            stayed_ = true;
         if (!denied && fake::RegKeyExists(path) &&
             (fake::RegValueExists(path, "DisplayName") || fake::RegValueExists(path, "UninstallString")))
             out->push_back("the product's entry " + Quoted(entry_.text) + " is still listed");

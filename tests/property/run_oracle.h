@@ -42,6 +42,8 @@ struct MachineFacts {
     bool windows95 = false;
     std::vector<std::string> lockedPaths;    // open elsewhere without sharing
     std::vector<std::string> readOnlyPaths;
+    std::vector<std::string> loadedPaths;    // running or loaded: renamed, never deleted
+    std::vector<std::string> deniedPaths;    // refused for their permissions
     std::vector<std::string> deniedKeys;      // registry keys that refuse to open
     std::vector<std::string> printerNames;    // every printer set up
     std::vector<std::string> refusedPrinters;
@@ -78,8 +80,10 @@ private:
     void CheckFiles(std::vector<std::string>* out) const;
     void CheckRegistry(std::vector<std::string>* out) const;
     void CheckPrinters(std::vector<std::string>* out) const;
-    void CheckScreen(bool restart, bool silent, std::vector<std::string>* out) const;
+    void CheckScreen(bool restart, bool stayed, bool silent, std::vector<std::string>* out) const;
     bool Locked(const WinPath& path) const;
+    bool Denied(const WinPath& path) const;
+    bool Loaded(const WinPath& path) const;
     bool ReadOnly(const WinPath& path) const;
     // The paths the run had Windows delete at the next restart, as it gave them.
     std::vector<std::string> Scheduled() const;
@@ -89,7 +93,10 @@ private:
 
     Value installPath_, entry_, monitor_, root_;
     std::vector<Value> files_, paths_, stmPaths_;
-    Value completeText_, completeCaption_, restartLine_;
+    Value completeText_, completeCaption_, restartLine_, incompleteLine_;
+    // Something the run was to remove stayed, refused by Windows: set by the checks.
+    mutable bool stayed_ = false;
+    bool monitorThereBefore_ = false;
 
     std::vector<std::string> pathsBefore_;
     std::set<std::string> fileKeysBefore_;  // keys of files (not directories) before

@@ -381,9 +381,16 @@ private:
         const std::vector<std::string> all = fake::AllPaths();
         for (const std::string& path : all) {
             if (!rnd_.Chance(0.06)) continue;
-            if (rnd_.Chance(0.5)) {
+            const int roll = rnd_.Between(0, 9);
+            if (roll < 4) {
                 fake::SetFileLocked(path, true);
                 facts_.lockedPaths.push_back(path);
+            } else if (roll < 6 && fake::FileExists(path)) {
+                fake::SetFileLoaded(path, true);
+                facts_.loadedPaths.push_back(path);
+            } else if (roll < 7) {
+                fake::SetFileDenied(path, true);
+                facts_.deniedPaths.push_back(path);
             } else {
                 fake::SetReadOnly(path, true);
                 facts_.readOnlyPaths.push_back(path);

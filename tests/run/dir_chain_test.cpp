@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/uninstaller.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -95,6 +96,24 @@ TEST_F(DirectoryChain, AllocationFailureShowsTheBoxAndEndsWithStatusOne) {
     g_failing = Failing::No;
     EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(fake::Boxes().empty());
+
+    // Anywhere else in the run, the same: here as the answer to the question comes back.
+    fake::Reset();
+    testing_support::WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
+    fake::AddFile("C:\\Prog\\a.exe");
+    static int boxes;
+    boxes = 0;
+    fake::SetBeforeBoxHook([] { g_failing = ++boxes == 1 ? Failing::Once : Failing::No; });
+    exitCode = -1;
+    try {
+        UninstallerMain(nullptr);
+    } catch (const fake::ProcessExit& exit) {
+        exitCode = exit.code;
+    }
+    g_failing = Failing::No;
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(fake::Boxes().back().text, "Memory allocation error");
+    EXPECT_TRUE(fake::FileExists("C:\\Prog\\a.exe"));
 }
 
 TEST_F(DirectoryChain, HoldsOnlyTheInstallDirectoryAndItsParents) {

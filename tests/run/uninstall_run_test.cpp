@@ -389,6 +389,7 @@ TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChan
     ASSERT_NE(Outcome(outcome, "C:\\Prog"), nullptr);
     EXPECT_EQ(Outcome(outcome, "C:\\Prog")->result, ItemResult::Kept);
     EXPECT_EQ(Outcome(outcome, "C:\\Prog")->reason, "not empty");
+    EXPECT_FALSE(outcome.incomplete);
     EXPECT_TRUE(PendingDeletions().empty());
 }
 
@@ -428,6 +429,69 @@ TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep)
     EXPECT_TRUE(fake::FileExists("C:\\Data\\theirs.dat"));
 }
 
+TEST_F(UninstallRun, AHeldFileIsMovedAsideWhereWindowsAllowsAndWhatNoRestartChangesFails) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\mon.dll\n"
+                  "FILE01=C:\\Prog\\Tool\\held.dll\nFILE02=C:\\Prog\\denied.dll\nFILE03=\\\\srv\\share\\held.dll\n"
+                  "FILE04=Z:\\held.dll\n");
+    fake::AddFile("C:\\Prog\\Tool\\mon.dll");
+    fake::AddFile("C:\\Prog\\Tool\\mon.dll.zevdel");  // left by an earlier run
+    fake::SetFileLoaded("C:\\Prog\\Tool\\mon.dll", true);
+    fake::SetReadOnly("C:\\Prog\\Tool\\mon.dll", true);
+    fake::AddFile("C:\\Prog\\Tool\\held.dll");
+    fake::AddFile("C:\\Prog\\denied.dll");
+    fake::AddFile("\\\\srv\\share\\held.dll");
+    fake::AddFile("Z:\\held.dll");
+    fake::SetRemoteDrive('z');
+    for (const char* held : {"C:\\Prog\\Tool\\held.dll", "\\\\srv\\share\\held.dll", "Z:\\held.dll"})
+        fake::SetFileLocked(held, true);
+    fake::SetFileDenied("C:\\Prog\\denied.dll", true);
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+
+    // The loaded DLL's name is free for a next version at once; its new name goes at the restart.
+    EXPECT_FALSE(fake::FileExists("C:\\Prog\\Tool\\mon.dll"));
+    EXPECT_TRUE(fake::FileExists("C:\\Prog\\Tool\\mon.dll.zevdel2"));
+    EXPECT_EQ(Outcome(outcome, "C:\\Prog\\Tool\\mon.dll")->movedTo, "C:\\Prog\\Tool\\mon.dll.zevdel2");
+    EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\Tool\\mon.dll.zevdel2", "\\??\\C:\\Prog\\Tool\\held.dll"}));
+    for (const char* refused : {"C:\\Prog\\denied.dll", "\\\\srv\\share\\held.dll", "Z:\\held.dll"}) {
+        EXPECT_TRUE(fake::FileExists(refused)) << refused;
+        EXPECT_EQ(Outcome(outcome, refused)->result, ItemResult::Failed) << refused;
+    }
+    EXPECT_EQ(std::string(Outcome(outcome, "C:\\Prog\\denied.dll")->reason), "access denied");
+    EXPECT_EQ(std::string(Outcome(outcome, "Z:\\held.dll")->reason), "in use, on a network share");
+    EXPECT_TRUE(outcome.incomplete);
+    EXPECT_TRUE(outcome.restartNeeded);
+}
+
+TEST_F(UninstallRun, TheRestartListIsChosenByWhatWindowsCanDoAndWininitIsNeverCutShort) {
+    // A compatibility mode: GetVersion says 95 family, MoveFileExA works.
+    fake::SetReportsWindows95Family(true);
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.dll\n");
+    fake::AddFile("C:\\Prog\\a.dll");
+    fake::SetFileLocked("C:\\Prog\\a.dll", true);
+    RunOutcome outcome;
+    RunUninstall(ReadUninstallPlan(), outcome);
+    EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\a.dll"}));
+    EXPECT_FALSE(fake::FileExists("C:\\windows\\WININIT.INI"));
+
+    // The 95 family on a full disk: every line already there stays.
+    fake::Reset();
+    fake::SetWindows95Family(true);
+    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.dll\n");
+    fake::AddFile("C:\\Prog\\a.dll");
+    fake::SetFileLocked("C:\\Prog\\a.dll", true);
+    const std::string others = "[rename]\r\nNUL=C:\\OLD.DLL\r\n";
+    fake::AddFile("C:\\windows\\WININIT.INI", others);
+    fake::SetDiskFull(true);
+    RunOutcome full;
+    RunUninstall(ReadUninstallPlan(), full);
+    std::string wininit;
+    ASSERT_TRUE(fake::ReadFileContent("C:\\windows\\WININIT.INI", &wininit));
+    EXPECT_EQ(wininit, others);
+    EXPECT_EQ(Outcome(full, "C:\\Prog\\a.dll")->result, ItemResult::Failed);
+    EXPECT_FALSE(full.restartNeeded);
+}
+
 TEST_F(UninstallRun, TheWindows95FamilyListsEachFileInWininitWithEveryLineKept) {
     fake::SetWindows95Family(true);
     WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.dll\n"
@@ -446,7 +510,6 @@ TEST_F(UninstallRun, TheWindows95FamilyListsEachFileInWininitWithEveryLineKept) 
     EXPECT_EQ(wininit,
               "[rename]\r\nNUL=C:\\OLD.DLL\r\nNUL=C:\\Prog\\Tool\\a.dll\r\nNUL=C:\\Prog\\Tool\\b.dll\r\n[other]\r\nk=v\r\n");
     // Its WININIT.INI deletes files only: the directories stay for a later run.
-    EXPECT_TRUE(fake::CallsOf("MoveFileEx").empty());
     EXPECT_EQ(Outcome(outcome, "C:\\Prog\\Tool")->result, ItemResult::Kept);
 }
 
@@ -482,7 +545,8 @@ TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
     const Case cases[] = {
         {"", "[rename]\r\nNUL=C:\\A.DLL\r\n"},
         {"[Rename]\r\nNUL=C:\\X.DLL", "[Rename]\r\nNUL=C:\\X.DLL\r\nNUL=C:\\A.DLL\r\n"},
-        {"[other]\nk=v\n", "[other]\nk=v\n[rename]\r\nNUL=C:\\A.DLL\r\n"},
+        {"[other]\nk=v\n", "[other]\nk=v\n[rename]\nNUL=C:\\A.DLL\n"},  // its own line ends
+        {"[RENAME]\nNUL=C:\\X.DLL\n[b]\n", "[RENAME]\nNUL=C:\\X.DLL\nNUL=C:\\A.DLL\n[b]\n"},
         {" [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\n[b]\r\n",
          " [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\nNUL=C:\\A.DLL\r\n[b]\r\n"},
         // Only the first section of the name; a key line that looks like one is none.
