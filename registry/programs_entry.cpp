@@ -26,6 +26,9 @@ int RemoveProgramsEntry(const char* name, platform::RegView view) {
     const bool displayName = platform::DeleteValue(key, "DisplayName");
     const bool uninstallString = platform::DeleteValue(key, "UninstallString");
     platform::DeleteValue(key, "DisplayIcon");
+    // What deployment tools run to remove the product silently: left behind,
+    // it would name an uninstaller that has gone.
+    platform::DeleteValue(key, "QuietUninstallString");
     return displayName && uninstallString ? 1 : 0;
 }
 

@@ -348,8 +348,10 @@ void AddNotRemovedKey(Run& run, const char* kind, const std::string& name, const
 }  // namespace
 
 void RunOutcome::Add(ItemOutcome item) {
-    // A port's failure counts only where its monitor stays too (see RunUninstall).
-    if (item.result == ItemResult::Failed && std::string(item.kind) != "port") incomplete = true;
+    // A port's failure counts only where its monitor stays too (see RunUninstall);
+    // a printer that stays on a port keeps that port, and with it the monitor.
+    const std::string kind = item.kind;
+    if (item.result == ItemResult::Failed && kind != "port" && kind != "printer") incomplete = true;
     items.push_back(std::move(item));
     if (onItem != nullptr) onItem(items.back(), context);
 }

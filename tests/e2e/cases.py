@@ -410,6 +410,7 @@ def case_entry_with_subkeys(session):
         name="entry", entry="AcmePrint",
         entry_values={"DisplayName": "Acme Print 4.2", "UninstallString": r"C:\windows\ZEVUnins.exe",
                       "DisplayIcon": r"C:\windows\ZEVUnins.exe,0", "DisplayVersion": "4.2",
+                      "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S',
                       "Publisher": "Acme"},
         entry_subkeys={"Components": {"Core": "installed"}},
         file_list="[UnInstKey]\nUnInstKey=AcmePrint\n")
@@ -427,8 +428,9 @@ def case_entry_with_subkeys(session):
     entry = UNINSTALL_KEY + r"\AcmePrint"
     values = product.entry_values
     check_machine(session, before, m.snapshot(), files_gone={listing_name(r"C:\windows\ZEVFList.ini")},
-                  values_changed={(entry, name): ('"%s"' % values[name].replace("\\", "\\\\"), None)
-                                  for name in ("DisplayName", "UninstallString", "DisplayIcon")})
+                  values_changed={(entry, name): ('"%s"' % values[name].replace("\\", "\\\\").replace('"', '\\"'), None)
+                                  for name in ("DisplayName", "UninstallString", "DisplayIcon",
+                                               "QuietUninstallString")})
 
 
 # ---------------------------------------------------------------- faults on the machine and in the file list

@@ -15,6 +15,7 @@ void AddEntry(const std::string& name, bool withIcon = true) {
     fake::RegSetString(key, "DisplayName", name);
     fake::RegSetString(key, "UninstallString", "C:\\windows\\ZEVUnins.exe");
     if (withIcon) fake::RegSetString(key, "DisplayIcon", "C:\\windows\\ZEVUnins.exe,0");
+    fake::RegSetString(key, "QuietUninstallString", "\"C:\\windows\\ZEVUnins.exe\" /S");
     fake::RegSetString(key, "Publisher", "Someone");
 }
 
@@ -31,16 +32,17 @@ TEST_F(ProgramsEntry, KeyWithoutSubkeysIsDeletedWhole) {
     EXPECT_EQ(fake::OpenRegistryKeys(), 0);
 }
 
-TEST_F(ProgramsEntry, KeyWithSubkeyOnNtLosesOnlyItsThreeValues) {
+TEST_F(ProgramsEntry, KeyWithSubkeyOnNtLosesOnlyTheValuesThatListAndRunIt) {
     AddEntry("Tool");
     fake::RegSetString(kList + "\\Tool\\Extra", "Data", "x");
     EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\Tool\\Extra"));
-    for (const char* gone : {"DisplayName", "UninstallString", "DisplayIcon"})
+    for (const char* gone : {"DisplayName", "UninstallString", "DisplayIcon", "QuietUninstallString"})
         EXPECT_FALSE(fake::RegValueExists(kList + "\\Tool", gone)) << gone;
     EXPECT_TRUE(fake::RegValueExists(kList + "\\Tool", "Publisher"));
     EXPECT_EQ(fake::CallsOf("RegDeleteValue"),
-              (Strings{kList + "\\Tool DisplayName", kList + "\\Tool UninstallString", kList + "\\Tool DisplayIcon"}));
+              (Strings{kList + "\\Tool DisplayName", kList + "\\Tool UninstallString", kList + "\\Tool DisplayIcon",
+                       kList + "\\Tool QuietUninstallString"}));
     EXPECT_EQ(fake::OpenRegistryKeys(), 0);
 }
 
