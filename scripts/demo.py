@@ -167,10 +167,26 @@ def run_silently(base, work, display, exe, say):
         zevmachine.install(machine, product)
         log_path = os.path.join(work, "deploy logs", "vantorin.log")
         os.makedirs(os.path.dirname(log_path), exist_ok=True)
-        arguments = '/S "/LOG=%s"' % zevmachine.windows_path_of(log_path)
-        say("\n== A silent run, as a deployment tool starts it (a second throwaway machine)")
-        say("  ZEVUnins.exe %s" % arguments)
         before = machine.snapshot()
+
+        # What a run would do, first: the plan, and nothing touched.
+        plan_path = os.path.join(work, "deploy logs", "vantorin-plan.log")
+        arguments = '/S /WHATIF "/LOG=%s"' % zevmachine.windows_path_of(plan_path)
+        say("\n== What a run would do, as an administrator asks before pushing it to a fleet (a second machine)")
+        say("  ZEVUnins.exe %s" % arguments)
+        status = zevmachine.ProgramRun(machine, exe, arguments).wait(600)
+        say("  exit status %d" % status)
+        with open(plan_path, "rb") as f:
+            for line in f.read().decode(EXAMPLE[1], errors="replace").splitlines():
+                say("    " + line)
+        changes = zevmachine.compare(before, machine.snapshot())
+        touched = [what for what in ("files_gone", "files_new", "files_changed", "keys_gone", "keys_new",
+                                     "values_changed") if getattr(changes, what)]
+        say("  the machine: %s" % ("unchanged" if not touched else "CHANGED: " + ", ".join(touched)))
+
+        arguments = '/S "/LOG=%s"' % zevmachine.windows_path_of(log_path)
+        say("\n== A silent run, as a deployment tool starts it (the same machine)")
+        say("  ZEVUnins.exe %s" % arguments)
         status = zevmachine.ProgramRun(machine, exe, arguments).wait(600)
         say("  exit status %d%s" % (status, {0: " (done)", 3010: " (done; a restart finishes it)"}.get(status, "")))
         after = machine.snapshot()
