@@ -59,10 +59,13 @@ PathNames ReadNames(const std::string& path) {
         given = winpath::SplitNames(text);
         read.root = "\\\\";
         read.onRoot = true;
+        // The server's name follows the two separators at once: \\\server
+        // (\\/server) names no server, and Windows finds nothing there.
+        const bool serverNamed = text.size() > 2 && text[2] != '\\';
         for (int i = 0; i < 2 && !given.empty(); ++i) {
             read.root += (i == 0 ? "" : "\\") + given.front();
             given.erase(given.begin());
-            read.full = i == 1;
+            read.full = i == 1 && serverNamed;
         }
     } else if (text.size() >= 2 && winpath::IsDriveLetter(text[0]) && text[1] == ':') {
         read.onRoot = text.size() > 2 && text[2] == '\\';

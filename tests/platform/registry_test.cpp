@@ -45,6 +45,12 @@ TEST_F(Registry, OpeningAMissingKeyFails) {
     EXPECT_TRUE(platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::Read).IsOpen());
     EXPECT_TRUE(
         platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::SetValue).IsOpen());
+    // Windows says why: not there (2), or there (0).
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(kRoot + "\\Missing", platform::RegAccess::Read, &error);
+    EXPECT_EQ(error, platform::kErrorFileNotFound);
+    platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::Read, &error);
+    EXPECT_EQ(error, 0u);
 }
 
 TEST_F(Registry, KeyNamesIgnoreCase) {

@@ -121,7 +121,8 @@ TEST(PathNames, RootsAreNotRemovableDirectories) {
         EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
     for (const char* full : {"C:\\A", "c:/A", "\\\\srv\\share\\dir", "//srv/share", "C:\\"})
         EXPECT_TRUE(IsFullPath(full)) << full;
-    for (const char* relative : {"", "Temp", "..\\x", "C:foo", "C:", "\\dir", "/dir", ".\\a", "\\\\srv"})
+    for (const char* relative : {"", "Temp", "..\\x", "C:foo", "C:", "\\dir", "/dir", ".\\a", "\\\\srv",
+                                 "\\\\/srv\\share\\x.dll"})  // no server named: nothing is there
         EXPECT_FALSE(IsFullPath(relative)) << relative;
     EXPECT_TRUE(SamePath("C:\\Prog\\", "c:\\PROG"));
     EXPECT_FALSE(SamePath("C:\\Prog", "C:\\Prog2"));
