@@ -202,6 +202,8 @@ public:
 
     // Whether the run is started as a deployment tool starts it (/S).
     bool Silent() { return rnd_.Chance(0.125); }
+    // A printer that arrives during the spooler's enumeration would arrive during the what-if pass.
+    bool PrinterArrives() const { return facts_.racing; }
 
     const std::string& FileListText() const { return fileList_; }
 
@@ -637,7 +639,7 @@ TEST(UninstallProperty, EveryRunKeepsThePromiseOnRandomMachines) {
 
         // One case in four is foreseen first (/WHATIF), which must leave the machine as it was.
         std::vector<std::string> foresight;
-        if (seed % 4 == 0) Foresee(&foresight);
+        if (seed % 4 == 0 && !builder.PrinterArrives()) Foresee(&foresight);
         int status = -1;
         try {
             status = UninstallerMain(nullptr, silent ? "/S" : "");
