@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/windows_text.h"
 #include "platform/win32/wow64.h"
 
 namespace platform {
@@ -16,23 +17,12 @@ namespace {
 
 // GetWindowsDirectoryA or GetSystemDirectoryA, into a buffer sized to the answer.
 std::string DirectoryFrom(UINT(WINAPI* get)(LPSTR, UINT)) {
-    std::string dir(MAX_PATH, '\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        UINT got = get(&dir[0], static_cast<UINT>(dir.size()));
-        if (got == 0) return std::string();
-        // Too small: the answer is the size needed, terminator included.
-        if (got >= dir.size()) {
-            dir.assign(got + 1, '\0');
-            continue;
-        }
-        dir.resize(got);
-        // Only a root ("C:\") comes back with a backslash; the contract drops it.
-        // Nothing else is cut: on a double-byte code page the last byte of a
-        // directory's name may be 0x5C without being a backslash.
-        if (dir.size() == 3 && dir[1] == ':' && dir[2] == '\\') dir.pop_back();
-        return dir;
-    }
-    return std::string();
+    std::string dir = win32::TextFromWindows(get);
+    // Only a root ("C:\") comes back with a backslash; the contract drops it.
+    // Nothing else is cut: on a double-byte code page the last byte of a
+    // directory's name may be 0x5C without being a backslash.
+    if (dir.size() == 3 && dir[1] == ':' && dir[2] == '\\') dir.pop_back();
+    return dir;
 }
 
 }  // namespace
@@ -236,35 +226,13 @@ bool WriteToLog(const LogFile& log, const std::string& text) {
 }
 
 std::string FullPathOf(const std::string& path) {
-    std::string buffer(MAX_PATH, '\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD got = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
-        if (got == 0) return std::string();
-        // Too small: the answer is the size needed, terminator included.
-        if (got >= buffer.size()) {
-            buffer.assign(got + 1, '\0');
-            continue;
-        }
-        buffer.resize(got);
-        return buffer;
-    }
-    return std::string();
+    return win32::TextFromWindows(
+        [&path](char* buffer, DWORD size) { return GetFullPathNameA(path.c_str(), size, buffer, nullptr); });
 }
 
 std::string ShortPathOf(const std::string& path) {
-    std::string buffer(MAX_PATH, '\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD got = GetShortPathNameA(path.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
-        if (got == 0) return std::string();
-        // Too small: the answer is the size needed, terminator included.
-        if (got >= buffer.size()) {
-            buffer.assign(got + 1, '\0');
-            continue;
-        }
-        buffer.resize(got);
-        return buffer;
-    }
-    return std::string();
+    return win32::TextFromWindows(
+        [&path](char* buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
 }
 
 void ExitProcessWith(int code) {

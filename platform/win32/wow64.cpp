@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/windows_text.h"
 #include "platform/win32/wow64.h"
 
 namespace platform {
@@ -47,19 +48,7 @@ std::string GetSystemWow64Dir() {
     using GetDirFunction = UINT(WINAPI*)(LPSTR, UINT);
     const auto get = Kernel32<GetDirFunction>("GetSystemWow64DirectoryA");
     if (get == nullptr || !Is64BitWindows()) return std::string();
-    std::string dir(MAX_PATH, '\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const UINT got = get(&dir[0], static_cast<UINT>(dir.size()));
-        if (got == 0) return std::string();
-        // Too small: the answer is the size needed, terminator included.
-        if (got >= dir.size()) {
-            dir.assign(got + 1, '\0');
-            continue;
-        }
-        dir.resize(got);
-        return dir;
-    }
-    return std::string();
+    return win32::TextFromWindows(get);
 }
 
 namespace win32 {
