@@ -103,8 +103,15 @@ struct Run {
     }
 };
 
+// A path as the sets of removed and scheduled paths keep it: "/" read as "\",
+// a run of separators as one (but the two that open a share path), none at
+// the end, so that C:\\A\b and C:\A\b are found as one.
 std::string PathKey(const std::string& path) {
-    return winpath::WithoutTrailingSeparators(winpath::WithBackslashes(path));
+    const std::string text = winpath::WithBackslashes(path);
+    const bool share = text.compare(0, 2, "\\\\") == 0;
+    std::string key;
+    for (const std::string& name : winpath::SplitNames(text)) key += (key.empty() ? "" : "\\") + name;
+    return share ? "\\\\" + key : key;
 }
 
 bool IsNotThere(uint32_t error) {

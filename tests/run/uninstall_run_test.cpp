@@ -396,8 +396,9 @@ TEST_F(UninstallRun, ReadOnlyListedFilesGoAndNothingUnlistedHasItsAttributesChan
 TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep) {
     // The monitor's DLL and a program file, both held; Tool then holds nothing
     // but what goes at the restart, Vendor nothing but Tool. Data holds a file
-    // of someone else's too: it stays.
-    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Vendor\\Tool\n[FILES]\nFILE00=C:\\Prog\\Vendor\\Tool\\tool.exe\n"
+    // of someone else's too: it stays. The program file is listed with a doubled
+    // separator, which names the same file.
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Vendor\\Tool\n[FILES]\nFILE00=C:\\Prog\\Vendor\\\\Tool\\tool.exe\n"
                   "FILE01=C:\\windows\\system32\\toolmon.dll\nFILE02=C:\\Data\\held.dat\nFILE03=C:\\Prog\\ro.dll\n"
                   "[PATHS]\nPATH00=C:\\Data\n");
     fake::AddFile("C:\\Prog\\Vendor\\Tool\\tool.exe");
@@ -415,7 +416,7 @@ TEST_F(UninstallRun, FilesInUseGoAtTheNextRestartWithTheDirectoriesOnlyTheyKeep)
     RunUninstall(ReadUninstallPlan(), outcome);
 
     EXPECT_TRUE(outcome.restartNeeded);
-    EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\Vendor\\Tool\\tool.exe",
+    EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\C:\\Prog\\Vendor\\\\Tool\\tool.exe",
                                            "\\??\\C:\\windows\\system32\\toolmon.dll", "\\??\\C:\\Data\\held.dat",
                                            "\\??\\C:\\Prog\\ro.dll", "\\??\\C:\\Prog\\Vendor\\Tool",
                                            "\\??\\C:\\Prog\\Vendor"}));
