@@ -58,11 +58,6 @@ UiStrings LoadUiStrings() {
     return texts;
 }
 
-std::string SystemDllPath(const char* name) {
-    const std::string dir = platform::GetSystemDir();
-    return dir.empty() ? std::string() : dir + "\\" + name;
-}
-
 int ExitStatusOf(const RunOutcome& outcome) {
     if (outcome.incomplete) return kExitIncomplete;
     return outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
@@ -164,7 +159,7 @@ int RunEntry(void* context) {
     outcome.onItem = RunLog::OnItem;
     outcome.context = &log;
     DialogRun run{plan, outcome};
-    const bool underBar = !silent && platform::InitProgressControls(SystemDllPath("comctl32.dll")) &&
+    const bool underBar = !silent && platform::InitProgressControls(platform::SystemDllPath("comctl32.dll")) &&
                           platform::RunUnderProgressDialog(instance, IDD_PROGRESS, IDC_PROGRESS,
                                                            CountUninstallSteps(plan), RunUnderTheBar, &run);
     // Without the common controls, or where Windows would not make the dialog,

@@ -36,11 +36,6 @@ struct UiStrings {
 
 UiStrings LoadUiStrings();
 
-// `name` in the system directory; empty when that cannot be had. The program
-// runs as administrator: it loads Windows' own DLLs by their full path only,
-// as a bare name would be looked for beside the program (and, on older
-// Windows, in the current directory) first.
-std::string SystemDllPath(const char* name);
 
 // The exit status of a run that went to its end: 1603 where something listed
 // could not be removed, else 3010 where something goes at the next restart, else 0.

@@ -74,6 +74,11 @@ enum class FileView { Own, Native };
 std::string GetWindowsDir();
 // The system directory (GetSystemDirectoryA), likewise.
 std::string GetSystemDir();
+// `name` in the system directory; empty when that cannot be had. The program
+// runs as administrator: it loads Windows' own DLLs by their full path only,
+// as a bare name would be looked for beside the program (and, on older
+// Windows, in the current directory) first.
+std::string SystemDllPath(const char* name);
 // DeleteFileA: true when the file was deleted.
 bool DeleteFileAt(const std::string& path);
 // DeleteFileA, with GetLastError's code when it fails (0 when the file was

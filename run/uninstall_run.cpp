@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/uninstaller.h"
 #include "print/monitor_removal.h"
 #include "registry/programs_entry.h"
 #include "run/dir_chain.h"
@@ -414,11 +413,11 @@ void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar,
 
     const platform::ProfileValue& monitor = plan.monitor;
     if (Usable(monitor) && run.whatIf) {
-        platform::LoadSpooler(SystemDllPath("winspool.drv"));
+        platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
         const bool there = ForeseeLprMonitorRemoval(monitor.text, plan.monitorPorts, RecordPort, RecordPrinter, &run);
         run.Add("monitor", monitor.text, there ? ItemResult::Removed : ItemResult::NotThere);
     } else if (Usable(monitor)) {
-        platform::LoadSpooler(SystemDllPath("winspool.drv"));
+        platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
         // The log says which environment the monitor went for.
         bool retried = false;
         const bool removed =
