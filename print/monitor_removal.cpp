@@ -75,6 +75,19 @@ bool PrintsTo(const std::string& list, const std::string& port) {
     return false;
 }
 
+// The parallel port's two names, the one this Windows uses first: the 95
+// family names it without the colon. Under a compatibility mode the NT family
+// reports the 95 family too, and its spooler refuses "LPT1": where one form is
+// refused the other is tried.
+struct ParallelPorts {
+    const char* names[2];
+};
+
+ParallelPorts ParallelPortNames() {
+    const bool family95 = platform::IsWindows95Family();
+    return {{family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"}};
+}
+
 }  // namespace
 
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
@@ -113,7 +126,7 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
 bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
                               PrinterMoved onPrinter, void* context) {
     const platform::PrinterList printers = platform::EnumLocalPrinters();
-    const char* parallelPort = platform::IsWindows95Family() ? "LPT1" : "LPT1:";
+    const char* parallelPort = ParallelPortNames().names[0];
     for (std::size_t i = 0; i < printers.Count(); ++i) {
         const std::string from = printers.PortName(i);
         const bool onMonitor = std::any_of(ports.begin(), ports.end(),
@@ -130,11 +143,7 @@ bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<
 int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
                      void* context, bool* retried, PrinterMoved onPrinter) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
-    // The 95 family names the parallel port without the colon. Under a
-    // compatibility mode the NT family reports the 95 family too, and its
-    // spooler refuses "LPT1": where one form is refused the other is tried.
-    const bool family95 = platform::IsWindows95Family();
-    const char* const parallelPorts[] = {family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"};
+    const ParallelPorts parallelPorts = ParallelPortNames();
 
     for (const PortRecord& port : ports) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
@@ -162,7 +171,7 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
                 printers.SetPortName(i, others);
                 moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
-            for (const char* parallelPort : parallelPorts) {
+            for (const char* parallelPort : parallelPorts.names) {
                 if (moved || !others.empty()) break;
                 printers.SetPortName(i, parallelPort);
                 moved = platform::SetPrinterLevel2(printer, printers, i, &error);

@@ -265,8 +265,7 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
         // Removed where everything in it would be.
         if (run.removed.count(key) != 0) return true;
         std::vector<std::string> names;
-        uint32_t attributes = 0;
-        if (!platform::GetFileAttributesOf(dir, &attributes) || !platform::ListDirectory(dir, &names)) {
+        if (!platform::ListDirectory(dir, &names)) {
             SettleDir(run, dir, ItemResult::NotThere);
             return false;
         }
@@ -385,6 +384,27 @@ int32_t CountUninstallSteps(const UninstallPlan& plan) {
 
 namespace {
 
+// The printers on the monitor's ports, the ports and the monitor; the log says
+// which environment the monitor went for.
+void Monitor(Run& run, const UninstallPlan& plan) {
+    const std::string& monitor = plan.monitor.text;
+    if (run.whatIf) {
+        const bool there = ForeseeLprMonitorRemoval(monitor, plan.monitorPorts, RecordPort, RecordPrinter, &run);
+        return run.Add("monitor", monitor, there ? ItemResult::Removed : ItemResult::NotThere);
+    }
+    bool retried = false;
+    const bool removed = RemoveLprMonitor(monitor, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
+    const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
+    const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
+    if (removed)
+        run.Add("monitor", monitor, ItemResult::Removed, refused, environment);
+    else
+        AddNotRemovedKey(run, "monitor", monitor, std::string(kMonitorsKey) + "\\" + monitor,
+                         platform::RegView::Default, retried ? environment : "");
+    // A port the spooler would not delete goes with its monitor's key.
+    if (run.portFailed && run.outcome->items.back().result != ItemResult::Removed) run.outcome->incomplete = true;
+}
+
 // The run, or with `whatIf` what it would do.
 void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, bool whatIf) {
     outcome.stepsTaken = 0;
@@ -412,25 +432,9 @@ void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar,
     }
 
     const platform::ProfileValue& monitor = plan.monitor;
-    if (Usable(monitor) && run.whatIf) {
+    if (Usable(monitor)) {
         platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
-        const bool there = ForeseeLprMonitorRemoval(monitor.text, plan.monitorPorts, RecordPort, RecordPrinter, &run);
-        run.Add("monitor", monitor.text, there ? ItemResult::Removed : ItemResult::NotThere);
-    } else if (Usable(monitor)) {
-        platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
-        // The log says which environment the monitor went for.
-        bool retried = false;
-        const bool removed =
-            RemoveLprMonitor(monitor.text, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
-        const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
-        const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
-        if (removed)
-            run.Add("monitor", monitor.text, ItemResult::Removed, refused, environment);
-        else
-            AddNotRemovedKey(run, "monitor", monitor.text, std::string(kMonitorsKey) + "\\" + monitor.text,
-                             platform::RegView::Default, retried ? environment : "");
-        // A port the spooler would not delete goes with its monitor's key.
-        if (run.portFailed && outcome.items.back().result != ItemResult::Removed) outcome.incomplete = true;
+        Monitor(run, plan);
         platform::AnswerWindowMessages();
     } else if (!monitor.whole) {
         run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");
