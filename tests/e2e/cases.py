@@ -175,6 +175,23 @@ def check_machine(session, before, after, files_gone=(), keys_gone=(), values_ch
     return changes
 
 
+def read_log(path):
+    """A log's lines, each as its fields after the time: (outcome, kind, name, why)."""
+    with open(path, "rb") as f:
+        return [tuple(line.split("\t")[1:]) for line in f.read().decode("cp1252").split("\r\n") if line]
+
+
+def check_untouched(session, before, after):
+    """Nothing changed on the machine but what Wine's display driver does: it
+    registers the virtual screen under Control\\Video when a program first
+    shows a window in this session, which is not the program's doing."""
+    changes = compare(before, after)
+    for what in ("files_gone", "files_new", "files_changed", "keys_gone", "values_changed"):
+        session.check(not getattr(changes, what), "%s: %s" % (what, sorted(getattr(changes, what))))
+    new_keys = {k for k in changes.keys_new if "\\control\\video\\" not in k}
+    session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
+
+
 def check_box(session, xid, view, caption, text, buttons, icon):
     """The box on screen: its X window's name, the caption Windows holds, its
     one text, its buttons and whether it shows an icon."""
@@ -977,7 +994,8 @@ def case_silent_with_log(session):
                       for row in rows), "the log does not say the entry was removed")
     # The ports go through the spooler, which has the monitor's DLL delete each
     # one's key, before the monitor itself.
-    for expected in [("removed", "port", "ACME1:"), ("removed", "port", "ACME2:"), ("removed", "monitor", "Acme Port")] + \
+    for expected in [("removed", "port", "ACME1:"), ("removed", "port", "ACME2:"),
+                     ("removed", "monitor", "Acme Port")] + \
             [("removed", "file", p) for p in (suite + r"\acprint.exe", suite + r"\Help\acprint.chm",
                                               suite + r"\Drivers\x64\acdrv.dll", r"C:\windows\system32\acmemon.dll",
                                               r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini")] + \
@@ -990,7 +1008,8 @@ def case_silent_with_log(session):
     for printer, port in (("Acme Office", "ACME1:"), ("Acme Label", "ACME1:"), ("Acme Draft", "ACME2:")):
         session.check(moves.get(printer) == "from %s to LPT1:" % port, "printer %s: %r" % (printer, moves.get(printer)))
     # Nothing failed, and each directory is told once, with what finally became of it.
-    session.check(not [item for item in items if item[0] == "failed"], "failed: %r" % [i for i in items if i[0] == "failed"])
+    failed = [item for item in items if item[0] == "failed"]
+    session.check(not failed, "failed: %r" % failed)
     dirs = [item[2].lower() for item in items if item[1] == "directory"]
     session.check(len(dirs) == len(set(dirs)), "directories told more than once: %r" % dirs)
     session.check(items[-1] == ("exit", "status", "0"), "closing line %r" % (rows[-1],))
@@ -1025,13 +1044,7 @@ def case_usage_and_unknown_switch(session):
     session.check(not appeared, "windows appeared with /S and a bad switch: %s" % sorted(appeared))
     status = run.wait(session.limit(30))
     session.check(status == 87, "/S /bogus: exit status %d, expected 87" % status)
-    # Wine's display driver registers the virtual screen under Control\Video
-    # when a program first shows a window in this session: not the program's doing.
-    changes = compare(before, m.snapshot())
-    for what in ("files_gone", "files_new", "files_changed", "keys_gone", "values_changed"):
-        session.check(not getattr(changes, what), "%s: %s" % (what, sorted(getattr(changes, what))))
-    new_keys = {k for k in changes.keys_new if "\\control\\video\\" not in k}
-    session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
+    check_untouched(session, before, m.snapshot())
 
 
 def case_one_copy_log_and_what_if(session):
@@ -1049,10 +1062,9 @@ def case_one_copy_log_and_what_if(session):
     log_path = os.path.join(m.prefix, "second.log")
     status = ProgramRun(m, session.exe, '/S "/LOG=%s"' % windows_path_of(log_path)).wait(session.limit(30))
     session.check(status == 1618, "second copy: exit status %d, expected 1618" % status)
-    with open(log_path, "rb") as f:
-        log = f.read().decode("cp1252")
-    session.note("the second copy's log:\n" + log)
-    session.check("\texit\tstatus\t1618\tanother copy" in log, "the second copy's log says %r" % log)
+    lines = read_log(log_path)
+    session.check(lines[-1][:3] == ("exit", "status", "1618") and lines[-1][3].startswith("another copy"),
+                  "the second copy's log ends %r" % (lines[-1],))
 
     m.wine(["taskkill", "/F", "/IM", "ZEVUnins.exe"], check=False)
     first.wait(session.limit(30))
@@ -1062,10 +1074,8 @@ def case_one_copy_log_and_what_if(session):
     plan_path = os.path.join(m.prefix, "plan.log")
     status = ProgramRun(m, session.exe, '/S /WHATIF "/LOG=%s"' % windows_path_of(plan_path)).wait(session.limit(30))
     session.check(status == 0, "/WHATIF: exit status %d, expected 0" % status)
-    with open(plan_path, "rb") as f:
-        plan = f.read().decode("cp1252")
-    session.note("the plan:\n" + plan)
-    told = [tuple(line.split("\t")[1:4]) for line in plan.split("\r\n") if line]
+    told = [line[:3] for line in read_log(plan_path)]
+    session.note("the plan:\n" + "\n".join("\t".join(line) for line in told))
     suite = r"C:\Apps\Acme\Print\Suite"
     for expected in [("would remove", "programs entry", "AcmePrint"), ("would move", "printer", "Acme Office"),
                      ("would remove", "port", "ACME1:"), ("would remove", "monitor", "Acme Port"),
@@ -1073,13 +1083,7 @@ def case_one_copy_log_and_what_if(session):
                      ("would remove", "directory", r"C:\Apps"), ("exit", "status", "0")]:
         session.check(expected in told, "the plan lacks %r" % (expected,))
 
-    # Wine's display driver registers the virtual screen under Control\Video
-    # when a program first shows a window in this session: not the program's doing.
-    changes = compare(before, m.snapshot())
-    for what in ("files_gone", "files_new", "files_changed", "keys_gone", "values_changed"):
-        session.check(not getattr(changes, what), "%s: %s" % (what, sorted(getattr(changes, what))))
-    new_keys = {k for k in changes.keys_new if "\\control\\video\\" not in k}
-    session.check(not new_keys, "registry keys new: %s" % sorted(new_keys))
+    check_untouched(session, before, m.snapshot())
 
 
 CASES += [
@@ -1189,12 +1193,6 @@ FILE02=\\fileserver\deploy\shared\acme.dll
 """
 
 
-def read_log(machine, name):
-    """The log's lines, each as its fields after the time: (outcome, kind, name, why)."""
-    with open(os.path.join(machine.prefix, "drive_c", name), "rb") as f:
-        return [tuple(line.split("\t")[1:]) for line in f.read().decode("cp1252").split("\r\n") if line]
-
-
 def case_held_files_at_restart(session):
     """A loaded DLL (DeleteFile refuses it with 5, MoveFile renames it) is moved
     aside and its new name goes at the restart, so a next version installed
@@ -1224,7 +1222,7 @@ def case_held_files_at_restart(session):
     session.check(os.path.exists(m.unix_path(aside)), "the loaded DLL was not moved aside")
     session.check(pending_deletions(m.snapshot()) == ["\\??\\" + aside, r"\??\C:\Apps\Acme", r"\??\C:\Apps"],
                   "pending deletions %s" % pending_deletions(m.snapshot()))
-    lines = read_log(m, "held.log")
+    lines = read_log(m.unix_path(r"C:\held.log"))
     session.note("log:\n" + "\n".join("\t".join(line) for line in lines))
     for expected in (("at restart", "file", held, "in use, error 5; moved aside to %s, which goes at the next restart"
                       % aside),
@@ -1264,7 +1262,8 @@ def case_command_line_and_compatibility_mode(session):
         session.check(status == 0, "%s: exit status %d, expected 0" % (line, status))
         session.check(not os.path.exists(m.unix_path(r"C:\Apps")), "%s: the product stayed" % line)
     session.check(set(m.visible_windows()) == baseline, "a window appeared: %s" % (set(m.visible_windows()) - baseline))
-    session.check(read_log(m, "names.log")[-1][:3] == ("exit", "status", "0"), "the log was not written")
+    session.check(read_log(m.unix_path(r"C:\names.log"))[-1][:3] == ("exit", "status", "0"),
+                  "the log was not written")
 
     m.import_reg('REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\ZEVUnins.exe]\n"Version"="win98"\n')
     held = r"C:\Apps\Acme\acmemon.dll"
@@ -1273,7 +1272,7 @@ def case_command_line_and_compatibility_mode(session):
     status = ProgramRun(m, None, command_line=program + r" /S /LOG=C:\compat.log").wait(session.limit(60))
     end_holder(holder)
     session.check(status == 3010, "compatibility mode: exit status %d, expected 3010" % status)
-    lines = read_log(m, "compat.log")
+    lines = read_log(m.unix_path(r"C:\compat.log"))
     session.check("(95 family)" in lines[1][2], "Windows version line %r" % (lines[1],))
     session.check("\\??\\" + held in pending_deletions(m.snapshot()), "the held file is not in the session manager's list")
     session.check(not os.path.exists(os.path.join(m.windows_dir(), "WININIT.INI")), "WININIT.INI was written")
