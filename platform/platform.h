@@ -133,8 +133,6 @@ bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
 std::string ShortPathOf(const std::string& path);
 // The whole content of a file (CreateFileA, ReadFile); false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* content);
-// Makes the file hold `content` and nothing else (CREATE_ALWAYS, WriteFile).
-bool WriteWholeFile(const std::string& path, const std::string& content);
 // GetFullPathNameA: `path` made full against the current directory (a full
 // path comes back as it is); empty when it cannot be had.
 std::string FullPathOf(const std::string& path);

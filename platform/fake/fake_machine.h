@@ -88,7 +88,7 @@ void SetFileLoaded(const std::string& path, bool loaded);
 void SetFileDenied(const std::string& path, bool denied);
 // Paths on drive `letter` lie on another machine, as \\server\share paths do.
 void SetRemoteDrive(char letter);
-// Writing more than a file already holds fails; CREATE_ALWAYS still empties it first.
+// Editing a file in place so that it grows fails before anything in it has changed.
 void SetDiskFull(bool full);
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);  // a directory or a root
@@ -239,7 +239,7 @@ unsigned long PausedMilliseconds();
 //   SetFileAttributes <path> <attributes, decimal>   MoveFileEx <path>
 //   MoveFile <from>|<to>   EditFile <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
-//   ReadFile <path>   WriteFile <path>   OpenLogFile <path>   WriteLog <path as opened>
+//   ReadFile <path>   EditFile <path>   OpenLogFile <path>   WriteLog <path as opened>
 //   CreateMutex <name>
 // A file call in the native view ends in " (native)", a registry call in a
 // view of its own in " (32-bit view)" or " (64-bit view)".

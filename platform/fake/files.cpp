@@ -482,16 +482,6 @@ bool WriteContent(const std::string& path, const std::string& content, bool appe
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    Record("WriteFile " + path);
-    // CREATE_ALWAYS empties the file before the first byte is written.
-    if (M().diskFull && !content.empty()) {
-        WriteContent(path, std::string(), false);
-        return false;
-    }
-    return WriteContent(path, content, false);
-}
-
 struct LogFileState {
     std::string path;  // as opened
     std::string key;   // the file table's

@@ -161,12 +161,6 @@ bool WriteAll(HANDLE file, const std::string& text) {
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-    const win32::UniqueFile file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.Valid() && WriteAll(file.Get(), content);
-}
-
 uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
     // No sharing: nobody reads a half-written file or writes between our read and our write.
     const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
