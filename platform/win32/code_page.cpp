@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/exports.h"
 
 namespace platform {
 
@@ -52,6 +53,11 @@ bool Wide(const std::string& text, WideText* wide) {
     return MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide->data(), size) == size;
 }
 
+using CompareOrdinal = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
+// Plain globals: the program has one thread.
+CompareOrdinal g_compare = nullptr;
+bool g_compareLookedUp = false;
+
 // Upper case as Windows has it for each character: CharUpperBuffW, which the
 // 95 family only pretends to have (CharUpperBuffA there, on the bytes).
 void UpperCase(WideText* text) {
@@ -70,10 +76,12 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     WideText wideA, wideB;
     if (!Wide(a, &wideA) || !Wide(b, &wideB)) return a == b;
     // CompareStringOrdinal (Vista on) compares as NTFS and the registry do.
-    using CompareOrdinal = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
-    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    const auto compare = reinterpret_cast<CompareOrdinal>(
-        reinterpret_cast<void*>(kernel32 != nullptr ? GetProcAddress(kernel32, "CompareStringOrdinal") : nullptr));
+    // Looked up once: the run compares paths at every file and directory.
+    if (!g_compareLookedUp) {
+        g_compare = win32::ExportedFunction<CompareOrdinal>("kernel32.dll", "CompareStringOrdinal");
+        g_compareLookedUp = true;
+    }
+    const CompareOrdinal compare = g_compare;
     if (compare != nullptr)
         return compare(wideA.data(), static_cast<int>(wideA.size()), wideB.data(), static_cast<int>(wideB.size()),
                        TRUE) == CSTR_EQUAL;

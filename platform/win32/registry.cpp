@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/exports.h"
 #include "platform/win32/handles.h"
 
 namespace platform {
@@ -98,9 +99,7 @@ bool DeleteLocalMachineKey(const std::string& path, RegView view) {
     // RegDeleteKeyA deletes in the program's own view only; RegDeleteKeyExA
     // (64-bit Windows; not in the 32-bit XP's ADVAPI32) takes the view.
     using DeleteKeyEx = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
-    const HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    const auto deleteKeyEx = reinterpret_cast<DeleteKeyEx>(
-        reinterpret_cast<void*>(advapi != nullptr ? GetProcAddress(advapi, "RegDeleteKeyExA") : nullptr));
+    const auto deleteKeyEx = win32::ExportedFunction<DeleteKeyEx>("advapi32.dll", "RegDeleteKeyExA");
     return deleteKeyEx != nullptr && deleteKeyEx(HKEY_LOCAL_MACHINE, path.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
 }
 

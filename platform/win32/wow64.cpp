@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/exports.h"
 #include "platform/win32/windows_text.h"
 #include "platform/win32/wow64.h"
 
@@ -13,14 +14,9 @@ namespace platform {
 
 namespace {
 
-FARPROC Kernel32Function(const char* name) {
-    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 != nullptr ? GetProcAddress(kernel32, name) : nullptr;
-}
-
 template <typename Function>
 Function Kernel32(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(Kernel32Function(name)));
+    return win32::ExportedFunction<Function>("kernel32.dll", name);
 }
 
 // Asked once; neither answer changes while the program runs. Plain globals:
