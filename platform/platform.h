@@ -323,6 +323,9 @@ bool DeletePortNamed(const std::string& port);
 // environment it does not serve with ERROR_INVALID_ENVIRONMENT.
 uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor);
 constexpr uint32_t kErrorInvalidEnvironment = 1805;
+
+// ---------------------------------------------------------------- version and time
+
 // GetVersion's high bit: set on the Windows 95 family.
 bool IsWindows95Family();
 // GetVersion as text: "Windows 4.10.2222 (95 family)", "Windows 6.1.7601 (NT family)".

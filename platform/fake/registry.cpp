@@ -279,16 +279,4 @@ bool DeleteLocalMachineKey(const std::string& path, RegView view) {
     return fake::detail::RemoveKeyTree(InView(path, view), !M().windows95);
 }
 
-bool IsWindows95Family() {
-    return M().windows95 || M().reports95;
-}
-
-std::string WindowsVersionText() {
-    return IsWindows95Family() ? "Windows 4.10.2222 (95 family)" : "Windows 5.1.2600 (NT family)";
-}
-
-std::string LocalTimeText() {
-    return "2026-01-02 03:04:05.678";
-}
-
 }  // namespace platform

@@ -1,8 +1,6 @@
-// Files, directories and the process for the Win32 side.
+// Files and directories for the Win32 side.
 #include <windows.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -227,38 +225,6 @@ std::string FullPathOf(const std::string& path) {
 std::string ShortPathOf(const std::string& path) {
     return win32::TextFromWindows(
         [&path](char* buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
-}
-
-void ExitProcessWith(int code) {
-    ExitProcess(static_cast<UINT>(code));
-}
-
-namespace {
-// The new-handler takes no argument: what it calls is kept here for it.
-void (*g_onNoMemory)(void* context) = nullptr;
-void* g_noMemoryContext = nullptr;
-
-// The handler takes itself out first: an allocation that fails while the
-// failure is being reported must not come back here.
-void NoMemory() {
-    std::set_new_handler(nullptr);
-    g_onNoMemory(g_noMemoryContext);
-    ExitProcess(1);
-}
-}  // namespace
-
-// A call inside another's work: the outer handler and its context come back with it.
-int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
-    void (*const outerHandler)(void*) = g_onNoMemory;
-    void* const outerContext = g_noMemoryContext;
-    g_onNoMemory = onNoMemory;
-    g_noMemoryContext = context;
-    const std::new_handler previous = std::set_new_handler(NoMemory);
-    const int result = work(context);
-    std::set_new_handler(previous);
-    g_onNoMemory = outerHandler;
-    g_noMemoryContext = outerContext;
-    return result;
 }
 
 }  // namespace platform

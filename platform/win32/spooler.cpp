@@ -169,28 +169,4 @@ uint32_t DeleteMonitorWithError(const char* environment, const std::string& moni
     return error != 0 ? error : ERROR_INVALID_FUNCTION;
 }
 
-bool IsWindows95Family() {
-    return (GetVersion() & 0x80000000u) != 0;
-}
-
-std::string WindowsVersionText() {
-    const DWORD version = GetVersion();
-    const bool family95 = (version & 0x80000000u) != 0;
-    // The 95 family keeps no build number in the high word.
-    const unsigned build = family95 ? 0 : static_cast<unsigned>(HIWORD(version));
-    char text[64];
-    wsprintfA(text, "Windows %u.%u.%u (%s family)", static_cast<unsigned>(LOBYTE(LOWORD(version))),
-              static_cast<unsigned>(HIBYTE(LOWORD(version))), build, family95 ? "95" : "NT");
-    return text;
-}
-
-std::string LocalTimeText() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char text[32];
-    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-              now.wSecond, now.wMilliseconds);
-    return text;
-}
-
 }  // namespace platform
