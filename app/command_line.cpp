@@ -69,6 +69,15 @@ CommandLine ParseCommandLine(const std::string& text) {
     return line;
 }
 
+bool NamesSilentSwitch(const std::string& text) {
+    const auto blank = [&text](std::size_t at) { return at >= text.size() || text[at] == ' ' || text[at] == '\t'; };
+    for (std::size_t at = 0; at + 1 < text.size(); ++at) {
+        const bool starts = (text[at] == '/' || text[at] == '-') && (at == 0 || blank(at - 1));
+        if (starts && (text[at + 1] == 'S' || text[at + 1] == 's') && blank(at + 2)) return true;
+    }
+    return false;
+}
+
 bool WhatIfWithoutLog(const CommandLine& line) {
     return line.whatIf && !line.log;
 }

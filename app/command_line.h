@@ -30,6 +30,10 @@ std::string ArgumentsAfterProgramName(const std::string& commandLine);
 // of a double-byte character, so the text is read as bytes.
 CommandLine ParseCommandLine(const std::string& text);
 
+// Whether /S (or -S) stands among `text`'s arguments, unquoted, found without
+// the heap: what a run that has no memory left to read its command line needs to know.
+bool NamesSilentSwitch(const std::string& text);
+
 // Whether the switches cannot go together: /WHATIF writes its plan to the log only.
 bool WhatIfWithoutLog(const CommandLine& line);
 

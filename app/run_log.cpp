@@ -1,6 +1,7 @@
 // The run's log: each line goes to the file as it is made.
 #include "app/run_log.h"
 
+#include "app/exit_status.h"
 #include "app/uninstaller.h"
 #include "run/file_list.h"
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "app/uninstaller.h"
+#include "app/exit_status.h"
 #include "platform/platform.h"
 
 namespace {

@@ -3,18 +3,13 @@
 #include "app/uninstaller.h"
 
 #include "app/command_line.h"
+#include "app/exit_status.h"
 #include "app/resource.h"
 #include "app/run_log.h"
-#include "run/file_list.h"
+#include "app/ui_strings.h"
 #include "run/uninstall_run.h"
 
 namespace {
-
-std::string ReadUiText(const char* section, const char* key, const char* defaultText) {
-    // Texts are only shown, never acted on: one that could not be read whole is
-    // still shown as far as it was read.
-    return platform::ReadProfileString(section, key, defaultText, kStringsFileName).text;
-}
 
 // What the progress dialog's work needs.
 struct DialogRun {
@@ -27,7 +22,7 @@ void RunUnderTheBar(platform::Window bar, void* context) {
     RunUninstall(run.plan, run.outcome, bar);
 }
 
-// What the entry needs while it runs; `silent` is known once the command line is read.
+// What the entry needs while it runs; `silent` is read again with the command line.
 struct EntryCall {
     platform::Instance instance;
     const std::string& commandLine;
@@ -45,26 +40,8 @@ int RunEntry(void* context);
 
 }  // namespace
 
-UiStrings LoadUiStrings() {
-    UiStrings texts;
-    texts.confirmFirstLine = ReadUiText("STATIC", "DIALOG00", "Uninstall Vantorin");
-    texts.confirmSecondLine = ReadUiText("STATIC", "DIALOG01", "Are you Sure ?");
-    texts.confirmCaption = ReadUiText("TITLE", "DIALOG", "Uninstaller");
-    texts.completeText = ReadUiText("STATIC", "MSGBOX00", "Uninstall is Complete");
-    texts.completeCaption = ReadUiText("TITLE", "MSGBOX", "Complete");
-    texts.restartLine =
-        ReadUiText("STATIC", "MSGBOX01", "Please restart Windows to finish removing the files that were in use.");
-    texts.incompleteLine = ReadUiText("STATIC", "MSGBOX02", "Some items could not be removed.");
-    return texts;
-}
-
-int ExitStatusOf(const RunOutcome& outcome) {
-    if (outcome.incomplete) return kExitIncomplete;
-    return outcome.restartNeeded ? kExitRestartNeeded : kExitCompleted;
-}
-
 int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
-    EntryCall call{instance, commandLine, false};
+    EntryCall call{instance, commandLine, NamesSilentSwitch(commandLine)};
     return platform::CallWithNoMemoryHandler(RunEntry, FailForMemory, &call);
 }
 
@@ -135,7 +112,7 @@ int RunEntry(void* context) {
         RunOutcome outcome;
         outcome.onItem = RunLog::OnItem;
         outcome.context = &log;
-        ForeseeUninstall(ReadUninstallPlan(silent), outcome);
+        ForeseeUninstall(ReadUninstallPlan(), outcome);
         log.End(kExitCompleted);
         if (!silent) {
             const std::string text = "What the uninstaller would do is written to:\n" + logPath + "\n\nNothing was removed.";
@@ -154,7 +131,7 @@ int RunEntry(void* context) {
         }
     }
 
-    const UninstallPlan plan = ReadUninstallPlan(silent);
+    const UninstallPlan plan = ReadUninstallPlan();
     RunOutcome outcome;
     outcome.onItem = RunLog::OnItem;
     outcome.context = &log;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/exit_status.h"
 #include "app/uninstaller.h"
 #include "platform/fake/fake_machine.h"
 

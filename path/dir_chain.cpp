@@ -1,35 +1,16 @@
 // The install-directory chain.
-#include "run/dir_chain.h"
+#include "path/dir_chain.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/uninstaller.h"
-#include "platform/platform.h"
-#include "run/dir_rules.h"
-#include "run/win_path.h"
+#include "path/path_names.h"
+#include "path/win_path.h"
 
-namespace {
-
-// What the chain is built from, and where it goes.
-struct ChainRequest {
-    const std::string& installPath;
-    bool silent;
-    std::vector<std::string>* chain;
-};
-
-// Called when memory has run out: nothing here may need the heap.
-[[noreturn]] void FailForMemory(void* context) {
-    if (!static_cast<ChainRequest*>(context)->silent)
-        platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
-    platform::ExitProcessWith(kExitNoMemory);
-}
-
-int AppendInstallPrefixes(void* context) {
-    const ChainRequest& request = *static_cast<const ChainRequest*>(context);
-    const std::string& installPath = request.installPath;
+std::vector<std::string> BuildDirChain(const std::string& installPath) {
+    std::vector<std::string> chain;
     const std::vector<std::string> tokens = winpath::SplitNames(installPath);
-    if (tokens.empty()) return 0;
+    if (tokens.empty()) return chain;
     // The leading backslashes of a share (\\server) or of a root-relative path
     // (\dir) belong to the path, all of them: without them it would name a
     // directory under the current one, and with two in place of three a share.
@@ -46,16 +27,7 @@ int AppendInstallPrefixes(void* context) {
         accumulated += tokens[i];
         if (i < first) continue;
         // A last name Windows trims ("Tool ") keeps the trailing backslash that keeps it whole.
-        request.chain->push_back(IsPlainName(tokens[i]) ? accumulated : installPath);
+        chain.push_back(IsPlainName(tokens[i]) ? accumulated : installPath);
     }
-    return 0;
-}
-
-}  // namespace
-
-std::vector<std::string> BuildDirChain(const std::string& installPath, bool silent) {
-    std::vector<std::string> chain;
-    ChainRequest request{installPath, silent, &chain};
-    platform::CallWithNoMemoryHandler(AppendInstallPrefixes, FailForMemory, &request);
     return chain;
 }

@@ -7,6 +7,4 @@
 
 // The prefixes of `installPath`, shallowest first: C:\A\B\C gives C:\A, C:\A\B
 // and C:\A\B\C; \\server\share\dir gives \\server\share and \\server\share\dir.
-// Ends the process with the allocation failure box (none when `silent`) when
-// the chain cannot be had.
-std::vector<std::string> BuildDirChain(const std::string& installPath, bool silent = false);
+std::vector<std::string> BuildDirChain(const std::string& installPath);

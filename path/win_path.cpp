@@ -1,7 +1,7 @@
 // Path and name text walked one character at a time in the system's code page.
 // Text without a byte of 0x80 or more (most paths) is the same read as bytes,
 // and takes the plain byte search.
-#include "run/win_path.h"
+#include "path/win_path.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "run/win_path.h"
+#include "path/win_path.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "run/win_path.h"
+#include "path/win_path.h"
 
 // One name, no separator: "Vendor\Product" would name a subkey of another
 // entry (on the 95 family deleted with its whole tree), "Uninstall\" the whole

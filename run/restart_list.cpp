@@ -3,7 +3,7 @@
 #include "run/restart_list.h"
 
 #include "platform/platform.h"
-#include "run/win_path.h"
+#include "path/win_path.h"
 
 namespace {
 

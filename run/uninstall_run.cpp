@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "path/dir_chain.h"
+#include "path/path_names.h"
+#include "path/win_path.h"
 #include "print/monitor_removal.h"
 #include "registry/programs_entry.h"
-#include "run/dir_chain.h"
 #include "run/dir_rules.h"
 #include "run/file_list.h"
 #include "run/restart_list.h"
-#include "run/win_path.h"
 
 namespace {
 
@@ -101,17 +102,6 @@ struct Run {
         outcome->Add(std::move(item));
     }
 };
-
-// A path as the sets of removed and scheduled paths keep it: "/" read as "\",
-// a run of separators as one (but the two that open a share path), none at
-// the end, so that C:\\A\b and C:\A\b are found as one.
-std::string PathKey(const std::string& path) {
-    const std::string text = winpath::WithBackslashes(path);
-    const bool share = text.compare(0, 2, "\\\\") == 0;
-    std::string key;
-    for (const std::string& name : winpath::SplitNames(text)) key += (key.empty() ? "" : "\\") + name;
-    return share ? "\\\\" + key : key;
-}
 
 bool IsNotThere(uint32_t error) {
     return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
@@ -361,11 +351,11 @@ void RunOutcome::Add(ItemOutcome item) {
     if (onItem != nullptr) onItem(items.back(), context);
 }
 
-UninstallPlan ReadUninstallPlan(bool silent) {
+UninstallPlan ReadUninstallPlan() {
     UninstallPlan plan;
     const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
     if (Usable(installPath) && IsFullPath(installPath.text))
-        plan.installChain = BuildDirChain(installPath.text, silent);
+        plan.installChain = BuildDirChain(installPath.text);
     plan.programsEntry = ReadListValue("UnInstKey", "UnInstKey");
     plan.monitor = ReadListValue("LPR", "Monitor");
     if (Usable(plan.monitor)) plan.monitorPorts = LoadMonitorPorts(plan.monitor.text);

@@ -23,9 +23,7 @@ struct UninstallPlan {
 };
 
 // Reads the plan from the file list and, for the monitor's ports, the registry.
-// Ends the process with the allocation failure box (none when `silent`) when
-// the install chain cannot be had.
-UninstallPlan ReadUninstallPlan(bool silent = false);
+UninstallPlan ReadUninstallPlan();
 
 // The progress steps RunUninstall takes for `plan`: one per file, one per
 // chain directory but the first, and the final one.

@@ -1,5 +1,7 @@
 // The fake machine's screen: message boxes answered from a script, and the
 // progress dialog with its bar, which runs its work at once.
+#include <new>
+
 #include "platform/fake/machine_state.h"
 
 namespace fake {
@@ -101,11 +103,15 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
     m.dialogShown = true;
 
     // The dialog is gone when this returns, even when the work throws
-    // (fake::ProcessExit from inside the run).
+    // (fake::ProcessExit from inside the run, or std::bad_alloc, which the
+    // record itself may meet again while the shortage lasts).
     struct CloseDialog {
         ~CloseDialog() {
             M().dialogLive = false;
-            Record("CloseProgressDialog");
+            try {
+                Record("CloseProgressDialog");
+            } catch (const std::bad_alloc&) {
+            }
         }
     } closeDialog;
     // The template's bar is control 1000; Windows finds no other.

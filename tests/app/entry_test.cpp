@@ -1,4 +1,5 @@
 // What the user sees: the question, the progress dialog and the completion box.
+#include "app/exit_status.h"
 #include "app/uninstaller.h"
 
 #include "app/resource.h"

@@ -613,7 +613,7 @@ void Foresee(std::vector<std::string>* violations) {
     const std::vector<std::string> before = fake::AllPaths();
     fake::ClearCalls();
     RunOutcome foreseen;
-    ForeseeUninstall(ReadUninstallPlan(true), foreseen);
+    ForeseeUninstall(ReadUninstallPlan(), foreseen);
     for (const char* change : {"DeleteFile", "RemoveDirectory", "RegDeleteKey", "RegDeleteValue", "SetPrinter",
                                "DeletePort", "DeleteMonitor", "MoveFileEx", "SetFileAttributes", "WriteFile"})
         if (!fake::CallsOf(change).empty()) violations->push_back(std::string("what-if called ") + change);

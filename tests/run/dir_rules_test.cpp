@@ -3,6 +3,7 @@
 
 #include <tuple>
 
+#include "path/path_names.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -113,21 +114,6 @@ TEST_F(DirectoryRules, RetryWithoutParentOrRoot) {
     EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat("E:\\Data", 10));
 }
 
-TEST(PathNames, RootsAreNotRemovableDirectories) {
-    for (const char* root : {"", "\\", "C:", "c:\\", "C:\\\\", "\\\\server", "\\\\server\\share",
-                             "\\\\server\\share\\", "\\\\\\server\\\\share"})
-        EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
-    for (const char* dir : {"C:\\A", "\\A", "A", "\\\\server\\share\\dir", "C:A"})
-        EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
-    for (const char* full : {"C:\\A", "c:/A", "\\\\srv\\share\\dir", "//srv/share", "C:\\"})
-        EXPECT_TRUE(IsFullPath(full)) << full;
-    for (const char* relative : {"", "Temp", "..\\x", "C:foo", "C:", "\\dir", "/dir", ".\\a", "\\\\srv",
-                                 "\\\\/srv\\share\\x.dll"})  // no server named: nothing is there
-        EXPECT_FALSE(IsFullPath(relative)) << relative;
-    EXPECT_TRUE(SamePath("C:\\Prog\\", "c:\\PROG"));
-    EXPECT_FALSE(SamePath("C:\\Prog", "C:\\Prog2"));
-}
-
 TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
     const struct {
         const char* dir;
@@ -167,20 +153,6 @@ TEST_F(DirectoryRules, RetryNeverRemovesTheRootHoweverEitherIsWritten) {
         EXPECT_EQ(fake::CallsOf("RemoveDirectory"), Repeat(dir, 10)) << codePage;
         EXPECT_TRUE(fake::DirectoryExists(root)) << codePage;
     }
-    EXPECT_FALSE(SamePath("C:\\Spool", "D:\\Spool"));
-    EXPECT_FALSE(SamePath("C:\\Spool", "\\Spool"));  // the current drive is not known here
-    EXPECT_FALSE(SamePath("C:\\Spool", "C:Spool"));
-    EXPECT_FALSE(SamePath("\\\\srv\\share\\Spool", "\\\\srv\\other\\Spool"));
-    EXPECT_TRUE(SamePath("\\\\SRV\\share\\\\Spool\\", "//srv/share/spool"));
-}
-
-TEST(PathNames, RootsWrittenWithSlashesDotsOrDotDotsAreStillRoots) {
-    for (const char* root : {"/", "C:/", "C:\\.", "C:\\A\\..", "c:\\A\\B\\..\\..\\..", "C:\\ .", "//server/share",
-                             "\\\\server\\share\\dir\\..", "\\.", "\\A\\..", "\\\\srv\\d:", "\\/srv\\x:\\", "\\\\/"})
-        EXPECT_FALSE(NamesRemovableDirectory(root)) << root;
-    // Relative to a current directory: not known to be a root here.
-    for (const char* dir : {"C:\\A\\..\\B", "C:/A", ".", "C:.", "A\\.."})
-        EXPECT_TRUE(NamesRemovableDirectory(dir)) << dir;
 }
 
 TEST_F(DirectoryRules, WalkGoesUpOnlyThroughNamesThatTellTheirParent) {

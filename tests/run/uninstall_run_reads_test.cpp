@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/exit_status.h"
 #include "app/uninstaller.h"
 #include "run/uninstall_run.h"
 #include "tests/support/machine.h"

@@ -5,7 +5,7 @@
 
 #include "app/resource.h"
 #include "app/uninstaller.h"
-#include "run/dir_chain.h"
+#include "path/dir_chain.h"
 #include "run/restart_list.h"
 #include "tests/support/machine.h"
 
