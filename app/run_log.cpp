@@ -56,7 +56,7 @@ std::string DescribeItem(const ItemOutcome& item, bool whatIf) {
     if (!item.movedTo.empty()) why += "; moved aside to " + item.movedTo;
     if (item.result == ItemResult::Scheduled)
         why += item.movedTo.empty() ? "; goes at the next restart" : ", which goes at the next restart";
-    return Fields(ResultText(item.result, whatIf), item.kind, item.name, why);
+    return Fields(ResultText(item.result, whatIf), KindName(item.kind), item.name, why);
 }
 
 const char* DescribeExitStatus(int status) {

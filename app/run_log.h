@@ -30,9 +30,6 @@ public:
     void Refused(const std::string& argument, const std::string& why);
     void End(int exitStatus);
 
-    // For RunOutcome::onItem, with the log as its context.
-    static void OnItem(const ItemOutcome& item, void* log) { static_cast<RunLog*>(log)->Item(item); }
-
 private:
     // One line: the time to the millisecond, a tab and `fields`. A line that
     // cannot be written (a full disk) stops nothing.

@@ -11,48 +11,29 @@
 
 namespace {
 
-// What the progress dialog's work needs.
-struct DialogRun {
-    const UninstallPlan& plan;
-    RunOutcome& outcome;
-};
-
-void RunUnderTheBar(platform::Window bar, void* context) {
-    DialogRun& run = *static_cast<DialogRun*>(context);
-    RunUninstall(run.plan, run.outcome, bar);
-}
-
-// What the entry needs while it runs; `silent` is read again with the command line.
-struct EntryCall {
-    platform::Instance instance;
-    const std::string& commandLine;
-    bool silent;
-};
-
 // Memory ran out, anywhere in the run: nothing here may need the heap.
-[[noreturn]] void FailForMemory(void* context) {
-    if (!static_cast<EntryCall*>(context)->silent)
-        platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+[[noreturn]] void FailForMemory(bool silent) {
+    if (!silent) platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
     platform::ExitProcessWith(kExitNoMemory);
 }
 
-int RunEntry(void* context);
+int RunEntry(platform::Instance instance, const std::string& commandLine, bool& silentRun);
 
 }  // namespace
 
 int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
-    EntryCall call{instance, commandLine, NamesSilentSwitch(commandLine)};
-    return platform::CallWithNoMemoryHandler(RunEntry, FailForMemory, &call);
+    // Known without the heap, for a failure before the command line is read.
+    bool silent = NamesSilentSwitch(commandLine);
+    return platform::CallWithNoMemoryHandler([&] { return RunEntry(instance, commandLine, silent); },
+                                             [&silent] { FailForMemory(silent); });
 }
 
 namespace {
 
-int RunEntry(void* context) {
-    EntryCall& call = *static_cast<EntryCall*>(context);
-    const platform::Instance instance = call.instance;
-    const CommandLine line = ParseCommandLine(call.commandLine);
+int RunEntry(platform::Instance instance, const std::string& commandLine, bool& silentRun) {
+    const CommandLine line = ParseCommandLine(commandLine);
     const bool silent = line.silent;
-    call.silent = silent;
+    silentRun = silent;
     const UiStrings texts = LoadUiStrings();
 
     // A relative log path names the directory the program was started in.
@@ -106,12 +87,12 @@ int RunEntry(void* context) {
         return kExitLogFailure;
     }
     log.Begin(silent, line.whatIf);
+    const auto logItem = [&log](const ItemOutcome& item) { log.Item(item); };
 
     // What a run would do, in the log and nowhere else: no question, no dialog.
     if (line.whatIf) {
         RunOutcome outcome;
-        outcome.onItem = RunLog::OnItem;
-        outcome.context = &log;
+        outcome.onItem = logItem;
         ForeseeUninstall(ReadUninstallPlan(), outcome);
         log.End(kExitCompleted);
         if (!silent) {
@@ -133,12 +114,11 @@ int RunEntry(void* context) {
 
     const UninstallPlan plan = ReadUninstallPlan();
     RunOutcome outcome;
-    outcome.onItem = RunLog::OnItem;
-    outcome.context = &log;
-    DialogRun run{plan, outcome};
+    outcome.onItem = logItem;
     const bool underBar = !silent && platform::InitProgressControls(platform::SystemDllPath("comctl32.dll")) &&
                           platform::RunUnderProgressDialog(instance, IDD_PROGRESS, IDC_PROGRESS,
-                                                           CountUninstallSteps(plan), RunUnderTheBar, &run);
+                                                           CountUninstallSteps(plan),
+                                                           [&](platform::Window bar) { RunUninstall(plan, outcome, bar); });
     // Without the common controls, or where Windows would not make the dialog,
     // the run still happens: without a bar.
     if (!underBar) RunUninstall(plan, outcome);

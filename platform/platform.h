@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/function_ref.h"
+
 namespace platform {
 
 // ---------------------------------------------------------------- profile files
@@ -102,6 +104,13 @@ constexpr uint32_t kErrorInvalidName = 123;  // a path that cannot name anything
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorDirNotEmpty = 145;
 
+// What asking Windows to remove something came to.
+enum class RemovalResult {
+    Removed,   // gone (or, for a programs entry, no longer listed)
+    NotThere,  // nothing of that name to begin with
+    Failed,    // there, and Windows refused
+};
+
 // File attributes as Windows numbers them.
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrDirectory = 0x10;
@@ -137,14 +146,14 @@ bool ReadWholeFile(const std::string& path, std::string* content);
 // path comes back as it is); empty when it cannot be had.
 std::string FullPathOf(const std::string& path);
 // What an edit makes of a file's content.
-using FileEdit = std::string (*)(const std::string& content, void* context);
+using FileEdit = FunctionRef<std::string(const std::string& content)>;
 // Reads the file (an empty one where it is missing) and writes back what `edit`
 // makes of it, through one handle that shares nothing meanwhile: the file
 // takes its new length first (a full disk fails there, before a byte has
 // changed), then the bytes from the first that differs are written and flushed
 // to the disk. Never cut short before the new content is written. GetLastError's
 // code when it fails, else 0.
-uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context);
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit);
 // Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
 
@@ -354,7 +363,7 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons);
 bool InitProgressControls(const std::string& path);
 
 // The work a progress dialog carries. `bar` is the dialog's progress bar.
-using ProgressWork = void (*)(Window bar, void* context);
+using ProgressWork = FunctionRef<void(Window bar)>;
 
 // Makes the dialog `templateId` of `instance` (DialogBoxParamA, no owner), sets
 // its progress bar, control `barId`, to 0 of a range of `steps` (PBM_SETRANGE,
@@ -364,8 +373,7 @@ using ProgressWork = void (*)(Window bar, void* context);
 // `work` is called once only. Its messages are handled whenever the work calls
 // AnswerWindowMessages or Pause. False, and `work` not called, when the dialog
 // cannot be made.
-bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work,
-                            void* context);
+bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work);
 
 // Handles the window messages waiting for this thread, as a message loop
 // would (the dialog's keys through IsDialogMessage), so that its windows
@@ -387,11 +395,11 @@ int ProgressBarWidth(Window bar);
 // Ends the process at once with `code`.
 [[noreturn]] void ExitProcessWith(int code);
 
-// Calls `work(context)` and returns what it returns; should memory run out while
-// it runs, calls `onNoMemory(context)` instead, which must end the process. A failure inside
-// `onNoMemory` itself ends the process at once. The Win32 program is built
-// without exceptions: there a failed allocation calls the new-handler, which is
-// set for the call; the fake catches std::bad_alloc.
-int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context);
+// Calls `work()` and returns what it returns; should memory run out while it
+// runs, calls `onNoMemory()` instead, which must end the process. A failure
+// inside `onNoMemory` itself ends the process at once. The Win32 program is
+// built without exceptions: there a failed allocation calls the new-handler,
+// which is set for the call; the fake catches std::bad_alloc.
+int CallWithNoMemoryHandler(FunctionRef<int()> work, FunctionRef<void()> onNoMemory);
 
 }  // namespace platform

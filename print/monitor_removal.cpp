@@ -88,6 +88,17 @@ ParallelPorts ParallelPortNames() {
     return {{family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"}};
 }
 
+// The monitor's key opened for reading: not there, or there with the error
+// opening it gave (0 where it opened).
+MonitorRemovalResult MonitorKeyResult(const std::string& monitorName) {
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName, platform::RegAccess::Read,
+                                  platform::RegView::Default, &error);
+    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
+        return {platform::RemovalResult::NotThere, 0};
+    return {platform::RemovalResult::Failed, error};
+}
+
 }  // namespace
 
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
@@ -123,8 +134,8 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
     return records;
 }
 
-bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
-                              PrinterMoved onPrinter, void* context) {
+MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                        PortDeleted onPort, PrinterMoved onPrinter) {
     const platform::PrinterList printers = platform::EnumLocalPrinters();
     const char* parallelPort = ParallelPortNames().names[0];
     for (std::size_t i = 0; i < printers.Count(); ++i) {
@@ -133,15 +144,17 @@ bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<
                                            [&from](const PortRecord& port) { return PrintsTo(from, port.name); });
         if (!onMonitor) continue;
         const std::string others = OtherPorts(from, ports);
-        onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0, context);
+        onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0);
     }
-    for (const PortRecord& port : ports) onPort(port.name, true, context);
-    return platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName, platform::RegAccess::Read)
-        .IsOpen();
+    for (const PortRecord& port : ports) onPort(port.name, true);
+    const bool there = platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName,
+                                                     platform::RegAccess::Read)
+                           .IsOpen();
+    return {there ? platform::RemovalResult::Removed : platform::RemovalResult::NotThere, 0};
 }
 
-int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
-                     void* context, bool* retried, PrinterMoved onPrinter) {
+MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                PortDeleted onPort, PrinterMoved onPrinter) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     const ParallelPorts parallelPorts = ParallelPortNames();
 
@@ -153,7 +166,7 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
             uint32_t error = 0;
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(name, &error);
             if (!printer.IsOpen()) {
-                if (onPrinter != nullptr) onPrinter(name, from, from, error, context);
+                if (onPrinter) onPrinter(name, from, from, error);
                 continue;
             }
             // The record written back is the one just read: every other setting stays.
@@ -176,10 +189,10 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
                 printers.SetPortName(i, parallelPort);
                 moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
-            if (onPrinter != nullptr) onPrinter(name, from, moved ? printers.PortName(i) : from, moved ? 0 : error, context);
+            if (onPrinter) onPrinter(name, from, moved ? printers.PortName(i) : from, moved ? 0 : error);
         }
         const bool deleted = platform::DeletePortNamed(port.name);
-        if (onPort != nullptr) onPort(port.name, deleted, context);
+        if (onPort) onPort(port.name, deleted);
     }
 
     // Nothing documents that every edition still serves "Windows 4.0"; one
@@ -187,6 +200,8 @@ int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecor
     uint32_t error = platform::DeleteMonitorWithError(kMonitorEnvironment, monitorName);
     const bool again = error == platform::kErrorInvalidEnvironment;
     if (again) error = platform::DeleteMonitorWithError(nullptr, monitorName);
-    if (retried != nullptr) *retried = again;
-    return error == 0 ? 1 : 0;
+    if (error == 0) return {platform::RemovalResult::Removed, 0, again};
+    MonitorRemovalResult removal = MonitorKeyResult(monitorName);
+    removal.retried = again;
+    return removal;
 }

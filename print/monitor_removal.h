@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/function_ref.h"
 #include "platform/platform.h"
 
 constexpr const char* kMonitorsKey = "System\\CurrentControlSet\\Control\\Print\\Monitors";
@@ -33,25 +34,30 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName);
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
 
 // Hears of each port as its deletion was asked for: whether the spooler deleted it.
-using PortDeleted = void (*)(const std::string& port, bool deleted, void* context);
+using PortDeleted = FunctionRef<void(const std::string& port, bool deleted)>;
 
 // Hears of each printer found on one of the monitor's ports: the ports it printed
 // to and those it prints to now. Where it could not be opened or written,
 // `error` is Windows' code and `to` the ports it stays on; else 0.
-using PrinterMoved = void (*)(const std::string& printer, const std::string& from, const std::string& to,
-                              uint32_t error, void* context);
+using PrinterMoved =
+    FunctionRef<void(const std::string& printer, const std::string& from, const std::string& to, uint32_t error)>;
+
+// What became of the monitor.
+struct MonitorRemovalResult {
+    platform::RemovalResult result = platform::RemovalResult::Failed;
+    uint32_t error = 0;    // Windows' code where its key would not open
+    bool retried = false;  // "Windows 4.0" refused (1805): deleted, or not, for no environment
+};
 
 // What RemoveLprMonitor would do, with nothing touched: each printer it would
-// move, each port it would delete (as deleted), and whether the monitor is
-// there to delete.
-bool ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports, PortDeleted onPort,
-                              PrinterMoved onPrinter, void* context);
+// move, each port it would delete (as deleted), and the monitor removed where
+// it is there.
+MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                        PortDeleted onPort, PrinterMoved onPrinter);
 
 // Moves every local printer on one of the monitor's `ports` to LPT1, deletes
 // the ports and then the monitor, for the environment "Windows 4.0" and, where
 // the print server does not serve that one, once more for none (the caller's
-// own); `retried` (where given) says whether it came to that. Returns 1 when
-// the monitor was deleted, else 0.
-int RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
-                     PortDeleted onPort = nullptr, void* context = nullptr, bool* retried = nullptr,
-                     PrinterMoved onPrinter = nullptr);
+// own). A monitor not deleted is not there where its key is not.
+MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                PortDeleted onPort = {}, PrinterMoved onPrinter = {});

@@ -14,22 +14,49 @@ bool NamesOneProgramsEntry(const std::string& name) {
     return !name.empty() && !winpath::HasChar(name, '\\');
 }
 
-int RemoveProgramsEntry(const char* name, platform::RegView view) {
-    if (name == nullptr || !NamesOneProgramsEntry(name)) return 0;
-    const std::string path = std::string(kProgramsListKey) + "\\" + name;
+namespace {
 
-    if (platform::DeleteLocalMachineKey(path, view)) return 1;
+using platform::RemovalResult;
+
+std::string EntryKey(const std::string& name) {
+    return std::string(kProgramsListKey) + "\\" + name;
+}
+
+// A key that would not open: not there, or refused with Windows' code.
+EntryRemoval NotOpened(uint32_t error) {
+    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
+        return {RemovalResult::NotThere, 0};
+    return {RemovalResult::Failed, error};
+}
+
+}  // namespace
+
+EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view) {
+    if (!NamesOneProgramsEntry(name)) return {RemovalResult::Failed, platform::kErrorInvalidName};
+    const std::string path = EntryKey(name);
+
+    if (platform::DeleteLocalMachineKey(path, view)) return {RemovalResult::Removed, 0};
 
     // On the NT family a key that still has subkeys cannot be deleted this way.
-    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view);
-    if (!key.IsOpen()) return 0;
+    uint32_t error = 0;
+    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view, &error);
+    if (!key.IsOpen()) return NotOpened(error);
     const bool displayName = platform::DeleteValue(key, "DisplayName");
     const bool uninstallString = platform::DeleteValue(key, "UninstallString");
     platform::DeleteValue(key, "DisplayIcon");
     // What deployment tools run to remove the product silently: left behind,
     // it would name an uninstaller that has gone.
     platform::DeleteValue(key, "QuietUninstallString");
-    return displayName && uninstallString ? 1 : 0;
+    return {displayName && uninstallString ? RemovalResult::Removed : RemovalResult::Failed, 0};
+}
+
+EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view) {
+    uint32_t error = 0;
+    if (platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error).IsOpen())
+        return {RemovalResult::Removed, 0};
+    // Whether a key that may not be read could be deleted is not known without trying.
+    return NotOpened(error).result == RemovalResult::NotThere ? EntryRemoval{RemovalResult::NotThere, 0}
+                                                               : EntryRemoval{RemovalResult::Removed, 0};
 }
 
 std::vector<platform::RegView> ProgramsEntryViews() {

@@ -12,10 +12,20 @@ constexpr const char* kProgramsListKey = "SOFTWARE\\Microsoft\\Windows\\CurrentV
 // backslash (a second byte 0x5C of a double-byte character is none).
 bool NamesOneProgramsEntry(const std::string& name);
 
+// What became of the entry in one registry view.
+struct EntryRemoval {
+    platform::RemovalResult result = platform::RemovalResult::Failed;
+    uint32_t error = 0;  // Windows' code where it would not open the key
+};
+
 // Deletes the entry `name` under the programs list, or, where the key cannot go
-// (it has subkeys), strips the values that make Windows list it. Returns 1 when
-// the entry is gone or no longer listed, 0 otherwise.
-int RemoveProgramsEntry(const char* name, platform::RegView view = platform::RegView::Default);
+// (it has subkeys), strips the values that make Windows list it: removed when
+// the entry is gone or no longer listed.
+EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view = platform::RegView::Default);
+
+// What RemoveProgramsEntry would come to, with nothing touched: removed where
+// the key is there.
+EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view);
 
 // The registry views the entry is looked for in, in this order: on 64-bit
 // Windows the program's own, then the other (an installer of either bitness

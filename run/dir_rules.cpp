@@ -4,32 +4,25 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/platform.h"
 #include "path/path_names.h"
 #include "path/win_path.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr int kRetryAttempts = 10;
 constexpr unsigned kRetryPauseMs = 500;
 
-// Ten attempts, each followed by its pause, whatever the outcome: a directory
-// that the product's own processes still hold open may come free meanwhile.
-bool PlainRemoval(const std::string& dir, bool, void*) {
-    return platform::RemoveEmptyDirectory(dir);
+// One directory, through the removal given, or RemoveDirectoryA alone.
+bool Remove(DirRemoval removal, const std::string& dir, bool final) {
+    return removal ? removal(dir, final) : platform::RemoveEmptyDirectory(dir);
 }
 
-struct Removal {
-    DirRemoval remove;
-    void* context;
-    bool operator()(const std::string& dir, bool final) const {
-        return remove != nullptr ? remove(dir, final, context) : PlainRemoval(dir, final, context);
-    }
-};
-
-void RemoveWithRetries(const std::string& dir, const Removal& remove) {
+// Ten attempts, each followed by its pause, whatever the outcome: a directory
+// that the product's own processes still hold open may come free meanwhile.
+void RemoveWithRetries(const std::string& dir, DirRemoval removal) {
     for (int attempt = 0; attempt < kRetryAttempts; ++attempt) {
-        remove(dir, attempt + 1 == kRetryAttempts);
+        Remove(removal, dir, attempt + 1 == kRetryAttempts);
         platform::Pause(kRetryPauseMs);
     }
 }
@@ -56,17 +49,15 @@ std::string DirectoryToRemove(const std::string& path) {
 
 }  // namespace
 
-int RemoveDirAndParents(const std::string& path, DirRemoval removal, void* context) {
-    const Removal remove{removal, context};
+void RemoveDirAndParents(const std::string& path, DirRemoval removal) {
     std::string dir = DirectoryToRemove(path);
-    if (!NamesRemovableDirectory(dir)) return 1;
-    remove(dir, true);  // gone already, or still in use: the parents decide
+    if (!NamesRemovableDirectory(dir)) return;
+    Remove(removal, dir, true);  // gone already, or still in use: the parents decide
     for (;;) {
         dir = ParentOf(dir);
         if (!NamesRemovableDirectory(dir)) break;
-        if (!remove(dir, true)) break;
+        if (!Remove(removal, dir, true)) break;
     }
-    return 1;
 }
 
 std::vector<std::string> RetriedDirectories(const std::string& path, const std::string& root) {
@@ -79,8 +70,6 @@ std::vector<std::string> RetriedDirectories(const std::string& path, const std::
     return dirs;
 }
 
-int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal, void* context) {
-    const Removal remove{removal, context};
-    for (const std::string& dir : RetriedDirectories(path, root)) RemoveWithRetries(dir, remove);
-    return 1;
+void RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal) {
+    for (const std::string& dir : RetriedDirectories(path, root)) RemoveWithRetries(dir, removal);
 }

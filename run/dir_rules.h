@@ -5,20 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/function_ref.h"
+
 // How the rules remove one directory. `final` is false for an attempt the
 // retry rule will follow with another. True when the directory is gone, or is
 // to go at the next restart (which, for its parent, comes to the same). Without
 // one the rules call RemoveDirectoryA alone.
-using DirRemoval = bool (*)(const std::string& dir, bool final, void* context);
+using DirRemoval = FunctionRef<bool(const std::string& dir, bool final)>;
 
-// Removes `path`, then its parent, grandparent and so on, until one cannot be
-// removed. Returns 1.
-int RemoveDirAndParents(const std::string& path, DirRemoval removal = nullptr, void* context = nullptr);
+// Removes `path`, then its parent, grandparent and so on, until one cannot be removed.
+void RemoveDirAndParents(const std::string& path, DirRemoval removal = {});
 
 // What the retry rule tries for `path`: the directory, then its parent unless
 // the parent is `root`; nothing at all when `path` is `root` itself.
 std::vector<std::string> RetriedDirectories(const std::string& path, const std::string& root);
 
-// Ten attempts on each of RetriedDirectories, each followed by a pause of half a second. Returns 1.
-int RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal = nullptr,
-                       void* context = nullptr);
+// Ten attempts on each of RetriedDirectories, each followed by a pause of half a second.
+void RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal = {});

@@ -19,18 +19,15 @@ std::string SectionName(std::string line) {
     return name.empty() ? std::string(" ") : name;
 }
 
-std::string AddRenameLine(const std::string& content, void* line) {
-    return WithRenameLine(content, *static_cast<const std::string*>(line));
-}
-
 // A line in WININIT.INI's [rename] section, which the 95 family reads at its
 // next start; it takes short paths only.
 uint32_t ListInWininit(const std::string& path) {
     const std::string windowsDir = platform::GetWindowsDir();
     const std::string shortPath = platform::ShortPathOf(path);
     if (windowsDir.empty() || shortPath.empty()) return platform::kErrorPathNotFound;
-    std::string line = "NUL=" + shortPath;
-    return platform::EditFileInPlace(windowsDir + "\\" + kRestartListName, AddRenameLine, &line);
+    const std::string line = "NUL=" + shortPath;
+    return platform::EditFileInPlace(windowsDir + "\\" + kRestartListName,
+                                     [&line](const std::string& content) { return WithRenameLine(content, line); });
 }
 
 }  // namespace

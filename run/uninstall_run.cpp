@@ -1,5 +1,5 @@
-// The uninstall run: everything the file list names goes, in a fixed order,
-// under the progress bar.
+// The uninstall run: the file list read into a list of checked actions, and
+// the run that carries them out in order under the progress bar.
 #include "run/uninstall_run.h"
 
 #include <algorithm>
@@ -16,7 +16,204 @@
 #include "run/file_list.h"
 #include "run/restart_list.h"
 
+const char* KindName(ItemKind kind) {
+    switch (kind) {
+    case ItemKind::File:
+        return "file";
+    case ItemKind::Directory:
+        return "directory";
+    case ItemKind::ProgramsEntry:
+        return "programs entry";
+    case ItemKind::Monitor:
+        return "monitor";
+    case ItemKind::Port:
+        return "port";
+    case ItemKind::Printer:
+        return "printer";
+    }
+    return "";
+}
+
+void RunOutcome::Add(ItemOutcome item) {
+    // A port's failure counts only where its monitor stays too (see Monitor);
+    // a printer that stays on a port keeps that port, and with it the monitor.
+    if (item.result == ItemResult::Failed && item.kind != ItemKind::Port && item.kind != ItemKind::Printer)
+        incomplete = true;
+    items.push_back(std::move(item));
+    if (onItem) onItem(items.back());
+}
+
 namespace {
+
+using Action = UninstallAction;
+using Type = UninstallAction::Type;
+
+// ---------------------------------------------------------------- reading the plan
+
+// Why a listed value may not be acted on; null when it may. Only full paths
+// are acted on: anything else would be read from the current directory.
+const char* WhyNotAFile(const platform::ProfileValue& file) {
+    if (!file.whole) return "not read whole";
+    if (!IsFullPathBelowRoot(file.text)) return "not a full path";
+    return nullptr;
+}
+
+const char* WhyNotADirectory(const platform::ProfileValue& dir) {
+    if (!dir.whole) return "not read whole";
+    if (!IsFullPath(dir.text)) return "not a full path";
+    if (!NamesRemovableDirectory(dir.text)) return "a drive or share root";
+    return nullptr;
+}
+
+// Without its whole root, or with one that is not a full path, the retry rule
+// could not tell where to stop.
+const char* WhyNotRetried(const platform::ProfileValue& dir, const platform::ProfileValue& root) {
+    if (!dir.whole) return "not read whole";
+    if (!root.whole || (!root.text.empty() && !IsFullPath(root.text))) return "ROOT not usable";
+    if (const char* reason = WhyNotADirectory(dir)) return reason;
+    if (!root.text.empty() && SamePath(dir.text, root.text)) return "ROOT itself";
+    return nullptr;
+}
+
+Action Make(Type type, ItemKind kind, std::string name, bool step = false) {
+    Action action;
+    action.type = type;
+    action.kind = kind;
+    action.name = std::move(name);
+    action.step = step;
+    return action;
+}
+
+Action PassedOver(ItemKind kind, std::string name, const char* reason, bool step = false) {
+    Action action = Make(Type::PassedOver, kind, std::move(name), step);
+    action.reason = reason;
+    return action;
+}
+
+// What follows the system directory in `path` ("vpmon.dll", "sub\x.dll"),
+// the directory compared as paths are; empty when `path` is not below it,
+// goes through a name that does not tell its parent (".."), or lies where a
+// 32-bit program is not redirected either, so that it names one file only.
+std::string BelowSystemDir(const std::string& path, const std::string& systemDir) {
+    const std::string text = winpath::WithBackslashes(path);
+    std::size_t cut = winpath::LastSeparator(text);
+    while (cut != std::string::npos && !SamePath(text.substr(0, cut), systemDir))
+        cut = winpath::LastSeparator(text.substr(0, cut));
+    if (cut == std::string::npos) return std::string();
+    const std::vector<std::string> names = winpath::SplitNames(text.substr(cut + 1));
+    if (names.empty()) return std::string();
+    std::string rest;
+    for (const std::string& name : names) {
+        if (!IsPlainName(name)) return std::string();
+        rest += (rest.empty() ? "" : "\\") + name;
+    }
+    for (const char* exempt : {"spool", "catroot", "catroot2", "logfiles", "driverstore"})
+        if (winpath::SameIgnoringCase(names[0], exempt)) return std::string();
+    if (names.size() > 2 && winpath::SameIgnoringCase(names[0], "drivers") && winpath::SameIgnoringCase(names[1], "etc"))
+        return std::string();
+    return rest;
+}
+
+// The actions for one listed file. On 64-bit Windows one under the system
+// directory is looked for in both system directories, the 32-bit and the
+// native one, whichever build this is: a 32-bit installer puts it in the one,
+// a 64-bit installer (and a port monitor, which the 64-bit spooler loads) in
+// the other. Its step comes after the last.
+void AddFile(std::vector<Action>& actions, const std::string& path, bool step, const std::string& systemDir,
+             const std::string& wow64Dir) {
+    const std::string rest = systemDir.empty() || wow64Dir.empty() ? std::string() : BelowSystemDir(path, systemDir);
+    if (rest.empty()) return actions.push_back(Make(Type::File, ItemKind::File, path, step));
+    actions.push_back(Make(Type::File, ItemKind::File, wow64Dir + "\\" + rest));
+    Action native = Make(Type::File, ItemKind::File, systemDir + "\\" + rest, step);
+    native.fileView = platform::FileView::Native;
+    actions.push_back(std::move(native));
+}
+
+void AddProgramsEntry(std::vector<Action>& actions, const platform::ProfileValue& entry) {
+    if (!entry.whole) return actions.push_back(PassedOver(ItemKind::ProgramsEntry, entry.text, "not read whole"));
+    if (entry.text.empty()) return;
+    if (!NamesOneProgramsEntry(entry.text))
+        return actions.push_back(PassedOver(ItemKind::ProgramsEntry, entry.text, "not one key name"));
+    // Looked for in each registry view, removed where it is, a line for each.
+    for (const platform::RegView view : ProgramsEntryViews()) {
+        Action action = Make(Type::ProgramsEntry, ItemKind::ProgramsEntry, entry.text);
+        action.view = view;
+        actions.push_back(std::move(action));
+    }
+}
+
+}  // namespace
+
+UninstallPlan ReadUninstallPlan() {
+    UninstallPlan plan;
+    std::vector<Action>& actions = plan.actions;
+    const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
+    const std::vector<std::string> chain = installPath.whole && IsFullPath(installPath.text)
+                                               ? BuildDirChain(installPath.text)
+                                               : std::vector<std::string>();
+
+    AddProgramsEntry(actions, ReadListValue("UnInstKey", "UnInstKey"));
+
+    const platform::ProfileValue monitor = ReadListValue("LPR", "Monitor");
+    if (!monitor.whole) {
+        actions.push_back(PassedOver(ItemKind::Monitor, monitor.text, "not read whole"));
+    } else if (!monitor.text.empty()) {
+        plan.monitorPorts = LoadMonitorPorts(monitor.text);
+        actions.push_back(Make(Type::Monitor, ItemKind::Monitor, monitor.text));
+    }
+
+    // A file passed over still takes its step.
+    const std::vector<platform::ProfileValue> files = ReadNumberedList("FILES", "FILE");
+    const bool wow64 = !files.empty() && platform::Is64BitWindows();
+    const std::string systemDir = wow64 ? platform::GetSystemDir() : std::string();
+    const std::string wow64Dir = wow64 ? platform::GetSystemWow64Dir() : std::string();
+    for (const platform::ProfileValue& file : files) {
+        if (const char* reason = WhyNotAFile(file))
+            actions.push_back(PassedOver(ItemKind::File, file.text, reason, true));
+        else
+            AddFile(actions, file.text, true, systemDir, wow64Dir);
+    }
+
+    for (const platform::ProfileValue& dir : ReadNumberedList("PATHS", "PATH")) {
+        if (const char* reason = WhyNotADirectory(dir))
+            actions.push_back(PassedOver(ItemKind::Directory, dir.text, reason));
+        else
+            actions.push_back(Make(Type::Directory, ItemKind::Directory, dir.text));
+    }
+
+    const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
+    plan.root = root.text;
+    for (const platform::ProfileValue& dir : ReadNumberedList("STMPATHS", "PATH")) {
+        if (const char* reason = WhyNotRetried(dir, root))
+            actions.push_back(PassedOver(ItemKind::Directory, dir.text, reason));
+        else
+            actions.push_back(Make(Type::RetriedDirectory, ItemKind::Directory, dir.text));
+    }
+
+    // The file list and the strings file themselves, once nothing else needs them.
+    const std::string windowsDir = platform::GetWindowsDir();
+    if (!windowsDir.empty()) {
+        actions.push_back(Make(Type::File, ItemKind::File, windowsDir + "\\" + kFileListName));
+        actions.push_back(Make(Type::File, ItemKind::File, windowsDir + "\\" + kStringsFileName));
+    }
+
+    // Deepest first; the first has no step of its own: the final one stands for it.
+    for (std::size_t i = chain.size(); i-- > 0;) {
+        const Type type = NamesRemovableDirectory(chain[i]) ? Type::ChainDirectory : Type::Nothing;
+        actions.push_back(Make(type, ItemKind::Directory, chain[i], i != 0));
+    }
+    actions.push_back(Make(Type::Settle, ItemKind::Directory, std::string(), true));
+    return plan;
+}
+
+int32_t CountUninstallSteps(const UninstallPlan& plan) {
+    return static_cast<int32_t>(
+        std::count_if(plan.actions.begin(), plan.actions.end(), [](const Action& action) { return action.step; }));
+}
+
+namespace {
+
+// ---------------------------------------------------------------- the run
 
 // The bar the run advances. The run keeps the count of its steps itself: the
 // first common controls answer PBM_GETPOS with 0. It gives the bar its
@@ -47,11 +244,6 @@ private:
     long long filled_ = 0;   // pixels the position last given fills
 };
 
-// A value that could not be read whole names something else: never acted on.
-bool Usable(const platform::ProfileValue& value) {
-    return value.whole && !value.text.empty();
-}
-
 // Paths, each found again however its case is written, as Windows compares
 // names: no key made of the text would find "É" for "é" on every code page.
 class PathSet {
@@ -71,26 +263,15 @@ private:
 // scheduled so far, by path.
 struct Run {
     RunOutcome* outcome;
-    ProgressMeter progress;
-    std::string windowsDir;
-    PathSet removed;
+    bool whatIf;  // only telling what would become of each item: nothing is touched
+    PathSet removed;    // with `whatIf`, what the run would remove
     PathSet scheduled;
-    bool portFailed = false;
-    // 64-bit Windows' two system directories, as Windows names them; empty
-    // until the first listed file, and for good on 32-bit Windows.
-    bool systemDirsRead = false;
-    std::string systemDir;  // the native one (GetSystemDirectoryA)
-    std::string wow64Dir;   // the 32-bit one (GetSystemWow64DirectoryA)
-
     // Directories the rules tried and left (kept, or refused): each one's line
     // waits for the end of the run, as a later attempt may still remove it.
     std::vector<ItemOutcome> leftDirs;
     PathSet settledDirs;  // recorded as removed, not there or at the restart
-    // Only telling what would become of each item: nothing is touched, and
-    // `removed` holds the files and directories the run would remove.
-    bool whatIf = false;
 
-    void Add(const char* kind, const std::string& name, ItemResult result, uint32_t error = 0,
+    void Add(ItemKind kind, const std::string& name, ItemResult result, uint32_t error = 0,
              const std::string& reason = std::string(), std::string movedTo = std::string()) {
         ItemOutcome item;
         item.kind = kind;
@@ -126,19 +307,19 @@ void NoteScheduled(Run& run, const std::string& name) {
 void DeleteListedFile(Run& run, const std::string& path, platform::FileView view = platform::FileView::Own) {
     if (run.whatIf) {
         uint32_t attributes = 0;
-        if (!platform::GetFileAttributesOf(path, &attributes, view)) return run.Add("file", path, ItemResult::NotThere);
+        if (!platform::GetFileAttributesOf(path, &attributes, view)) return run.Add(ItemKind::File, path, ItemResult::NotThere);
         if ((attributes & platform::kAttrDirectory) != 0)
-            return run.Add("file", path, ItemResult::PassedOver, 0, "a directory");
+            return run.Add(ItemKind::File, path, ItemResult::PassedOver, 0, "a directory");
         run.removed.insert(PathKey(path));
-        return run.Add("file", path, ItemResult::Removed, 0, (attributes & platform::kAttrReadOnly) != 0 ? "read-only" : "");
+        return run.Add(ItemKind::File, path, ItemResult::Removed, 0, (attributes & platform::kAttrReadOnly) != 0 ? "read-only" : "");
     }
     uint32_t error = platform::DeleteFileWithError(path, view);
-    if (error == 0) return run.Add("file", path, ItemResult::Removed);
-    if (IsNotThere(error)) return run.Add("file", path, ItemResult::NotThere);
+    if (error == 0) return run.Add(ItemKind::File, path, ItemResult::Removed);
+    if (IsNotThere(error)) return run.Add(ItemKind::File, path, ItemResult::NotThere);
     uint32_t attributes = 0;
     const bool known = platform::GetFileAttributesOf(path, &attributes, view);
     if (known && (attributes & platform::kAttrDirectory) != 0)
-        return run.Add("file", path, ItemResult::PassedOver, error, "a directory");
+        return run.Add(ItemKind::File, path, ItemResult::PassedOver, error, "a directory");
     bool cleared = false;
     // Held and read-only: the attribute goes too, or the deletion at the restart would fail on it.
     if (IsInUse(error) && known && (attributes & platform::kAttrReadOnly) != 0) {
@@ -146,66 +327,25 @@ void DeleteListedFile(Run& run, const std::string& path, platform::FileView view
         cleared = platform::SetFileAttributesOf(path, without != 0 ? without : platform::kAttrNormal, view);
         if (cleared) {
             error = platform::DeleteFileWithError(path, view);
-            if (error == 0) return run.Add("file", path, ItemResult::Removed);
+            if (error == 0) return run.Add(ItemKind::File, path, ItemResult::Removed);
         }
     }
-    if (!IsInUse(error)) return run.Add("file", path, ItemResult::Failed, error);
+    if (!IsInUse(error)) return run.Add(ItemKind::File, path, ItemResult::Failed, error);
     // Windows carries out its restart list before the network is up.
     if (platform::IsOnNetwork(path)) {
         if (cleared) platform::SetFileAttributesOf(path, attributes, view);
-        return run.Add("file", path, ItemResult::Failed, error, "in use, on a network share");
+        return run.Add(ItemKind::File, path, ItemResult::Failed, error, "in use, on a network share");
     }
     // A scheduled file keeps its attribute cleared: the deletion at the restart
     // would meet it as this one did.
     const HeldFile held = GoAtRestart(path, error, view);
     if (held.error == 0) {
         NoteScheduled(run, held.movedTo.empty() ? path : held.movedTo);
-        return run.Add("file", path, ItemResult::Scheduled, error, "in use", held.movedTo);
+        return run.Add(ItemKind::File, path, ItemResult::Scheduled, error, "in use", held.movedTo);
     }
     if (cleared && held.movedTo.empty()) platform::SetFileAttributesOf(path, attributes, view);
     const bool denied = held.error == platform::kErrorAccessDenied && error == platform::kErrorAccessDenied;
-    run.Add("file", path, ItemResult::Failed, held.error, denied ? "access denied" : "in use", held.movedTo);
-}
-
-// What follows the system directory in `path` ("vpmon.dll", "sub\x.dll"),
-// the directory compared as paths are; empty when `path` is not below it,
-// goes through a name that does not tell its parent (".."), or lies where a
-// 32-bit program is not redirected either, so that it names one file only.
-std::string BelowSystemDir(const std::string& path, const std::string& systemDir) {
-    const std::string text = winpath::WithBackslashes(path);
-    std::size_t cut = winpath::LastSeparator(text);
-    while (cut != std::string::npos && !SamePath(text.substr(0, cut), systemDir))
-        cut = winpath::LastSeparator(text.substr(0, cut));
-    if (cut == std::string::npos) return std::string();
-    const std::vector<std::string> names = winpath::SplitNames(text.substr(cut + 1));
-    if (names.empty()) return std::string();
-    std::string rest;
-    for (const std::string& name : names) {
-        if (!IsPlainName(name)) return std::string();
-        rest += (rest.empty() ? "" : "\\") + name;
-    }
-    for (const char* exempt : {"spool", "catroot", "catroot2", "logfiles", "driverstore"})
-        if (winpath::SameIgnoringCase(names[0], exempt)) return std::string();
-    if (names.size() > 2 && winpath::SameIgnoringCase(names[0], "drivers") && winpath::SameIgnoringCase(names[1], "etc"))
-        return std::string();
-    return rest;
-}
-
-// A listed file. On 64-bit Windows one under the system directory is looked
-// for in both system directories, the 32-bit and the native one, whichever
-// build this is: a 32-bit installer puts it in the one, a 64-bit installer
-// (and a port monitor, which the 64-bit spooler loads) in the other.
-void RemoveListedFile(Run& run, const std::string& path) {
-    if (!run.systemDirsRead && platform::Is64BitWindows()) {
-        run.systemDir = platform::GetSystemDir();
-        run.wow64Dir = platform::GetSystemWow64Dir();
-    }
-    run.systemDirsRead = true;
-    const std::string rest =
-        run.systemDir.empty() || run.wow64Dir.empty() ? std::string() : BelowSystemDir(path, run.systemDir);
-    if (rest.empty()) return DeleteListedFile(run, path);
-    DeleteListedFile(run, run.wow64Dir + "\\" + rest);
-    DeleteListedFile(run, run.systemDir + "\\" + rest, platform::FileView::Native);
+    run.Add(ItemKind::File, path, ItemResult::Failed, held.error, denied ? "access denied" : "in use", held.movedTo);
 }
 
 // Whether `dir` holds something and nothing but what is already to go at the
@@ -228,7 +368,7 @@ void SettleDir(Run& run, const std::string& dir, ItemResult result, uint32_t err
     });
     if (result == ItemResult::Kept || result == ItemResult::Failed) {
         ItemOutcome item;
-        item.kind = "directory";
+        item.kind = ItemKind::Directory;
         item.name = dir;
         item.result = result;
         item.error = error;
@@ -242,13 +382,12 @@ void SettleDir(Run& run, const std::string& dir, ItemResult result, uint32_t err
     if (left != run.leftDirs.end()) run.leftDirs.erase(left);
     if (run.settledDirs.count(key) != 0) return;
     run.settledDirs.insert(key);
-    run.Add("directory", dir, result, error, reason);
+    run.Add(ItemKind::Directory, dir, result, error, reason);
 }
 
 // The directory removal the rules use: recorded once, and scheduled after the
 // files in it where only those keep it.
-bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
-    Run& run = *static_cast<Run*>(context);
+bool RemoveRecordedDir(Run& run, const std::string& dir, bool final) {
     const std::string key = PathKey(dir);
     if (run.scheduled.count(key) != 0) return true;
     if (run.whatIf) {
@@ -294,205 +433,106 @@ bool RemoveRecordedDir(const std::string& dir, bool final, void* context) {
     return false;
 }
 
-void RecordPrinter(const std::string& printer, const std::string& from, const std::string& to, uint32_t error,
-                   void* context) {
-    Run& run = *static_cast<Run*>(context);
-    if (error == 0)
-        run.Add("printer", printer, ItemResult::Moved, 0, "from " + from + " to " + to);
-    else
-        run.Add("printer", printer, ItemResult::Failed, error, "stays on " + from);
+ItemResult ResultOf(platform::RemovalResult result) {
+    switch (result) {
+    case platform::RemovalResult::Removed:
+        return ItemResult::Removed;
+    case platform::RemovalResult::NotThere:
+        return ItemResult::NotThere;
+    case platform::RemovalResult::Failed:
+        break;
+    }
+    return ItemResult::Failed;
 }
-
-void RecordPort(const std::string& port, bool deleted, void* context) {
-    Run& run = *static_cast<Run*>(context);
-    run.Add("port", port, deleted ? ItemResult::Removed : ItemResult::Failed);
-    run.portFailed = run.portFailed || !deleted;
-}
-
-// Why a listed directory is not handed to the rules; null when it is. Only
-// full paths are acted on: anything else would be read from the current directory.
-const char* WhyPassedOver(const platform::ProfileValue& dir) {
-    if (!dir.whole) return "not read whole";
-    if (!IsFullPath(dir.text)) return "not a full path";
-    if (!NamesRemovableDirectory(dir.text)) return "a drive or share root";
-    return nullptr;
-}
-
-// What opening the key under HKEY_LOCAL_MACHINE gives: 0 where it opens,
-// 2 where it is not there, else Windows' error.
-uint32_t KeyOpenError(const std::string& path, platform::RegView view = platform::RegView::Default) {
-    uint32_t error = 0;
-    platform::OpenLocalMachineKey(path, platform::RegAccess::Read, view, &error);
-    return error;
-}
-
-bool IsKeyNotThere(uint32_t error) {
-    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
-}
-
-// A removal that did not succeed: the key was not there, or it is there and was refused.
-void AddNotRemovedKey(Run& run, const char* kind, const std::string& name, const std::string& path,
-                      platform::RegView view = platform::RegView::Default, const std::string& reason = std::string()) {
-    const uint32_t error = KeyOpenError(path, view);
-    if (IsKeyNotThere(error))
-        run.Add(kind, name, ItemResult::NotThere, 0, reason);
-    else
-        run.Add(kind, name, ItemResult::Failed, error, reason);
-}
-
-}  // namespace
-
-void RunOutcome::Add(ItemOutcome item) {
-    // A port's failure counts only where its monitor stays too (see RunUninstall);
-    // a printer that stays on a port keeps that port, and with it the monitor.
-    const std::string kind = item.kind;
-    if (item.result == ItemResult::Failed && kind != "port" && kind != "printer") incomplete = true;
-    items.push_back(std::move(item));
-    if (onItem != nullptr) onItem(items.back(), context);
-}
-
-UninstallPlan ReadUninstallPlan() {
-    UninstallPlan plan;
-    const platform::ProfileValue installPath = ReadListValue("UNINSTALL", "PATH");
-    if (Usable(installPath) && IsFullPath(installPath.text))
-        plan.installChain = BuildDirChain(installPath.text);
-    plan.programsEntry = ReadListValue("UnInstKey", "UnInstKey");
-    plan.monitor = ReadListValue("LPR", "Monitor");
-    if (Usable(plan.monitor)) plan.monitorPorts = LoadMonitorPorts(plan.monitor.text);
-    plan.files = ReadNumberedList("FILES", "FILE");
-    plan.dirs = ReadNumberedList("PATHS", "PATH");
-    plan.root = ReadListValue("STMPATHS", "ROOT");
-    plan.retriedDirs = ReadNumberedList("STMPATHS", "PATH");
-    return plan;
-}
-
-int32_t CountUninstallSteps(const UninstallPlan& plan) {
-    // With an empty chain the final step still has to be counted.
-    const std::size_t chainSteps = std::max<std::size_t>(plan.installChain.size(), 1);
-    return static_cast<int32_t>(plan.files.size() + chainSteps);
-}
-
-namespace {
 
 // The printers on the monitor's ports, the ports and the monitor; the log says
 // which environment the monitor went for.
-void Monitor(Run& run, const UninstallPlan& plan) {
-    const std::string& monitor = plan.monitor.text;
+void Monitor(Run& run, const std::string& monitor, const std::vector<PortRecord>& ports) {
+    platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
+    bool portFailed = false;
+    const auto onPort = [&run, &portFailed](const std::string& port, bool deleted) {
+        run.Add(ItemKind::Port, port, deleted ? ItemResult::Removed : ItemResult::Failed);
+        portFailed = portFailed || !deleted;
+    };
+    const auto onPrinter = [&run](const std::string& printer, const std::string& from, const std::string& to,
+                                  uint32_t error) {
+        if (error == 0)
+            run.Add(ItemKind::Printer, printer, ItemResult::Moved, 0, "from " + from + " to " + to);
+        else
+            run.Add(ItemKind::Printer, printer, ItemResult::Failed, error, "stays on " + from);
+    };
     if (run.whatIf) {
-        const bool there = ForeseeLprMonitorRemoval(monitor, plan.monitorPorts, RecordPort, RecordPrinter, &run);
-        return run.Add("monitor", monitor, there ? ItemResult::Removed : ItemResult::NotThere);
+        const MonitorRemovalResult foreseen = ForeseeLprMonitorRemoval(monitor, ports, onPort, onPrinter);
+        return run.Add(ItemKind::Monitor, monitor, ResultOf(foreseen.result));
     }
-    bool retried = false;
-    const bool removed = RemoveLprMonitor(monitor, plan.monitorPorts, RecordPort, &run, &retried, RecordPrinter) != 0;
-    const uint32_t refused = retried ? platform::kErrorInvalidEnvironment : 0;
-    const char* environment = retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
-    if (removed)
-        run.Add("monitor", monitor, ItemResult::Removed, refused, environment);
+    const MonitorRemovalResult removal = RemoveLprMonitor(monitor, ports, onPort, onPrinter);
+    const char* environment = removal.retried ? "no environment; Windows 4.0 refused" : "environment Windows 4.0";
+    const ItemResult result = ResultOf(removal.result);
+    if (result == ItemResult::Removed)
+        run.Add(ItemKind::Monitor, monitor, result, removal.retried ? platform::kErrorInvalidEnvironment : 0,
+                environment);
     else
-        AddNotRemovedKey(run, "monitor", monitor, std::string(kMonitorsKey) + "\\" + monitor,
-                         platform::RegView::Default, retried ? environment : "");
+        run.Add(ItemKind::Monitor, monitor, result, removal.error, removal.retried ? environment : "");
     // A port the spooler would not delete goes with its monitor's key.
-    if (run.portFailed && run.outcome->items.back().result != ItemResult::Removed) run.outcome->incomplete = true;
+    if (portFailed && result != ItemResult::Removed) run.outcome->incomplete = true;
 }
 
-// The run, or with `whatIf` what it would do.
-void Carry(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, bool whatIf) {
+void ProgramsEntry(Run& run, const Action& action) {
+    const char* where = ViewName(action.view);
+    const EntryRemoval removal = run.whatIf ? ForeseeProgramsEntryRemoval(action.name, action.view)
+                                            : RemoveProgramsEntry(action.name, action.view);
+    run.Add(ItemKind::ProgramsEntry, action.name, ResultOf(removal.result), removal.error, where);
+}
+
+void Carry(Run& run, const UninstallPlan& plan, const Action& action) {
+    const auto removal = [&run](const std::string& dir, bool final) { return RemoveRecordedDir(run, dir, final); };
+    switch (action.type) {
+    case Type::PassedOver:
+        return run.Add(action.kind, action.name, ItemResult::PassedOver, 0, action.reason);
+    case Type::ProgramsEntry:
+        return ProgramsEntry(run, action);
+    case Type::Monitor:
+        return Monitor(run, action.name, plan.monitorPorts);
+    case Type::File:
+        return DeleteListedFile(run, action.name, action.fileView);
+    case Type::Directory:
+        return RemoveDirAndParents(action.name, removal);
+    case Type::RetriedDirectory:
+        // Foreseen once each, without the pauses between attempts.
+        if (!run.whatIf) return RemoveDirWithRetry(action.name, plan.root, removal);
+        for (const std::string& dir : RetriedDirectories(action.name, plan.root)) RemoveRecordedDir(run, dir, true);
+        return;
+    case Type::ChainDirectory:
+        RemoveRecordedDir(run, action.name, true);
+        return;
+    case Type::Nothing:
+        return;
+    case Type::Settle:
+        for (ItemOutcome& left : run.leftDirs) run.outcome->Add(std::move(left));
+        run.leftDirs.clear();
+        return;
+    }
+}
+
+void Walk(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, bool whatIf) {
     outcome.stepsTaken = 0;
-    Run run{&outcome, ProgressMeter(bar, CountUninstallSteps(plan), &outcome.stepsTaken), std::string(), {}, {}};
-    run.whatIf = whatIf;
-
-    // Looked for in each registry view, removed where it is, a line for each.
-    const platform::ProfileValue& entry = plan.programsEntry;
-    if (Usable(entry) && !NamesOneProgramsEntry(entry.text)) {
-        run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not one key name");
-    } else if (Usable(entry)) {
-        for (const platform::RegView view : ProgramsEntryViews()) {
-            const char* where = ViewName(view);
-            const std::string key = std::string(kProgramsListKey) + "\\" + entry.text;
-            if (run.whatIf)
-                run.Add("programs entry", entry.text,
-                        IsKeyNotThere(KeyOpenError(key, view)) ? ItemResult::NotThere : ItemResult::Removed, 0, where);
-            else if (RemoveProgramsEntry(entry.text.c_str(), view))
-                run.Add("programs entry", entry.text, ItemResult::Removed, 0, where);
-            else
-                AddNotRemovedKey(run, "programs entry", entry.text, key, view, where);
-        }
-    } else if (!entry.whole) {
-        run.Add("programs entry", entry.text, ItemResult::PassedOver, 0, "not read whole");
-    }
-
-    const platform::ProfileValue& monitor = plan.monitor;
-    if (Usable(monitor)) {
-        platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
-        Monitor(run, plan);
-        platform::AnswerWindowMessages();
-    } else if (!monitor.whole) {
-        run.Add("monitor", monitor.text, ItemResult::PassedOver, 0, "not read whole");
-    }
-
-    // Only full paths are acted on: anything else would be read from the
-    // current directory. A passed-over file still takes its step.
-    for (const platform::ProfileValue& file : plan.files) {
-        if (!file.whole)
-            run.Add("file", file.text, ItemResult::PassedOver, 0, "not read whole");
-        else if (!IsFullPathBelowRoot(file.text))
-            run.Add("file", file.text, ItemResult::PassedOver, 0, "not a full path");
+    ProgressMeter progress(bar, CountUninstallSteps(plan), &outcome.stepsTaken);
+    Run run{&outcome, whatIf, {}, {}, {}, {}};
+    for (const Action& action : plan.actions) {
+        Carry(run, plan, action);
+        if (action.step)
+            progress.Step();
         else
-            RemoveListedFile(run, file.text);
-        run.progress.Step();
+            platform::AnswerWindowMessages();
     }
-
-    for (const platform::ProfileValue& dir : plan.dirs) {
-        if (const char* reason = WhyPassedOver(dir))
-            run.Add("directory", dir.text, ItemResult::PassedOver, 0, reason);
-        else
-            RemoveDirAndParents(dir.text, RemoveRecordedDir, &run);
-        platform::AnswerWindowMessages();
-    }
-
-    // Without its whole root, or with one that is not a full path, the retry
-    // rule could not tell where to stop.
-    const platform::ProfileValue& root = plan.root;
-    const bool rootUsable = root.whole && (root.text.empty() || IsFullPath(root.text));
-    for (const platform::ProfileValue& dir : plan.retriedDirs) {
-        const char* reason = !dir.whole     ? "not read whole"
-                             : !rootUsable ? "ROOT not usable"
-                                           : WhyPassedOver(dir);
-        if (reason == nullptr && !root.text.empty() && SamePath(dir.text, root.text)) reason = "ROOT itself";
-        if (reason != nullptr) {
-            run.Add("directory", dir.text, ItemResult::PassedOver, 0, reason);
-        } else if (run.whatIf) {
-            // Told once each, without the pauses between attempts.
-            for (const std::string& tried : RetriedDirectories(dir.text, root.text)) RemoveRecordedDir(tried, true, &run);
-        } else {
-            RemoveDirWithRetry(dir.text, root.text, RemoveRecordedDir, &run);
-        }
-    }
-
-    // The file list and the strings file themselves, once nothing else needs them.
-    if (run.windowsDir.empty()) run.windowsDir = platform::GetWindowsDir();
-    if (!run.windowsDir.empty()) {
-        DeleteListedFile(run, run.windowsDir + "\\" + kFileListName);
-        DeleteListedFile(run, run.windowsDir + "\\" + kStringsFileName);
-    }
-
-    // Deepest first; the first has no step of its own (the final one stands for it).
-    const std::vector<std::string>& chain = plan.installChain;
-    for (std::size_t i = chain.size(); i-- > 0;) {
-        if (NamesRemovableDirectory(chain[i])) RemoveRecordedDir(chain[i], true, &run);
-        if (i != 0) run.progress.Step();
-    }
-    for (ItemOutcome& left : run.leftDirs) outcome.Add(std::move(left));
-
-    run.progress.Step();
 }
 
 }  // namespace
 
 void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
-    Carry(plan, outcome, bar, false);
+    Walk(plan, outcome, bar, false);
 }
 
 void ForeseeUninstall(const UninstallPlan& plan, RunOutcome& outcome) {
-    Carry(plan, outcome, nullptr, true);
+    Walk(plan, outcome, nullptr, true);
 }

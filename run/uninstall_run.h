@@ -1,32 +1,59 @@
-// The uninstall run: the plan read before it, the run itself, and what became
-// of each thing it acted on.
+// The uninstall run: the plan read before it, as a list of checked actions,
+// the run that walks the list, and what became of each thing it acted on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/function_ref.h"
 #include "platform/platform.h"
 #include "print/monitor_removal.h"
+
+// What the log calls a thing the run acts on.
+enum class ItemKind { File, Directory, ProgramsEntry, Monitor, Port, Printer };
+
+// "file", "directory", "programs entry", "monitor", "port", "printer".
+const char* KindName(ItemKind kind);
+
+// One thing the run does, in the order the run does it. Every item of the
+// file list is checked once, as the plan is read: what may not be acted on
+// (not read whole, not a full path, a root, ROOT itself, ...) is an action
+// of its own, passed over with its reason.
+struct UninstallAction {
+    enum class Type {
+        PassedOver,        // told, not acted on: `reason` says why
+        ProgramsEntry,     // `name` under the programs list, in registry view `view`
+        Monitor,           // the print monitor `name`, its printers and ports
+        File,              // the file `path`, in file view `fileView`
+        Directory,         // the directory `path` and its emptied parents
+        RetriedDirectory,  // the directory `path` and its parent below ROOT, tried again and again
+        ChainDirectory,    // a directory of the install chain
+        Nothing,           // a step only: a chain directory that is a share's root
+        Settle,            // the directories that stay are told; the final step
+    };
+    Type type = Type::Nothing;
+    ItemKind kind = ItemKind::File;
+    std::string name;  // the entry's or monitor's name, or the path
+    std::string reason;
+    platform::RegView view = platform::RegView::Default;
+    platform::FileView fileView = platform::FileView::Own;
+    bool step = false;  // the progress bar moves on once it is done
+};
 
 // Everything the run acts on, read before anything goes: the file list may
 // name itself among the files, and once deleted it reads as empty.
 struct UninstallPlan {
-    std::vector<std::string> installChain;            // [UNINSTALL] PATH and its parents, shallowest first
-    platform::ProfileValue programsEntry;             // [UnInstKey] UnInstKey
-    platform::ProfileValue monitor;                   // [LPR] Monitor
-    std::vector<PortRecord> monitorPorts;             // its ports, as the registry lists them
-    std::vector<platform::ProfileValue> files;        // [FILES]
-    std::vector<platform::ProfileValue> dirs;         // [PATHS]
-    platform::ProfileValue root;                      // [STMPATHS] ROOT
-    std::vector<platform::ProfileValue> retriedDirs;  // [STMPATHS]
+    std::vector<UninstallAction> actions;
+    std::vector<PortRecord> monitorPorts;  // the monitor's ports, as the registry lists them
+    std::string root;                      // [STMPATHS] ROOT, where the retried directories stop
 };
 
 // Reads the plan from the file list and, for the monitor's ports, the registry.
 UninstallPlan ReadUninstallPlan();
 
-// The progress steps RunUninstall takes for `plan`: one per file, one per
-// chain directory but the first, and the final one.
+// The progress steps RunUninstall takes for `plan`: one for each action that
+// takes one (each listed file, each chain directory but the first, the final one).
 int32_t CountUninstallSteps(const UninstallPlan& plan);
 
 // What became of one thing the run acted on.
@@ -41,7 +68,7 @@ enum class ItemResult {
 };
 
 struct ItemOutcome {
-    const char* kind = "";  // "file", "directory", "programs entry", "monitor", "port", "printer"
+    ItemKind kind = ItemKind::File;
     std::string name;
     ItemResult result = ItemResult::Removed;
     uint32_t error = 0;
@@ -56,13 +83,12 @@ struct RunOutcome {
     bool restartNeeded = false;  // something goes at the next restart
     bool incomplete = false;     // something listed could not be removed: Windows refused it
     int32_t stepsTaken = 0;      // progress steps the run took
-    void (*onItem)(const ItemOutcome& item, void* context) = nullptr;
-    void* context = nullptr;
+    FunctionRef<void(const ItemOutcome& item)> onItem;
 
     void Add(ItemOutcome item);
 };
 
-// Removes everything `plan` names, in order, records in `outcome` what became
+// Carries out the plan's actions in order, records in `outcome` what became
 // of each item, and advances `bar` (where there is one) from 0 to the plan's
 // step count.
 void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar = nullptr);

@@ -528,7 +528,7 @@ std::string FullPathOf(const std::string& path) {
     return full.valid ? fake::detail::SpellingOf(full) : std::string();
 }
 
-uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit) {
     Record("EditFile " + path);
     const fake::detail::FullPath full = fake::detail::Resolve(path);
     if (!full.valid || full.names.empty() || full.trailingBackslash) return kErrorPathNotFound;
@@ -540,7 +540,7 @@ uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) 
         if (entry.locked) return kErrorSharingViolation;
         content = entry.content;
     }
-    const std::string edited = edit(content, context);
+    const std::string edited = edit(content);
     if (M().diskFull && edited.size() > content.size()) return 112;  // ERROR_DISK_FULL
     return WriteContent(path, edited, false) ? 0 : kErrorPathNotFound;
 }

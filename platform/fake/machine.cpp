@@ -202,11 +202,11 @@ void ExitProcessWith(int code) {
     throw fake::ProcessExit{code};
 }
 
-int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
+int CallWithNoMemoryHandler(FunctionRef<int()> work, FunctionRef<void()> onNoMemory) {
     try {
-        return work(context);
+        return work();
     } catch (const std::bad_alloc&) {
-        onNoMemory(context);
+        onNoMemory();
     }
     // onNoMemory broke its promise to end the process.
     std::abort();

@@ -88,8 +88,7 @@ bool InitProgressControls(const std::string& path) {
     return true;
 }
 
-bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, ProgressWork work,
-                            void* context) {
+bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, ProgressWork work) {
     Record("ProgressDialog " + std::to_string(templateId) + " " + std::to_string(steps));
     fake::detail::Machine& m = M();
     // The program's resources hold one dialog, 102.
@@ -115,7 +114,7 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
         }
     } closeDialog;
     // The template's bar is control 1000; Windows finds no other.
-    work(barId == 1000 ? &fake::g_barWindow : nullptr, context);
+    work(barId == 1000 ? &fake::g_barWindow : nullptr);
     return true;
 }
 

@@ -159,7 +159,7 @@ bool WriteAll(HANDLE file, const std::string& text) {
 
 }  // namespace
 
-uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) {
+uint32_t EditFileInPlace(const std::string& path, FileEdit edit) {
     // No sharing: nobody reads a half-written file or writes between our read and our write.
     const win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -172,7 +172,7 @@ uint32_t EditFileInPlace(const std::string& path, FileEdit edit, void* context) 
         if (got == 0) break;
         content.append(buffer, got);
     }
-    const std::string edited = edit(content, context);
+    const std::string edited = edit(content);
     std::size_t same = 0;
     while (same < content.size() && same < edited.size() && content[same] == edited[same]) ++same;
     if (same == content.size() && same == edited.size()) return 0;

@@ -14,29 +14,25 @@ void ExitProcessWith(int code) {
 
 namespace {
 // The new-handler takes no argument: what it calls is kept here for it.
-void (*g_onNoMemory)(void* context) = nullptr;
-void* g_noMemoryContext = nullptr;
+FunctionRef<void()> g_onNoMemory;
 
 // The handler takes itself out first: an allocation that fails while the
 // failure is being reported must not come back here.
 void NoMemory() {
     std::set_new_handler(nullptr);
-    g_onNoMemory(g_noMemoryContext);
+    g_onNoMemory();
     ExitProcess(1);
 }
 }  // namespace
 
-// A call inside another's work: the outer handler and its context come back with it.
-int CallWithNoMemoryHandler(int (*work)(void* context), void (*onNoMemory)(void* context), void* context) {
-    void (*const outerHandler)(void*) = g_onNoMemory;
-    void* const outerContext = g_noMemoryContext;
+// A call inside another's work: the outer handler comes back with it.
+int CallWithNoMemoryHandler(FunctionRef<int()> work, FunctionRef<void()> onNoMemory) {
+    const FunctionRef<void()> outer = g_onNoMemory;
     g_onNoMemory = onNoMemory;
-    g_noMemoryContext = context;
     const std::new_handler previous = std::set_new_handler(NoMemory);
-    const int result = work(context);
+    const int result = work();
     std::set_new_handler(previous);
-    g_onNoMemory = outerHandler;
-    g_noMemoryContext = outerContext;
+    g_onNoMemory = outer;
     return result;
 }
 

@@ -41,7 +41,6 @@ struct ProgressDialog {
     int barId;
     int32_t steps;
     ProgressWork work;
-    void* context;
     bool started;
 };
 
@@ -75,7 +74,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // The work handles the dialog's messages while it goes; WM_INITDIALOG
         // comes once, so the work starts once.
         progress->started = true;
-        progress->work(bar, progress->context);
+        progress->work(bar);
         EndDialog(dialog, 1);
         return FALSE;  // the default focus is not set
     }
@@ -102,9 +101,8 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     }
 }
 
-bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work,
-                            void* context) {
-    ProgressDialog progress{barId, steps, work, context, false};
+bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work) {
+    ProgressDialog progress{barId, steps, work, false};
     DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId), nullptr, ProgressDialogProc,
                     reinterpret_cast<LPARAM>(&progress));
     g_dialog = nullptr;

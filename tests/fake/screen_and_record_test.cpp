@@ -37,8 +37,7 @@ struct Seen {
     int width = 0;
 };
 
-void Work(platform::Window bar, void* context) {
-    Seen& seen = *static_cast<Seen*>(context);
+void Work(platform::Window bar, Seen& seen) {
     ++seen.calls;
     seen.bar = bar;
     seen.width = platform::ProgressBarWidth(bar);
@@ -57,7 +56,7 @@ TEST_F(FakeScreen, TheProgressDialogRunsItsWorkOnceOverItsBarThenCloses) {
         fake::Reset();
         fake::SetFirstCommonControls(c.firstControls);
         Seen seen;
-        EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1000, c.steps, Work, &seen)) << c.steps;
+        EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1000, c.steps, [&seen](platform::Window bar) { Work(bar, seen); })) << c.steps;
         EXPECT_EQ(seen.calls, 1);
         EXPECT_NE(seen.bar, nullptr);
         EXPECT_EQ(seen.width, 220);
@@ -79,13 +78,13 @@ TEST_F(FakeScreen, TheProgressDialogRunsItsWorkOnceOverItsBarThenCloses) {
         fake::Reset();
         fake::SetDialogRefused(templateId == 102);
         Seen seen;
-        EXPECT_FALSE(platform::RunUnderProgressDialog(nullptr, templateId, 1000, 5, Work, &seen));
+        EXPECT_FALSE(platform::RunUnderProgressDialog(nullptr, templateId, 1000, 5, [&seen](platform::Window bar) { Work(bar, seen); }));
         EXPECT_EQ(seen.calls, 0);
         EXPECT_FALSE(fake::DialogShown());
     }
     fake::Reset();
     Seen seen;
-    EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1001, 5, Work, &seen));
+    EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, 102, 1001, 5, [&seen](platform::Window bar) { Work(bar, seen); }));
     EXPECT_EQ(seen.bar, nullptr);
     EXPECT_EQ(fake::Bar().positionsSet, 0);
 }
@@ -110,7 +109,7 @@ TEST_F(FakeScreen, ProcessExitAndTheClockAreRecorded) {
 
 TEST_F(FakeScreen, CallsOfMatchesWholeWords) {
     platform::ProgressSetPos(nullptr, 5);
-    platform::RunUnderProgressDialog(nullptr, 102, 1000, 0, [](platform::Window, void*) {}, nullptr);
+    platform::RunUnderProgressDialog(nullptr, 102, 1000, 0, [](platform::Window) {});
     EXPECT_EQ(fake::CallsOf("SetPos"), (Strings{"5"}));
     EXPECT_TRUE(fake::CallsOf("Set").empty());
     EXPECT_EQ(fake::CallsOf("ProgressDialog"), (Strings{"102 0"}));

@@ -281,17 +281,15 @@ TEST_F(Files, ALoadedImageCannotBeDeletedButCanBeMovedAsideAndAHeldFileNeither) 
 }
 
 TEST_F(Files, AFileEditedInPlaceKeepsWhatTheEditKeeps) {
-    const auto addLine = [](const std::string& content, void* line) {
-        return content + *static_cast<const std::string*>(line);
-    };
-    std::string line = "NUL=C:\\A.DLL\r\n";
-    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), 0u);  // made where missing
-    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), 0u);
+    const std::string line = "NUL=C:\\A.DLL\r\n";
+    const auto addLine = [&line](const std::string& content) { return content + line; };
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine), 0u);  // made where missing
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine), 0u);
     std::string content;
     ASSERT_TRUE(platform::ReadWholeFile(At("list.ini"), &content));
     EXPECT_EQ(content, line + line);
     setup::HoldOpen(At("list.ini"));
-    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine, &line), platform::kErrorSharingViolation);
+    EXPECT_EQ(platform::EditFileInPlace(At("list.ini"), addLine), platform::kErrorSharingViolation);
 }
 
 TEST_F(Files, WholeFilesAreReadAndLogsKeptOpen) {

@@ -24,55 +24,55 @@ constexpr int kEnded = 1;
 
 void* volatile g_sink;
 
-int AllocateTooMuch(void*) {
+int AllocateTooMuch() {
     g_sink = ::operator new(static_cast<std::size_t>(PTRDIFF_MAX));
     return 0;
 }
 
-int GrowStringTooFar(void* text) {
-    std::string grown = static_cast<const char*>(text);
+int GrowStringTooFar(const char* text) {
+    std::string grown = text;
     grown.reserve(grown.max_size() + 1);
     g_sink = &grown[0];
     return 0;
 }
 
-int AllocateNothing(void* text) {
-    return static_cast<int>(std::strlen(static_cast<const char*>(text)));
+int AllocateNothing(const char* text) {
+    return static_cast<int>(std::strlen(text));
 }
 
-void Handled(void*) {
+void Handled() {
     ExitProcess(kHandled);
 }
 
-void InnerHandled(void*) {
+void InnerHandled() {
     ExitProcess(kHandled + 2);
 }
 
-int AllocateAfterInnerCall(void*) {
-    platform::CallWithNoMemoryHandler(AllocateNothing, InnerHandled, const_cast<char*>("x"));
-    return AllocateTooMuch(nullptr);
+int AllocateAfterInnerCall() {
+    platform::CallWithNoMemoryHandler([] { return AllocateNothing("x"); }, InnerHandled);
+    return AllocateTooMuch();
 }
 
-void HandlerThatRunsOutToo(void*) {
-    AllocateTooMuch(nullptr);
+void HandlerThatRunsOutToo() {
+    AllocateTooMuch();
     ExitProcess(kHandled);
 }
 
 int RunCase(const char* name) {
     if (std::strcmp(name, "inside") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateTooMuch, Handled, const_cast<char*>("x"));
+        platform::CallWithNoMemoryHandler(AllocateTooMuch, Handled);
     } else if (std::strcmp(name, "string") == 0) {
-        platform::CallWithNoMemoryHandler(GrowStringTooFar, Handled, const_cast<char*>("x"));
+        platform::CallWithNoMemoryHandler([] { return GrowStringTooFar("x"); }, Handled);
     } else if (std::strcmp(name, "result") == 0) {
-        const int result = platform::CallWithNoMemoryHandler(AllocateNothing, Handled, const_cast<char*>("four"));
+        const int result = platform::CallWithNoMemoryHandler([] { return AllocateNothing("four"); }, Handled);
         return result == 4 ? kReturned : 1;
     } else if (std::strcmp(name, "after") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateNothing, Handled, const_cast<char*>("x"));
-        AllocateTooMuch(nullptr);
+        platform::CallWithNoMemoryHandler([] { return AllocateNothing("x"); }, Handled);
+        AllocateTooMuch();
     } else if (std::strcmp(name, "nested") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateTooMuch, HandlerThatRunsOutToo, const_cast<char*>("x"));
+        platform::CallWithNoMemoryHandler(AllocateTooMuch, HandlerThatRunsOutToo);
     } else if (std::strcmp(name, "outer") == 0) {
-        platform::CallWithNoMemoryHandler(AllocateAfterInnerCall, Handled, const_cast<char*>("x"));
+        platform::CallWithNoMemoryHandler(AllocateAfterInnerCall, Handled);
     }
     return kReturned;
 }

@@ -39,15 +39,16 @@ std::string PortOf(const std::string& printer) {
 }
 
 // `printers`, where given, hears of each printer: "name: from -> to", and Windows' error.
-int RemoveMonitor(const std::string& monitor, Strings* printers = nullptr) {
-    const PrinterMoved tell = [](const std::string& printer, const std::string& from, const std::string& to,
-                                 uint32_t error, void* context) {
-        if (context == nullptr) return;
-        static_cast<Strings*>(context)->push_back(printer + ": " + from + " -> " + to +
-                                                  (error != 0 ? ", error " + std::to_string(error) : ""));
+platform::RemovalResult RemoveMonitor(const std::string& monitor, Strings* printers = nullptr) {
+    const auto tell = [printers](const std::string& printer, const std::string& from, const std::string& to,
+                                 uint32_t error) {
+        if (printers == nullptr) return;
+        printers->push_back(printer + ": " + from + " -> " + to + (error != 0 ? ", error " + std::to_string(error) : ""));
     };
-    return RemoveLprMonitor(monitor, LoadMonitorPorts(monitor), nullptr, printers, nullptr, tell);
+    return RemoveLprMonitor(monitor, LoadMonitorPorts(monitor), {}, tell).result;
 }
+
+constexpr platform::RemovalResult kRemoved = platform::RemovalResult::Removed;
 
 }  // namespace
 
@@ -68,7 +69,7 @@ TEST_F(MonitorRemoval, PrintersOnTheMonitorsPortsMoveToLpt1AndKeepEverythingElse
     fake::AddPrinter(MakePrinter("P3", "TOOL2"));
     fake::AddPrinter(MakePrinter("Q", "OTHER1"));
 
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved);
 
     for (const char* moved : {"P1", "P2", "P3"}) EXPECT_EQ(PortOf(moved), "LPT1:") << moved;
     EXPECT_EQ(PortOf("Q"), "OTHER1");
@@ -126,7 +127,7 @@ TEST_F(MonitorRemoval, WhereOneFormOfTheParallelPortIsRefusedTheOtherIsWritten) 
         fake::SetPortRefused(first, true);
         fake::AddMonitorPort("Tool Port", "TOOL1");
         fake::AddPrinter(MakePrinter("P1", "TOOL1"));
-        EXPECT_EQ(RemoveMonitor("Tool Port"), 1) << first;
+        EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved) << first;
         EXPECT_EQ(PortOf("P1"), other);
         EXPECT_EQ(fake::CallsOf("SetPrinter"), (Strings{"P1 port=" + first, "P1 port=" + other}));
         EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port")) << first;
@@ -139,7 +140,7 @@ TEST_F(MonitorRemoval, PrinterThatCannotBeOpenedStaysAndTheMonitorWithIt) {
     fake::AddPrinter(MakePrinter("P2", "TOOL1"));
     fake::SetPrinterOpenRefused("P1", true);
     Strings told;
-    EXPECT_EQ(RemoveMonitor("Tool Port", &told), 0);  // the spooler keeps a monitor in use
+    EXPECT_EQ(RemoveMonitor("Tool Port", &told), platform::RemovalResult::Failed);  // the spooler keeps a monitor in use
     EXPECT_EQ(PortOf("P1"), "TOOL1");
     EXPECT_EQ(PortOf("P2"), "LPT1:");
     EXPECT_EQ(told, (Strings{"P1: TOOL1 -> TOOL1, error 5", "P2: TOOL1 -> LPT1:"}));
@@ -150,7 +151,7 @@ TEST_F(MonitorRemoval, PrinterIsMovedWhereItsSecurityMayNotBeWritten) {
     fake::AddMonitorPort("Tool Port", "TOOL1");
     fake::AddPrinter(MakePrinter("P1", "TOOL1"));
     fake::SetPrinterSecurityRefused("P1", true);
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved);
     EXPECT_EQ(PortOf("P1"), "LPT1:");
     fake::Printer p1;
     ASSERT_TRUE(fake::GetPrinter("P1", &p1));
@@ -161,13 +162,13 @@ TEST_F(MonitorRemoval, PrinterIsMovedWhereItsSecurityMayNotBeWritten) {
 TEST_F(MonitorRemoval, MissingPortsKeyStillAttemptsTheMonitor) {
     fake::RegCreateKey(kMonitors + "\\Tool Port");
     fake::AddPrinter(MakePrinter("P1", "TOOL1"));
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved);
     EXPECT_EQ(PortOf("P1"), "TOOL1");
     EXPECT_TRUE(fake::CallsOf("SetPrinter").empty());
     EXPECT_TRUE(fake::CallsOf("DeletePort").empty());
     EXPECT_EQ(fake::CallsOf("DeleteMonitor"), (Strings{"Windows 4.0|Tool Port"}));
 
-    EXPECT_EQ(RemoveMonitor("Unknown"), 0);
+    EXPECT_EQ(RemoveMonitor("Unknown"), platform::RemovalResult::NotThere);
 }
 
 TEST_F(MonitorRemoval, PortSettingsAreReadAndAWrongTypeLeavesOnlyItsField) {
@@ -255,7 +256,7 @@ TEST_F(MonitorRemoval, PrinterOnAPortSpeltInAnotherCaseIsMovedToo) {
     fake::AddMonitorPort("Other Monitor", "OTHER1");
     fake::AddPrinter(MakePrinter("P1", "tool1"));
     fake::AddPrinter(MakePrinter("Q", "other1"));
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved);
     EXPECT_EQ(PortOf("P1"), "LPT1:");
     EXPECT_EQ(PortOf("Q"), "other1");
     EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
@@ -269,7 +270,7 @@ TEST_F(MonitorRemoval, DoubleBytePortNamesAreComparedWithoutFoldingTheirSecondBy
     fake::AddMonitorPort("Other Monitor", "VP" + kDi);
     fake::AddPrinter(MakePrinter("P1", "vp" + kA));
     fake::AddPrinter(MakePrinter("Q", "VP" + kDi));
-    EXPECT_EQ(RemoveMonitor("Tool Port"), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port"), kRemoved);
     EXPECT_EQ(PortOf("P1"), "LPT1:");
     EXPECT_EQ(PortOf("Q"), "VP" + kDi);
     EXPECT_TRUE(fake::RegKeyExists(kMonitors + "\\Other Monitor\\Ports\\VP" + kDi));
@@ -284,7 +285,7 @@ TEST_F(MonitorRemoval, PooledPrintersLeaveTheMonitorsPortsAndKeepTheirOthers) {
     fake::AddPrinter(MakePrinter("Both", "TOOL1,TOOL2"));
     fake::AddPrinter(MakePrinter("Q", "OTHER1,LPT2:"));
     Strings told;
-    EXPECT_EQ(RemoveMonitor("Tool Port", &told), 1);
+    EXPECT_EQ(RemoveMonitor("Tool Port", &told), kRemoved);
     std::sort(told.begin(), told.end());
     EXPECT_EQ(told, (Strings{"Both: TOOL1,TOOL2 -> LPT1:", "Pool: TOOL1,LPT2: -> LPT2:", "Spaced: LPT3:, tool2  -> LPT3:"}));
     EXPECT_EQ(PortOf("Pool"), "LPT2:");

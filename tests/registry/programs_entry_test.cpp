@@ -8,6 +8,9 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+constexpr platform::RemovalResult kRemoved = platform::RemovalResult::Removed;
+constexpr platform::RemovalResult kFailed = platform::RemovalResult::Failed;
+
 const std::string kList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 void AddEntry(const std::string& name, bool withIcon = true) {
@@ -26,7 +29,7 @@ class ProgramsEntry : public FakeMachineTest {};
 TEST_F(ProgramsEntry, KeyWithoutSubkeysIsDeletedWhole) {
     AddEntry("Tool");
     AddEntry("OtherProduct");
-    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_EQ(RemoveProgramsEntry("Tool").result, kRemoved);
     EXPECT_FALSE(fake::RegKeyExists(kList + "\\Tool"));
     EXPECT_TRUE(fake::RegValueExists(kList + "\\OtherProduct", "DisplayName"));
     EXPECT_EQ(fake::OpenRegistryKeys(), 0);
@@ -35,7 +38,7 @@ TEST_F(ProgramsEntry, KeyWithoutSubkeysIsDeletedWhole) {
 TEST_F(ProgramsEntry, KeyWithSubkeyOnNtLosesOnlyTheValuesThatListAndRunIt) {
     AddEntry("Tool");
     fake::RegSetString(kList + "\\Tool\\Extra", "Data", "x");
-    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_EQ(RemoveProgramsEntry("Tool").result, kRemoved);
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\Tool\\Extra"));
     for (const char* gone : {"DisplayName", "UninstallString", "DisplayIcon", "QuietUninstallString"})
         EXPECT_FALSE(fake::RegValueExists(kList + "\\Tool", gone)) << gone;
@@ -49,14 +52,14 @@ TEST_F(ProgramsEntry, KeyWithSubkeyOnNtLosesOnlyTheValuesThatListAndRunIt) {
 TEST_F(ProgramsEntry, ResultCountsOnlyTheNameAndUninstallString) {
     AddEntry("NoIcon", false);
     fake::RegSetString(kList + "\\NoIcon\\Sub", "x", "y");
-    EXPECT_EQ(RemoveProgramsEntry("NoIcon"), 1);
+    EXPECT_EQ(RemoveProgramsEntry("NoIcon").result, kRemoved);
 
     fake::RegSetString(kList + "\\NameOnly", "DisplayName", "n");
     fake::RegSetString(kList + "\\NameOnly\\Sub", "x", "y");
-    EXPECT_EQ(RemoveProgramsEntry("NameOnly"), 0);
+    EXPECT_EQ(RemoveProgramsEntry("NameOnly").result, kFailed);
     EXPECT_FALSE(fake::RegValueExists(kList + "\\NameOnly", "DisplayName"));
 
-    EXPECT_EQ(RemoveProgramsEntry("Missing"), 0);
+    EXPECT_EQ(RemoveProgramsEntry("Missing").result, platform::RemovalResult::NotThere);
 }
 
 TEST_F(ProgramsEntry, OnThe95FamilyTheKeyGoesWithItsTree) {
@@ -64,7 +67,7 @@ TEST_F(ProgramsEntry, OnThe95FamilyTheKeyGoesWithItsTree) {
     AddEntry("Tool");
     fake::RegSetString(kList + "\\Tool\\Extra", "Data", "x");
     AddEntry("OtherProduct");
-    EXPECT_EQ(RemoveProgramsEntry("Tool"), 1);
+    EXPECT_EQ(RemoveProgramsEntry("Tool").result, kRemoved);
     EXPECT_FALSE(fake::RegKeyExists(kList + "\\Tool"));
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct"));
 }
@@ -75,9 +78,8 @@ TEST_F(ProgramsEntry, NamesWithASeparatorAreRefusedBeforeAnyRegistryCall) {
     AddEntry("OtherProduct\\Print");
     // "OtherProduct\Print" is a subkey of another entry, deleted with its tree here.
     for (const char* name : {"", "\\", "Foo\\", "\\Foo", "Foo\\\\Bar", "\\\\", "OtherProduct\\Print"}) {
-        EXPECT_EQ(RemoveProgramsEntry(name), 0) << name;
+        EXPECT_EQ(RemoveProgramsEntry(name).result, kFailed) << name;
     }
-    EXPECT_EQ(RemoveProgramsEntry(nullptr), 0);
     EXPECT_TRUE(fake::Calls().empty());
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\OtherProduct\\Print"));
 }
@@ -89,11 +91,11 @@ TEST_F(ProgramsEntry, DoubleByteNameEndingInASecondByteLikeABackslashIsOneName) 
     AddEntry(printing);
     AddEntry(kSo);
     AddEntry(kSo + "\\Sub");
-    EXPECT_EQ(RemoveProgramsEntry(printing.c_str()), 1);
+    EXPECT_EQ(RemoveProgramsEntry(printing).result, kRemoved);
     EXPECT_FALSE(fake::RegKeyExists(kList + "\\" + printing));
     EXPECT_TRUE(fake::RegKeyExists(kList + "\\" + kSo + "\\Sub"));
     fake::ClearCalls();
     for (const std::string& name : {kSo + "\\", kSo + "\\Sub", "\\" + kSo})
-        EXPECT_EQ(RemoveProgramsEntry(name.c_str()), 0) << name;
+        EXPECT_EQ(RemoveProgramsEntry(name).result, kFailed) << name;
     EXPECT_TRUE(fake::Calls().empty());
 }

@@ -52,22 +52,11 @@ struct Ran {
 };
 
 Ran CountAndRun() {
-    struct Work {
-        const UninstallPlan& plan;
-        RunOutcome& outcome;
-    };
     const UninstallPlan plan = ReadUninstallPlan();
     Ran ran;
     ran.steps = CountUninstallSteps(plan);
-    Work work{plan, ran.outcome};
-    const bool underBar = platform::RunUnderProgressDialog(
-        nullptr, IDD_PROGRESS, IDC_PROGRESS, ran.steps,
-        [](platform::Window bar, void* context) {
-            Work& work = *static_cast<Work*>(context);
-            RunUninstall(work.plan, work.outcome, bar);
-        },
-        &work);
-    EXPECT_TRUE(underBar);
+    EXPECT_TRUE(platform::RunUnderProgressDialog(nullptr, IDD_PROGRESS, IDC_PROGRESS, ran.steps,
+                                                 [&](platform::Window bar) { RunUninstall(plan, ran.outcome, bar); }));
     return ran;
 }
 
@@ -674,7 +663,7 @@ TEST_F(UninstallRun, WhatIfForeseesTheRunItemByItemAndTouchesNothing) {
     auto told = [](const RunOutcome& outcome) {
         Strings lines;
         for (const ItemOutcome& item : outcome.items)
-            lines.push_back(item.kind + (" " + item.name) + " " + std::to_string(static_cast<int>(item.result)));
+            lines.push_back(KindName(item.kind) + (" " + item.name) + " " + std::to_string(static_cast<int>(item.result)));
         return lines;
     };
     EXPECT_EQ(told(foreseen), told(ran));
