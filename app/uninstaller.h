@@ -1,4 +1,8 @@
 // The uninstaller's entry: what WinMain hands over to, from the command line to the exit status.
+//
+// app/: the entry and what the user and the administrator see (the command
+// line, the texts and boxes, the log, the exit statuses). The top floor: it
+// uses run/ and the floors below, and nothing uses it.
 #pragma once
 
 #include <string>

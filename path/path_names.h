@@ -1,6 +1,10 @@
 // What a path names, as Windows reads it: whether it is full, whether it is a
 // root, whether two name the same thing, and the key by which sets of paths
 // find one again. The characters themselves are walked in path/win_path.
+//
+// path/: path text and what a path names, pure but for the code page and the
+// way Windows compares names, which it asks of platform/. Uses platform/ only;
+// print/, registry/ and run/ use it.
 #pragma once
 
 #include <string>

@@ -1,6 +1,9 @@
 // What the uninstaller needs of Windows, and nothing more. Two implementations
 // are chosen at link time: platform/win32 calls the real functions, platform/fake
 // is an in-memory machine for tests.
+//
+// platform/: the bottom floor. It uses nothing of the program's; every other
+// folder uses it.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,7 @@
 // The product's entry in Windows' list of installed programs.
+//
+// registry/: the programs-list entry. Uses path/ and platform/ only (not
+// print/, its sibling); run/ uses it.
 #pragma once
 
 #include <string>

@@ -1,5 +1,8 @@
 // The uninstall run: the plan read before it, as a list of checked actions,
 // the run that walks the list, and what became of each thing it acted on.
+//
+// run/: the file list, the plan, the run, the directory rules and the restart
+// list. Uses print/, registry/, path/ and platform/; only app/ uses it.
 #pragma once
 
 #include <cstdint>
