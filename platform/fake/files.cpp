@@ -351,6 +351,7 @@ bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView
     const auto found = M().files.find(fake::detail::KeyOf(full));
     if (found == M().files.end()) return false;
     const fake::detail::FileEntry& entry = found->second;
+    if (!entry.directory && full.trailingBackslash) return false;  // a file named as a directory is not there
     uint32_t got = (entry.directory ? kAttrDirectory : 0) | (entry.readOnly ? kAttrReadOnly : 0);
     *attributes = got != 0 ? got : kAttrNormal;
     return true;

@@ -1,9 +1,11 @@
-// What the user sees: the question, the progress dialog and the completion box.
+// What the user and a deployment tool are told: the question, the progress
+// dialog, the completion box, the log and the exit status.
 #include "app/exit_status.h"
 #include "app/uninstaller.h"
 
+#include <algorithm>
+
 #include "app/resource.h"
-#include "run/uninstall_run.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -11,271 +13,258 @@ using testing_support::WriteFileList;
 using testing_support::WriteStringsFile;
 using Strings = std::vector<std::string>;
 
+namespace {
+
 using Entry = FakeMachineTest;
 
-TEST_F(Entry, NoRemovesNothingAndShowsNoCompletion) {
-    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n[UnInstKey]\nUnInstKey=Tool\n");
-    fake::AddFile("C:\\Prog\\Tool\\a.exe");
-    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "DisplayName", "Tool");
-    const auto before = fake::AllPaths();
-    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+const std::string kEntryKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
 
-    EXPECT_EQ(UninstallerMain(nullptr), 1602);
-    EXPECT_EQ(fake::AllPaths(), before);
-    EXPECT_TRUE(fake::RegKeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool"));
-    EXPECT_EQ(fake::Boxes().size(), 1u);
-    EXPECT_FALSE(fake::DialogShown());
-    EXPECT_TRUE(fake::CallsOf("DeleteFile").empty());
-    EXPECT_TRUE(fake::CallsOf("RemoveDirectory").empty());
+std::string LogAt(const std::string& path) {
+    std::string log;
+    fake::ReadFileContent(path, &log);
+    return log;
 }
 
-TEST_F(Entry, WithoutStringsFileTheBoxesShowTheDefaults) {
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
-    ASSERT_EQ(fake::Boxes().size(), 2u);
-    const fake::ShownBox& question = fake::Boxes()[0];
-    EXPECT_EQ(question.text, "Uninstall Vantorin\nAre you Sure ?");
-    EXPECT_EQ(question.caption, "Uninstaller");
-    EXPECT_EQ(question.buttons, platform::BoxButtons::YesNoQuestion);
-    const fake::ShownBox& done = fake::Boxes()[1];
-    EXPECT_EQ(done.text, "Uninstall is Complete");
-    EXPECT_EQ(done.caption, "Complete");
-    EXPECT_EQ(done.buttons, platform::BoxButtons::Ok);
+// Whether the log's last line is its exit line, with this status and why.
+bool EndsWithExitLine(const std::string& log, int status, const std::string& why) {
+    const std::string line = "\texit\tstatus\t" + std::to_string(status) + "\t" + why + "\r\n";
+    return log.size() >= line.size() && log.compare(log.size() - line.size(), line.size(), line) == 0;
 }
 
-TEST_F(Entry, TextsComeFromTheStringsFileUnchanged) {
-    WriteStringsFile("[STATIC]\nDIALOG00=Remove 100% of %s and %d\nDIALOG01=Sure?\nMSGBOX00=Gone\n"
-                     "[TITLE]\nDIALOG=Remover\nMSGBOX=Finished\n");
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
-    ASSERT_EQ(fake::Boxes().size(), 2u);
-    EXPECT_EQ(fake::Boxes()[0].text, "Remove 100% of %s and %d\nSure?");
-    EXPECT_EQ(fake::Boxes()[0].caption, "Remover");
-    EXPECT_EQ(fake::Boxes()[1].text, "Gone");
-    EXPECT_EQ(fake::Boxes()[1].caption, "Finished");
-    // The strings file was read before the run deleted it.
-    EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini"));
-}
+}  // namespace
 
-TEST_F(Entry, LongTextsAreShownWhole) {
-    const std::string first(300, 'a');
-    const std::string second(300, 'b');
-    WriteStringsFile("[STATIC]\nDIALOG00=" + first + "\nDIALOG01=" + second + "\n");
-    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
-    UninstallerMain(nullptr);
-    EXPECT_EQ(fake::Boxes()[0].text, first + "\n" + second);
-}
+TEST_F(Entry, TheBoxesShowTheStringsFilesTextsAndTheCompletionSaysHowTheRunWent) {
+    const std::string texts = "[STATIC]\nDIALOG00=Remove 100% of %s and %d\nDIALOG01=Sure?\nMSGBOX00=Gone\n"
+                              "MSGBOX01=Restart now\n[TITLE]\nDIALOG=Remover\nMSGBOX=Finished\n";
+    const std::string asked = "Uninstall Vantorin\nAre you Sure ?", a(300, 'a'), b(300, 'b');
+    const std::string restart = "\nPlease restart Windows to finish removing the files that were in use.";
+    const struct {
+        std::string strings;  // the strings file; none where empty
+        bool held, denied;
+        int status;
+        std::string question, questionCaption, done, doneCaption, why;
+    } cases[] = {
+        {"", false, false, kExitCompleted, asked, "Uninstaller", "Uninstall is Complete", "Complete", "done"},
+        {"", true, false, kExitRestartNeeded, asked, "Uninstaller", "Uninstall is Complete" + restart, "Complete",
+         "done; what was in use goes at the next restart"},
+        {"", true, true, kExitIncomplete, asked, "Uninstaller",
+         "Uninstall is Complete\nSome items could not be removed." + restart, "Complete",
+         "not everything could be removed; see the failed items above"},
+        // Shown as written; the file's restart line only where a restart finishes the run.
+        {texts, false, false, kExitCompleted, "Remove 100% of %s and %d\nSure?", "Remover", "Gone", "Finished", "done"},
+        {texts, true, false, kExitRestartNeeded, "Remove 100% of %s and %d\nSure?", "Remover", "Gone\nRestart now",
+         "Finished", "done; what was in use goes at the next restart"},
+        {"[STATIC]\nDIALOG00=" + a + "\nDIALOG01=" + b + "\n", false, false, kExitCompleted, a + "\n" + b,
+         "Uninstaller", "Uninstall is Complete", "Complete", "done"},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\nFILE01=C:\\Prog\\denied.dll\n");
+        if (!c.strings.empty()) WriteStringsFile(c.strings);
+        fake::AddFile("C:\\Prog\\held.dll");
+        fake::AddFile("C:\\Prog\\denied.dll");
+        fake::SetFileLocked("C:\\Prog\\held.dll", c.held);
+        fake::SetFileDenied("C:\\Prog\\denied.dll", c.denied);
 
-TEST_F(Entry, DialogPreparesTheBarThenRunsAndEnds) {
-    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\b.exe\n");
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
-    EXPECT_TRUE(fake::CommonControlsInitialised());
-    EXPECT_TRUE(fake::DialogShown());
-
-    Strings dialogCalls;
-    for (const std::string& call : fake::Calls()) {
-        for (const char* kind : {"InitCommonControls", "ProgressDialog", "SetPos", "DeleteFile", "CloseProgressDialog",
-                                 "MessageBox"})
-            if (call.rfind(kind, 0) == 0)
-                dialogCalls.push_back(call.rfind("SetPos", 0) == 0 ? call : call.substr(0, call.find(' ')));
+        EXPECT_EQ(UninstallerMain(nullptr, "/LOG=C:\\u.log"), c.status) << c.done;
+        ASSERT_EQ(fake::Boxes().size(), 2u) << c.done;
+        const fake::ShownBox& question = fake::Boxes()[0];
+        const fake::ShownBox& done = fake::Boxes()[1];
+        EXPECT_EQ(question.text, c.question);
+        EXPECT_EQ(question.caption, c.questionCaption);
+        EXPECT_EQ(question.buttons, platform::BoxButtons::YesNoQuestion);
+        EXPECT_EQ(done.text, c.done);
+        EXPECT_EQ(done.caption, c.doneCaption);
+        EXPECT_EQ(done.buttons, platform::BoxButtons::Ok);
+        EXPECT_TRUE(EndsWithExitLine(LogAt("C:\\u.log"), c.status, c.why)) << c.done;
+        // The strings file was read before the run deleted it.
+        EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini")) << c.done;
     }
-    // Each step fills another 55 of the bar's 220 pixels: each is shown as it is taken.
-    EXPECT_EQ(dialogCalls, (Strings{"MessageBox", "InitCommonControls", "ProgressDialog", "DeleteFile", "SetPos 1",
-                                    "DeleteFile", "SetPos 2", "DeleteFile", "DeleteFile", "SetPos 3", "SetPos 4",
-                                    "CloseProgressDialog", "MessageBox"}));
-    // Two files and two chain directories: the bar ends exactly full.
-    EXPECT_EQ(fake::CallsOf("ProgressDialog"), (Strings{std::to_string(IDD_PROGRESS) + " 4"}));
-    EXPECT_EQ(fake::Bar().rangeUpper, 4u);
-    EXPECT_EQ(fake::Bar().position, 4);
 }
 
-TEST_F(Entry, TheLateDllsAreLoadedByTheirFullPathInTheSystemDirectory) {
-    // The program runs as administrator: a bare name would be looked for beside
-    // it (and in the current directory) first.
-    WriteFileList("[LPR]\nMonitor=Tool Port\n");
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
+TEST_F(Entry, TheDialogCarriesTheWholeRunBetweenTheQuestionAndTheCompletionBox) {
+    WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[LPR]\nMonitor=Tool Port\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n"
+                  "FILE01=C:\\Prog\\Tool\\b.exe\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
+    fake::AddFile("C:\\Prog\\Tool\\a.exe");
+    fake::AddFile("C:\\Prog\\Tool\\b.exe");
+    fake::AddFile("C:\\Spool\\Jobs\\theirs.txt");
+    fake::AddMonitorPort("Tool Port", "TOOL1");
+
+    EXPECT_EQ(UninstallerMain(nullptr), kExitCompleted);
+    EXPECT_FALSE(fake::DirectoryExists("C:\\Prog"));
+    EXPECT_FALSE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port"));
+    // By their full path: the program runs as administrator, and a bare name
+    // would be looked for beside it (and in the current directory) first.
     EXPECT_EQ(fake::CallsOf("LoadLibrary"),
               (Strings{"C:\\windows\\system32\\comctl32.dll", "C:\\windows\\system32\\winspool.drv"}));
-
-    // The spooler only where a monitor is named.
-    fake::Reset();
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
-    EXPECT_EQ(fake::CallsOf("LoadLibrary"), (Strings{"C:\\windows\\system32\\comctl32.dll"}));
-}
-
-TEST_F(Entry, WithoutTheDialogTheRunStillHappensAndTheBoxFollows) {
-    // No common controls, or a dialog Windows will not make: the run goes on without a bar.
-    for (const bool controls : {false, true}) {
-        fake::Reset();
-        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
-        fake::AddFile("C:\\Prog\\Tool\\a.exe");
-        fake::SetDllMissing("comctl32.dll", !controls);
-        fake::SetDialogRefused(controls);
-
-        EXPECT_EQ(UninstallerMain(nullptr), 0) << controls;
-        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << controls;
-        EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini")) << controls;
-        ASSERT_EQ(fake::Boxes().size(), 2u) << controls;
-        EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete");
-        EXPECT_FALSE(fake::DialogShown());
-        EXPECT_EQ(fake::CallsOf("ProgressDialog").size(), controls ? 1u : 0u);
-    }
-}
-
-TEST_F(Entry, TheWindowsAreAnsweredAtEveryStepAndPauseAndTheDialogClosesAfterTheRun) {
-    WriteFileList("[FILES]\nFILE00=C:\\a.txt\n[STMPATHS]\nROOT=C:\\Spool\nPATH00=C:\\Spool\\Jobs\n");
-    fake::AddFile("C:\\a.txt");
-    fake::AddFile("C:\\Spool\\Jobs\\theirs.txt");
-
-    EXPECT_EQ(UninstallerMain(nullptr), 0);
-    // Two steps, and ten pauses while Jobs is tried again.
+    EXPECT_TRUE(fake::CommonControlsInitialised());
+    EXPECT_TRUE(fake::DialogShown());
+    // The bar's range is the plan's step count: two files and two chain directories.
+    EXPECT_EQ(fake::CallsOf("ProgressDialog"), (Strings{std::to_string(IDD_PROGRESS) + " 4"}));
+    // The windows are answered at every step, and at each of the ten pauses while Jobs is tried again.
     EXPECT_EQ(fake::PausedMilliseconds(), 10u * 500u);
-    EXPECT_GE(fake::MessageChecks(), 2u + 10u);
-    EXPECT_EQ(fake::Calls()[fake::Calls().size() - 2], "CloseProgressDialog");  // after the whole run, before the box
-    EXPECT_EQ(fake::Bar().position, 2);
-}
+    EXPECT_GE(fake::MessageChecks(), 4u + 10u);
 
-TEST_F(Entry, SilentRunAsksNothingShowsNothingAndSaysHowItWentByItsStatus) {
-    for (const char* line : {"/S", "-s", "  /s  "}) {
-        fake::Reset();
-        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
-        fake::AddFile("C:\\Prog\\Tool\\a.exe");
-        EXPECT_EQ(UninstallerMain(nullptr, line), kExitCompleted) << line;
-        EXPECT_TRUE(fake::Boxes().empty()) << line;
-        EXPECT_TRUE(fake::CallsOf("ProgressDialog").empty()) << line;
-        EXPECT_TRUE(fake::CallsOf("LoadLibrary").empty()) << line;  // no common controls either
-        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << line;
+    // The question before anything is touched, everything under the dialog, the completion box after it.
+    std::vector<std::size_t> boxes, touched;
+    std::size_t opened = 0, closed = 0;
+    for (std::size_t i = 0; i < fake::Calls().size(); ++i) {
+        const std::string& call = fake::Calls()[i];
+        const auto is = [&call](const char* kind) { return call.rfind(kind, 0) == 0; };
+        if (is("MessageBox")) boxes.push_back(i);
+        if (is("ProgressDialog")) opened = i;
+        if (is("CloseProgressDialog")) closed = i;
+        if (is("Delete") || is("RemoveDirectory") || is("RegDelete") || is("SetPrinter") || is("MoveFile"))
+            touched.push_back(i);
     }
-
-    // Something held: done but for the restart, in silence too.
-    fake::Reset();
-    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
-    fake::AddFile("C:\\Prog\\held.dll");
-    fake::SetFileLocked("C:\\Prog\\held.dll", true);
-    EXPECT_EQ(UninstallerMain(nullptr, "/S"), kExitRestartNeeded);
-    EXPECT_TRUE(fake::Boxes().empty());
-    EXPECT_EQ(fake::CallsOf("MoveFileEx"), (Strings{"C:\\Prog\\held.dll"}));
+    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_FALSE(touched.empty());
+    EXPECT_LT(boxes[0], opened);
+    EXPECT_LT(opened, touched.front());
+    EXPECT_LT(touched.back(), closed);
+    EXPECT_LT(closed, boxes[1]);
 }
 
-TEST_F(Entry, TheCompletionBoxAsksForARestartOnlyWhereOneFinishesTheRun) {
-    WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
-    fake::AddFile("C:\\Prog\\held.dll");
-    fake::SetFileLocked("C:\\Prog\\held.dll", true);
-    EXPECT_EQ(UninstallerMain(nullptr), kExitRestartNeeded);
-    ASSERT_EQ(fake::Boxes().size(), 2u);
-    EXPECT_EQ(fake::Boxes()[1].text,
-              "Uninstall is Complete\nPlease restart Windows to finish removing the files that were in use.");
-    EXPECT_EQ(fake::Boxes()[1].caption, "Complete");
-
-    // The line comes from the strings file where it has one; without a restart it is not shown.
-    for (const bool held : {true, false}) {
-        fake::Reset();
-        WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\n");
-        WriteStringsFile("[STATIC]\nMSGBOX00=Gone\nMSGBOX01=Restart now\n");
-        fake::AddFile("C:\\Prog\\held.dll");
-        fake::SetFileLocked("C:\\Prog\\held.dll", held);
-        EXPECT_EQ(UninstallerMain(nullptr), held ? kExitRestartNeeded : kExitCompleted);
-        ASSERT_EQ(fake::Boxes().size(), 2u);
-        EXPECT_EQ(fake::Boxes()[1].text, held ? "Gone\nRestart now" : "Gone");
-    }
-}
-
-TEST_F(Entry, WhatWindowsRefusedEndsIn1603WithALineInTheBoxAndTheLog) {
-    WriteFileList("[UnInstKey]\nUnInstKey=Tool\n[FILES]\nFILE00=C:\\Prog\\denied.dll\nFILE01=C:\\Prog\\held.dll\n");
-    fake::AddFile("C:\\Prog\\denied.dll");
-    fake::AddFile("C:\\Prog\\held.dll");
-    fake::SetFileDenied("C:\\Prog\\denied.dll", true);
-    fake::SetFileLocked("C:\\Prog\\held.dll", true);
-    fake::RegDenyOpen("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", true);
-    EXPECT_EQ(UninstallerMain(nullptr, "/LOG=C:\\u.log"), kExitIncomplete);
-    ASSERT_EQ(fake::Boxes().size(), 2u);
-    EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete\nSome items could not be removed.\n"
-                                     "Please restart Windows to finish removing the files that were in use.");
-    std::string log;
-    ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
-    for (const char* line : {"\tfailed\tprograms entry\tTool\terror 5\r\n",
-                             "\tfailed\tfile\tC:\\Prog\\denied.dll\taccess denied, error 5\r\n",
-                             "\texit\tstatus\t1603\tnot everything could be removed"})
-        EXPECT_NE(log.find(line), std::string::npos) << line;
-
-    // A bad command line, and /? where no box can be shown, are logged where a log is asked for.
-    for (const char* line : {"/S /X /LOG=C:\\bad.log", "/S /? /LOG=C:\\bad.log"}) {
-        fake::Reset();
-        EXPECT_EQ(UninstallerMain(nullptr, line), kExitBadCommandLine) << line;
-        ASSERT_TRUE(fake::ReadFileContent("C:\\bad.log", &log)) << line;
-        EXPECT_NE(log.find("\texit\tstatus\t87\ta bad command line"), std::string::npos) << line;
-    }
-}
-
-TEST_F(Entry, UsageAndUnknownSwitchesTouchNothing) {
-    struct Case {
+TEST_F(Entry, WithoutTheDialogOrInSilenceTheSameRunHappens) {
+    // No common controls, or a dialog Windows will not make: the run goes on
+    // without a bar. /S: no question, no dialog, no box, no DLL for them; the
+    // status alone says how it went.
+    const Strings controls = {"C:\\windows\\system32\\comctl32.dll"};  // no monitor: no spooler
+    const struct {
         const char* line;
-        int status;
+        bool noControls, dialogRefused, held;
         std::size_t boxes;
-        const char* named;  // the switch the box names first; null for none
+        Strings loaded;
+    } cases[] = {
+        {"", true, false, false, 2, controls},    {"", false, true, false, 2, controls},
+        {"/S", false, false, false, 0, {}},       {"-s", false, false, false, 0, {}},
+        {"  /s  ", false, false, false, 0, {}},   {"/S", false, false, true, 0, {}},
     };
-    const Case cases[] = {
-        {"/?", kExitCompleted, 1, nullptr},
-        {"-?", kExitCompleted, 1, nullptr},
-        {"/X", kExitBadCommandLine, 1, "/X"},
-        {"/? /LOGX", kExitBadCommandLine, 1, "/LOGX"},
-        {"stray", kExitBadCommandLine, 1, "stray"},
-        {"/S /bogus", kExitBadCommandLine, 0, nullptr},
-        {"/S /?", kExitBadCommandLine, 0, nullptr},  // a box cannot be shown: nothing that was asked for was done
-        {"/WHATIF", kExitBadCommandLine, 1, nullptr},  // the plan goes to the log only
-        {"/S /whatif", kExitBadCommandLine, 0, nullptr},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         fake::Reset();
-        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Other\\held.dll\n");
         fake::AddFile("C:\\Prog\\Tool\\a.exe");
-        const auto before = fake::AllPaths();
-        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
-        EXPECT_EQ(fake::AllPaths(), before) << c.line;
-        EXPECT_TRUE(fake::CallsOf("DeleteFile").empty()) << c.line;
+        fake::AddFile("C:\\Other\\held.dll");
+        fake::SetFileLocked("C:\\Other\\held.dll", c.held);
+        fake::SetDllMissing("comctl32.dll", c.noControls);
+        fake::SetDialogRefused(c.dialogRefused);
+
+        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.held ? kExitRestartNeeded : kExitCompleted) << c.line;
+        EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << c.line;
+        EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVFList.ini")) << c.line;
+        EXPECT_EQ(fake::CallsOf("LoadLibrary"), c.loaded) << c.line;
+        EXPECT_FALSE(fake::DialogShown()) << c.line;
         ASSERT_EQ(fake::Boxes().size(), c.boxes) << c.line;
-        if (c.boxes == 0) continue;
-        const fake::ShownBox& box = fake::Boxes()[0];
-        EXPECT_EQ(box.buttons, platform::BoxButtons::Ok) << c.line;
-        EXPECT_NE(box.text.find("/LOG="), std::string::npos) << c.line;
-        EXPECT_NE(box.text.find("3010"), std::string::npos) << c.line;
-        if (c.named != nullptr) EXPECT_EQ(box.text.rfind(std::string("Unknown switch: ") + c.named + "\n", 0), 0u) << c.line;
-        else EXPECT_EQ(box.text.find("Unknown"), std::string::npos) << c.line;
+        if (c.boxes != 0) EXPECT_EQ(fake::Boxes()[1].text, "Uninstall is Complete") << c.line;
+    }
+}
+
+TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
+    // Every question is answered No: a line that wrongly went on to one still
+    // touches nothing, and its status tells.
+    const char* const kHeading = "\tlog file\tC:\\Logs\\u.log\t\r\n2026-01-02 03:04:05.678\texit";  // nothing between
+    const char* const kAnotherCopy = "another copy of the uninstaller is running; nothing was touched";
+    const char* const kBadLine = "a bad command line; nothing was touched";
+    const struct {
+        const char* line;
+        bool otherCopy;
+        int status;
+        const char* box;   // how the one box shown begins; null for none
+        const char* log;   // null for none
+        const char* holds;  // a piece of the log
+        const char* why;    // the exit line's last field
+    } cases[] = {
+        {"-log=C:\\u.log", false, kExitCancelled, "Uninstall Vantorin\nAre you Sure ?", "C:\\u.log",
+         "\tstarted\tprogram\tZEVUnins 1.0.0.0\t\r\n", "the user answered No; nothing was touched"},
+        {"/?", false, kExitCompleted, "ZEVUnins [/S] [/LOG=file]", nullptr, nullptr, nullptr},
+        {"/X", false, kExitBadCommandLine, "Unknown switch: /X\n", nullptr, nullptr, nullptr},
+        {"/? /LOGX", false, kExitBadCommandLine, "Unknown switch: /LOGX\n", nullptr, nullptr, nullptr},
+        {"/WHATIF", false, kExitBadCommandLine, "/WHATIF writes what would be done to the /LOG= file", nullptr, nullptr, nullptr},
+        {"/S /whatif", false, kExitBadCommandLine, nullptr, nullptr, nullptr, nullptr},
+        // /? where no box can be shown is a bad command line too.
+        {"/S /X /LOG=C:\\bad.log", false, kExitBadCommandLine, nullptr, "C:\\bad.log",
+         "\trefused\tswitch\t/X\tunknown switch\r\n", kBadLine},
+        {"/S /? /LOG=C:\\bad.log", false, kExitBadCommandLine, nullptr, "C:\\bad.log",
+         "\trefused\tswitch\t/?\tthe usage box cannot be shown under /S\r\n", kBadLine},
+        {"/WHATIF /LOG=C:\\plan.log", false, kExitCompleted, "What the uninstaller would do is written to:\nC:\\plan.log\n",
+         "C:\\plan.log", "\twould remove\tfile\tC:\\Prog\\Tool\\a.exe\t\r\n",
+         "what would be done is above; nothing was touched"},
+        {"/S /LOG=C:\\NoSuchDir\\u.log", false, kExitLogFailure, nullptr, nullptr, nullptr, nullptr},
+        {"/LOG=C:\\Logs", false, kExitLogFailure, "The log file cannot be written:\nC:\\Logs\n", nullptr, nullptr, nullptr},
+        {"/S /LOG=C:\\Logs\\ro.log", false, kExitLogFailure, nullptr, nullptr, nullptr, nullptr},
+        {"/S /LOG=C:\\Logs\\u.log", true, kExitAlreadyRunning, nullptr, "C:\\Logs\\u.log", kHeading, kAnotherCopy},
+        // Against the directory the program was started in.
+        {"/LOG=u.log", true, kExitAlreadyRunning, "Another copy of the uninstaller is running.", "C:\\Logs\\u.log",
+         kHeading, kAnotherCopy},
+        {"/S", true, kExitAlreadyRunning, nullptr, nullptr, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        fake::Reset();
+        fake::ScriptBoxAnswer(platform::BoxAnswer::No);
+        WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[UnInstKey]\nUnInstKey=Tool\n[FILES]\nFILE00=C:\\Prog\\Tool\\a.exe\n");
+        fake::AddFile("C:\\Prog\\Tool\\a.exe");
+        fake::RegSetString(kEntryKey, "DisplayName", "Tool");
+        fake::AddFile("C:\\Logs\\ro.log", "kept\r\n");
+        fake::SetReadOnly("C:\\Logs\\ro.log", true);
+        fake::SetCurrentDirectory("C:\\Logs");
+        fake::HoldProgramLockElsewhere(kProgramLockName, c.otherCopy);
+        const Strings before = fake::AllPaths();
+
+        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
+        Strings after = fake::AllPaths();
+        if (c.log != nullptr) after.erase(std::remove(after.begin(), after.end(), std::string(c.log)), after.end());
+        EXPECT_EQ(after, before) << c.line;
+        EXPECT_TRUE(fake::RegKeyExists(kEntryKey)) << c.line;
+        EXPECT_FALSE(fake::DialogShown()) << c.line;
+        // The copy that asked holds the lock (and its log open) until it ends.
+        if (c.status == kExitCancelled) EXPECT_TRUE(fake::ProgramLockHeld(kProgramLockName));
+        ASSERT_EQ(fake::Boxes().size(), c.box != nullptr ? 1u : 0u) << c.line;
+        if (c.box != nullptr) {
+            EXPECT_EQ(fake::Boxes()[0].text.rfind(c.box, 0), 0u) << fake::Boxes()[0].text;
+            EXPECT_EQ(fake::Boxes()[0].buttons, c.status == kExitCancelled ? platform::BoxButtons::YesNoQuestion
+                                                                          : platform::BoxButtons::Ok);
+        }
+        if (c.log == nullptr) continue;
+        const std::string log = LogAt(c.log);
+        EXPECT_NE(log.find(c.holds), std::string::npos) << c.line << "\n" << log;
+        EXPECT_TRUE(EndsWithExitLine(log, c.status, c.why)) << c.line << "\n" << log;
     }
 }
 
 TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
     WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[UnInstKey]\nUnInstKey=Tool\n[FILES]\n"
                   "FILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\gone.dll\nFILE02=Temp\\x.dll\n"
-                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\n");
+                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\nFILE05=C:\\Other\\denied.dll\n");
     fake::AddFile("C:\\Prog\\Tool\\a.exe");
     fake::AddFile("C:\\Prog\\Tool\\held.dll");
     fake::AddFile("C:\\Prog\\Tool\\ro.hlp");
+    fake::AddFile("C:\\Other\\denied.dll");
     fake::SetFileLocked("C:\\Prog\\Tool\\held.dll", true);
     fake::SetReadOnly("C:\\Prog\\Tool\\ro.hlp", true);
-    fake::RegSetString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool", "DisplayName", "Tool");
+    fake::SetFileDenied("C:\\Other\\denied.dll", true);
+    fake::RegDenyOpen(kEntryKey, true);
     fake::AddDirectory("C:\\Logs");
     fake::AddFile("C:\\Logs\\u.log", "earlier\r\n");
 
-    EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitRestartNeeded);
-    std::string log;
-    ASSERT_TRUE(fake::ReadFileContent("C:\\Logs\\u.log", &log));
+    EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitIncomplete);
     // Every line: the time, what became of the item, its kind, its name and why, tab-separated.
     std::string expectedLog = "earlier\r\n";
     for (const char* fields :
          {"started\tprogram\tZEVUnins 1.0.0.0\tsilent", "info\twindows\tWindows 5.1.2600 (NT family)\t",
           "info\tfile list\tC:\\windows\\ZEVFList.ini\t", "info\tstrings file\tC:\\windows\\ZEVUnins.ini\t",
-          "info\tlog file\tC:\\Logs\\u.log\t", "removed\tprograms entry\tTool\t",
+          "info\tlog file\tC:\\Logs\\u.log\t", "failed\tprograms entry\tTool\terror 5",
           "removed\tfile\tC:\\Prog\\Tool\\a.exe\t", "not there\tfile\tC:\\Prog\\Tool\\gone.dll\t",
           "passed over\tfile\tTemp\\x.dll\tnot a full path",
           "at restart\tfile\tC:\\Prog\\Tool\\held.dll\tin use, error 32; goes at the next restart",
-          "removed\tfile\tC:\\Prog\\Tool\\ro.hlp\t", "removed\tfile\tC:\\windows\\ZEVFList.ini\t",
-          "not there\tfile\tC:\\windows\\ZEVUnins.ini\t",
+          "removed\tfile\tC:\\Prog\\Tool\\ro.hlp\t", "failed\tfile\tC:\\Other\\denied.dll\taccess denied, error 5",
+          "removed\tfile\tC:\\windows\\ZEVFList.ini\t", "not there\tfile\tC:\\windows\\ZEVUnins.ini\t",
           "at restart\tdirectory\tC:\\Prog\\Tool\tholds files that go at the next restart, error 145; goes at the "
           "next restart",
           "at restart\tdirectory\tC:\\Prog\tholds files that go at the next restart, error 145; goes at the next "
           "restart",
-          "exit\tstatus\t3010\tdone; what was in use goes at the next restart"})
+          "exit\tstatus\t1603\tnot everything could be removed; see the failed items above"})
         expectedLog += std::string("2026-01-02 03:04:05.678\t") + fields + "\r\n";
-    EXPECT_EQ(log, expectedLog);
+    EXPECT_EQ(LogAt("C:\\Logs\\u.log"), expectedLog);
 
     // Each line goes to the file as its item is done, before the next one is tried.
     std::string unlogged;  // the deletion tried since the last line; empty when none
@@ -287,70 +276,4 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
             unlogged = call;
         }
     }
-}
-
-TEST_F(Entry, AnotherCopyOrALogThatCannotBeWrittenTouchesNothing) {
-    struct Case {
-        const char* line;
-        bool otherCopy;
-        int status;
-        std::size_t boxes;
-        const char* log;  // where a line naming the status must be; null for no log anywhere
-    };
-    const Case cases[] = {
-        {"/S /LOG=C:\\NoSuchDir\\u.log", false, kExitLogFailure, 0, nullptr},
-        {"/LOG=C:\\Logs", false, kExitLogFailure, 1, nullptr},       // a directory of that name
-        {"/S /LOG=C:\\Logs\\ro.log", false, kExitLogFailure, 0, nullptr},
-        {"/S /LOG=C:\\Logs\\u.log", true, kExitAlreadyRunning, 0, "C:\\Logs\\u.log"},
-        {"/LOG=u.log", true, kExitAlreadyRunning, 1, "C:\\Logs\\u.log"},  // against the current directory
-        {"/S", true, kExitAlreadyRunning, 0, nullptr},
-    };
-    for (const Case& c : cases) {
-        fake::Reset();
-        WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
-        fake::AddFile("C:\\Prog\\a.exe");
-        fake::AddFile("C:\\Logs\\ro.log", "kept\r\n");
-        fake::SetReadOnly("C:\\Logs\\ro.log", true);
-        fake::SetCurrentDirectory("C:\\Logs");
-        fake::HoldProgramLockElsewhere(kProgramLockName, c.otherCopy);
-        const auto before = fake::AllPaths();
-        EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
-        EXPECT_TRUE(fake::FileExists("C:\\Prog\\a.exe")) << c.line;
-        EXPECT_TRUE(fake::CallsOf("DeleteFile").empty()) << c.line;
-        EXPECT_EQ(fake::Boxes().size(), c.boxes) << c.line;
-        std::string log;
-        if (c.log == nullptr) {
-            EXPECT_EQ(fake::AllPaths(), before) << c.line;
-            continue;
-        }
-        ASSERT_TRUE(fake::ReadFileContent(c.log, &log)) << c.line;
-        EXPECT_NE(log.find("\tlog file\t" + std::string(c.log) + "\t\r\n2026-01-02 03:04:05.678\texit\tstatus\t" +
-                           std::to_string(c.status) + "\t"),
-                  std::string::npos)
-            << log;
-    }
-
-    // /WHATIF: what a run would do, in the log and nowhere else; no question.
-    fake::Reset();
-    WriteFileList("[FILES]\nFILE00=C:\\Prog\\a.exe\n");
-    fake::AddFile("C:\\Prog\\a.exe");
-    EXPECT_EQ(UninstallerMain(nullptr, "/WHATIF /LOG=C:\\plan.log"), kExitCompleted);
-    EXPECT_TRUE(fake::FileExists("C:\\Prog\\a.exe"));
-    EXPECT_TRUE(fake::FileExists("C:\\windows\\ZEVFList.ini"));
-    ASSERT_EQ(fake::Boxes().size(), 1u);
-    EXPECT_NE(fake::Boxes()[0].text.find("C:\\plan.log"), std::string::npos);
-    std::string plan;
-    ASSERT_TRUE(fake::ReadFileContent("C:\\plan.log", &plan));
-    EXPECT_NE(plan.find("\twould remove\tfile\tC:\\Prog\\a.exe\t\r\n"), std::string::npos) << plan;
-    EXPECT_NE(plan.find("\texit\tstatus\t0\twhat would be done is above; nothing was touched\r\n"), std::string::npos);
-
-    // The copy that runs holds the lock, and its log open: a second copy may not write into it.
-    fake::Reset();
-    fake::ScriptBoxAnswer(platform::BoxAnswer::No);
-    EXPECT_EQ(UninstallerMain(nullptr, "-log=C:\\u.log"), kExitCancelled);
-    EXPECT_TRUE(fake::ProgramLockHeld(kProgramLockName));
-    std::string log;
-    ASSERT_TRUE(fake::ReadFileContent("C:\\u.log", &log));
-    EXPECT_NE(log.find("\tstarted\tprogram\tZEVUnins 1.0.0.0\t\r\n"), std::string::npos);
-    EXPECT_NE(log.find("\texit\tstatus\t1602\tthe user answered No"), std::string::npos);
 }

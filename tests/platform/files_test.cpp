@@ -72,6 +72,26 @@ TEST_F(Files, DeleteFileRemovesAnExistingFileOnly) {
     EXPECT_FALSE(platform::DeleteFileAt(At("a.dll")));
     EXPECT_FALSE(platform::DeleteFileAt(At("never.dll")));
     EXPECT_FALSE(platform::DeleteFileAt(At("nodir\\a.dll")));
+    EXPECT_FALSE(platform::DeleteFileAt(At("b.dll\\")));  // a file named as a directory
+    EXPECT_TRUE(setup::FileExists(At("b.dll")));
+}
+
+TEST_F(Files, ARelativePathOrAnotherSpellingNamesTheFileWindowsFinds) {
+    setup::MakeDir(At("Sub"));
+    setup::MakeFile(At("Sub\\a.dll"), "x");
+    setup::ChangeDirectory(scratch_);
+    const std::string drive = scratch_.substr(0, 2), dir = scratch_.substr(2);  // "C:", "\zevtest"
+    std::string slashes = "c:" + dir + "/./x/../sub//A.DLL";
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    uint32_t attributes = 0;
+    for (const std::string& path : {std::string("Sub\\a.dll"), drive + "Sub\\a.dll", dir + "\\Sub\\a.dll", slashes,
+                                    drive + "\\..\\.." + dir + "\\Sub\\a.dll",  // ".." stops at the root
+                                    At("Sub\\a.dll. ")}) {                     // trailing dots and blanks dropped
+        EXPECT_TRUE(platform::GetFileAttributesOf(path, &attributes)) << path;
+        EXPECT_EQ(attributes & platform::kAttrDirectory, 0u) << path;
+    }
+    EXPECT_FALSE(platform::GetFileAttributesOf(drive + "a.dll", &attributes));
+    EXPECT_FALSE(platform::GetFileAttributesOf(drive + "Sub\\a.dll\\", &attributes));
 }
 
 TEST_F(Files, DeleteFileIgnoresCaseOfTheName) {

@@ -21,6 +21,8 @@ void CleanScratch();
 
 void MakeDir(const std::string& path);
 void MakeFile(const std::string& path, const std::string& content);
+// The process's current directory, until CleanScratch.
+void ChangeDirectory(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 void SetReadOnly(const std::string& path);

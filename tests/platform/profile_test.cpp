@@ -41,6 +41,7 @@ TEST_F(ProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(Read("ZevSuiteP1.ini", "Other", "FILE00"), "<default>");
     EXPECT_EQ(Read("ZevSuiteP1.ini", "Files", "FILE01"), "<default>");
     EXPECT_EQ(Read("ZevSuiteP1.ini", "Files", "FILE01", ""), "");
+    EXPECT_EQ(Read("ZevSuiteP1.ini", "Files", "FILE01", "kept  "), "kept");  // a default's trailing blanks go
     EXPECT_EQ(Read("ZevSuiteP1.ini", "Files", "FILE00"), "C:\\Prog\\a.dll");
 }
 
@@ -92,7 +93,8 @@ TEST_F(ProfileRead, OnePairOfSurroundingQuotesIsDropped) {
                             "openOnly=\"a\r\n"
                             "closeOnly=a\"\r\n"
                             "inner=a\"b\"c\r\n"
-                            "justQuotes=\"\"\r\n");
+                            "justQuotes=\"\"\r\n"
+                            "lone=\"\r\n");
 
     EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "double"), "C:\\Program Files\\a.dll");
     EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "single"), "C:\\a.dll");
@@ -104,6 +106,7 @@ TEST_F(ProfileRead, OnePairOfSurroundingQuotesIsDropped) {
     EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "closeOnly"), "a\"");
     EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "inner"), "a\"b\"c");
     EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "justQuotes"), "");
+    EXPECT_EQ(Read("ZevSuiteP5.ini", "s", "lone"), "\"");
 }
 
 TEST_F(ProfileRead, LongValuesComeBackWhole) {
@@ -149,9 +152,12 @@ TEST_F(ProfileRead, CrLfAndLfLineEndingsReadAlike) {
 }
 
 TEST_F(ProfileRead, FirstOfDuplicateKeysWins) {
-    setup::WriteWindowsFile("ZevSuiteP10.ini", "[s]\r\nk=first\r\nK=second\r\nk=third\r\n");
+    // A byte-order mark before the first section is no part of its name.
+    setup::WriteWindowsFile("ZevSuiteP10.ini", "\xEF\xBB\xBF[s]\r\nk=first\r\nK=second\r\nk=third\r\n"
+                                               "bare\r\nbare=too late\r\n");
 
     EXPECT_EQ(Read("ZevSuiteP10.ini", "s", "k"), "first");
+    EXPECT_EQ(Read("ZevSuiteP10.ini", "s", "bare"), "<default>");  // the first line of a key decides
 }
 
 TEST_F(ProfileRead, OnlyTheFirstOfRepeatedSectionsIsRead) {
@@ -167,11 +173,12 @@ TEST_F(ProfileRead, OnlyTheFirstOfRepeatedSectionsIsRead) {
 namespace {
 
 TEST_F(ProfileRead, AValueEndsAtANulByte) {
-    const char content[] = "[s]\r\nk=Tool\0\0junk\r\nq=\"x\0\"\r\n";
+    const char content[] = "[s]\r\nk=Tool\0\0junk\r\nq=\"x\0\"\r\nz=\0rest\r\n";
     setup::WriteWindowsFile("ZevSuiteP12.ini", std::string(content, sizeof content - 1));
 
     EXPECT_EQ(Read("ZevSuiteP12.ini", "s", "k"), "Tool");
     EXPECT_EQ(Read("ZevSuiteP12.ini", "s", "q"), "\"x");
+    EXPECT_EQ(Read("ZevSuiteP12.ini", "s", "z"), "");
 }
 
 }  // namespace

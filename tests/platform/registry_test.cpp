@@ -173,9 +173,14 @@ TEST_F(Registry, DeleteKeyRemovesALeafAndRefusesAKeyWithSubkeys) {
     setup::RegSetString(kRoot + "\\Leaf", "v", "x");
     setup::RegCreate(kRoot + "\\Parent\\Child");
 
+    const platform::RegKey open = platform::OpenLocalMachineKey(kRoot + "\\Leaf", platform::RegAccess::Read);
     EXPECT_TRUE(platform::DeleteLocalMachineKey(kRoot + "\\Leaf"));
     EXPECT_FALSE(setup::RegKeyExists(kRoot + "\\Leaf"));
     EXPECT_FALSE(platform::DeleteLocalMachineKey(kRoot + "\\Leaf"));
+    // A handle on a deleted key sees it gone, even once a key of that name is back.
+    setup::RegCreate(kRoot + "\\Leaf\\New");
+    std::string name;
+    EXPECT_FALSE(platform::EnumSubkey(open, 0, &name));
 
     // The NT family, which Wine follows, keeps a key that still has subkeys.
     EXPECT_FALSE(platform::DeleteLocalMachineKey(kRoot + "\\Parent"));

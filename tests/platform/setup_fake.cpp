@@ -45,6 +45,10 @@ void MakeFile(const std::string& path, const std::string& content) {
     fake::AddFile(path, content);
 }
 
+void ChangeDirectory(const std::string& path) {
+    fake::SetCurrentDirectory(path);
+}
+
 bool FileExists(const std::string& path) {
     return fake::FileExists(path);
 }

@@ -36,6 +36,7 @@ const char kScratchPrefix[] = "ZevSuite";
 std::set<std::string> g_windowsFiles;
 std::vector<HANDLE> g_heldFiles;
 std::vector<HMODULE> g_loadedImages;
+std::string g_startDirectory;  // the current directory before SetCurrentDirectory; empty when unchanged
 
 // A test whose machine could not be set up cannot pass.
 void Fail(const std::string& what, DWORD error) {
@@ -202,6 +203,8 @@ void CleanScratch() {
     g_heldFiles.clear();
     for (HMODULE image : g_loadedImages) FreeLibrary(image);
     g_loadedImages.clear();
+    if (!g_startDirectory.empty()) ::SetCurrentDirectoryA(g_startDirectory.c_str());  // so the scratch can go
+    g_startDirectory.clear();
     RemoveTree(kScratchDir);
     for (const std::string& name : g_windowsFiles) RemoveWindowsFile(name);
     g_windowsFiles.clear();
@@ -236,6 +239,16 @@ void MakeFile(const std::string& path, const std::string& content) {
                    nullptr) ||
         written != content.size())
         Fail("WriteFile " + path, GetLastError());
+}
+
+void ChangeDirectory(const std::string& path) {
+    if (g_startDirectory.empty()) {
+        char start[MAX_PATH];
+        const DWORD size = GetCurrentDirectoryA(MAX_PATH, start);
+        if (size == 0 || size >= MAX_PATH) Fail("GetCurrentDirectoryA", GetLastError());
+        g_startDirectory = start;
+    }
+    if (!::SetCurrentDirectoryA(path.c_str())) Fail("SetCurrentDirectoryA " + path, GetLastError());
 }
 
 bool FileExists(const std::string& path) {

@@ -35,6 +35,7 @@ inline const std::string kDi = "\x83\x61";        // katakana di, 83 61 ("a")
 class FakeMachineTest : public ::testing::Test {
 protected:
     void SetUp() override { fake::Reset(); }
+    void TearDown() override { fake::Reset(); }  // nor leaves its code page or family to the next
 };
 
 }  // namespace testing_support
