@@ -1,5 +1,5 @@
-// The restart list where Windows has no MoveFileExA (the 95 family): what a
-// held file is moved to, and which name WININIT.INI is given.
+// The restart list: WININIT.INI's [rename] section, and where Windows has no
+// MoveFileExA (the 95 family), what a held file is moved to and which name it is given.
 #include "run/restart_list.h"
 
 #include <gtest/gtest.h>
@@ -41,4 +41,22 @@ TEST(RestartList, OnThe95FamilyWininitNamesTheFileWhereItIsAtTheRestart) {
     EXPECT_EQ(DeleteAtRestart("C:\\Prog\\gone.dll"), platform::kErrorPathNotFound);
     EXPECT_FALSE(fake::FileExists("C:\\windows\\WININIT.INI"));
     fake::Reset();
+}
+
+TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
+    struct Case {
+        const char* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "[rename]\r\nNUL=C:\\A.DLL\r\n"},
+        {"[Rename]\r\nNUL=C:\\X.DLL", "[Rename]\r\nNUL=C:\\X.DLL\r\nNUL=C:\\A.DLL\r\n"},
+        {"[other]\nk=v\n", "[other]\nk=v\n[rename]\nNUL=C:\\A.DLL\n"},  // its own line ends
+        {"[RENAME]\nNUL=C:\\X.DLL\n[b]\n", "[RENAME]\nNUL=C:\\X.DLL\nNUL=C:\\A.DLL\n[b]\n"},
+        {" [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\n[b]\r\n",
+         " [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\nNUL=C:\\A.DLL\r\n[b]\r\n"},
+        // Only the first section of the name; a key line that looks like one is none.
+        {"[renamed]\r\n[rename]\r\nx\r\n[rename]\r\ny\r\n", "[renamed]\r\n[rename]\r\nx\r\nNUL=C:\\A.DLL\r\n[rename]\r\ny\r\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithRenameLine(c.before, "NUL=C:\\A.DLL"), c.after) << c.before;
 }

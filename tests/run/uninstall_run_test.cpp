@@ -6,7 +6,6 @@
 #include "app/resource.h"
 #include "app/uninstaller.h"
 #include "path/dir_chain.h"
-#include "run/restart_list.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -525,24 +524,6 @@ TEST_F(UninstallRun, EachDirectoryIsRecordedOnceWithWhatFinallyBecameOfIt) {
             << dir;
     }
     EXPECT_EQ(outcome.items.back().name, "C:\\Prog");  // what stays is told last
-}
-
-TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
-    struct Case {
-        const char* before;
-        const char* after;
-    };
-    const Case cases[] = {
-        {"", "[rename]\r\nNUL=C:\\A.DLL\r\n"},
-        {"[Rename]\r\nNUL=C:\\X.DLL", "[Rename]\r\nNUL=C:\\X.DLL\r\nNUL=C:\\A.DLL\r\n"},
-        {"[other]\nk=v\n", "[other]\nk=v\n[rename]\nNUL=C:\\A.DLL\n"},  // its own line ends
-        {"[RENAME]\nNUL=C:\\X.DLL\n[b]\n", "[RENAME]\nNUL=C:\\X.DLL\nNUL=C:\\A.DLL\n[b]\n"},
-        {" [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\n[b]\r\n",
-         " [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\nNUL=C:\\A.DLL\r\n[b]\r\n"},
-        // Only the first section of the name; a key line that looks like one is none.
-        {"[renamed]\r\n[rename]\r\nx\r\n[rename]\r\ny\r\n", "[renamed]\r\n[rename]\r\nx\r\nNUL=C:\\A.DLL\r\n[rename]\r\ny\r\n"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(WithRenameLine(c.before, "NUL=C:\\A.DLL"), c.after) << c.before;
 }
 
 TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThem) {
