@@ -159,6 +159,9 @@ using FileEdit = FunctionRef<std::string(const std::string& content)>;
 uint32_t EditFileInPlace(const std::string& path, FileEdit edit);
 // Sleep, handling the thread's window messages meanwhile (AnswerWindowMessages).
 void Pause(unsigned milliseconds);
+// A clock in milliseconds since some start (GetTickCount): it wraps after 49.7
+// days, so only the difference of two readings means anything.
+uint32_t Milliseconds();
 
 // ---------------------------------------------------------------- the log file
 

@@ -14,6 +14,7 @@
 #include "registry/programs_entry.h"
 #include "run/dir_rules.h"
 #include "run/file_list.h"
+#include "run/progress_meter.h"
 #include "run/restart_list.h"
 
 const char* KindName(ItemKind kind) {
@@ -214,35 +215,6 @@ int32_t CountUninstallSteps(const UninstallPlan& plan) {
 namespace {
 
 // ---------------------------------------------------------------- the run
-
-// The bar the run advances. The run keeps the count of its steps itself: the
-// first common controls answer PBM_GETPOS with 0. It gives the bar its
-// position only when that fills one more pixel (the last step always does, and
-// fills it exactly): each message makes the bar repaint, under Wine through a
-// round trip to the server, and there may be far more files than pixels.
-class ProgressMeter {
-public:
-    ProgressMeter(platform::Window bar, int32_t steps, int32_t* taken)
-        : bar_(bar), steps_(steps), taken_(taken), pixels_(bar != nullptr ? platform::ProgressBarWidth(bar) : 0) {}
-
-    void Step() {
-        ++*taken_;
-        platform::AnswerWindowMessages();
-        if (bar_ == nullptr) return;
-        const long long pixels =
-            steps_ > 0 && pixels_ > 0 ? static_cast<long long>(*taken_) * pixels_ / steps_ : *taken_;
-        if (pixels == filled_) return;
-        filled_ = pixels;
-        platform::ProgressSetPos(bar_, *taken_);
-    }
-
-private:
-    platform::Window bar_;
-    int32_t steps_;
-    int32_t* taken_;
-    int pixels_;             // the bar's width
-    long long filled_ = 0;   // pixels the position last given fills
-};
 
 // Paths, each found again however its case is written, as Windows compares
 // names: no key made of the text would find "É" for "é" on every code page.

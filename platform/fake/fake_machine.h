@@ -213,7 +213,10 @@ bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();
 
 // -------------------------------------------------------------------- clock
+// platform::Milliseconds is the time paused (0 after Reset) plus this much for
+// each time it has been read: 0 unless set, so that only Pause moves it.
 unsigned long PausedMilliseconds();
+void SetMillisecondsPerClockRead(unsigned milliseconds);
 
 // -------------------------------------------------------------------- record
 // Every request made of the machine, in order, one line each, for example

@@ -162,6 +162,10 @@ unsigned long PausedMilliseconds() {
     return M().pausedMs;
 }
 
+void SetMillisecondsPerClockRead(unsigned milliseconds) {
+    M().msPerClockRead = milliseconds;
+}
+
 const std::vector<std::string>& Calls() {
     return M().calls;
 }
@@ -191,6 +195,11 @@ void Pause(unsigned milliseconds) {
     fake::detail::Record("Sleep " + std::to_string(milliseconds));
     fake::detail::M().pausedMs += milliseconds;
     ++fake::detail::M().messageChecks;
+}
+
+uint32_t Milliseconds() {
+    fake::detail::M().clockReadMs += fake::detail::M().msPerClockRead;
+    return static_cast<uint32_t>(fake::detail::M().pausedMs + fake::detail::M().clockReadMs);
 }
 
 void ExitProcessWith(int code) {

@@ -131,6 +131,8 @@ struct Machine {
     bool commonControls = false;
 
     unsigned long pausedMs = 0;
+    unsigned long clockReadMs = 0;   // what reading the clock has moved it on
+    unsigned msPerClockRead = 0;
     std::vector<std::string> calls;
 };
 

@@ -125,6 +125,10 @@ void Pause(unsigned milliseconds) {
     }
 }
 
+uint32_t Milliseconds() {
+    return GetTickCount();
+}
+
 void ProgressSetPos(Window bar, int position) {
     SendMessageA(AsHwnd(bar), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }

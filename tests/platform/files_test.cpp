@@ -339,6 +339,12 @@ TEST_F(Files, WholeFilesAreReadAndLogsKeptOpen) {
     EXPECT_EQ(platform::FullPathOf(At("log.txt")), At("log.txt"));
 }
 
+TEST_F(Files, TheClockMovesOnByAtLeastAPause) {
+    const uint32_t before = platform::Milliseconds();
+    platform::Pause(50);
+    EXPECT_GE(platform::Milliseconds() - before, 50u);
+}
+
 TEST_F(Files, OneCopyAtATimeAndAnAbandonedLockIsFree) {
     const std::string name = "zevtest.lock";
     setup::HoldProgramLock(name);

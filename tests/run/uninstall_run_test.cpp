@@ -6,6 +6,7 @@
 #include "app/resource.h"
 #include "app/uninstaller.h"
 #include "path/dir_chain.h"
+#include "run/progress_meter.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -145,6 +146,7 @@ TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
         WriteFileList(files);
         fake::SetFirstCommonControls(first);
         fake::SetProgressBarWidth(kPixels);
+        fake::SetMillisecondsPerClockRead(kBarRedrawEveryMs);  // each pixel's time has come
         const Ran ran = CountAndRun();
 
         // The first common controls keep 0..100 only above 65,535 steps.
@@ -158,6 +160,18 @@ TEST_F(UninstallRun, TheBarHearsOfStepsOnlyAsItsFillMovesAndEndsFull) {
         }
         EXPECT_EQ(positions.back(), std::to_string(steps));
     }
+
+    // Faster than a person could see it: one position per kBarRedrawEveryMs at
+    // most, enough to keep it moving, and the last one full.
+    fake::Reset();
+    WriteFileList(files);
+    fake::SetProgressBarWidth(kFiles);  // a pixel a step
+    fake::SetMillisecondsPerClockRead(1);
+    ExpectStepsEndingFull(CountAndRun(), steps);
+    const unsigned long elapsed = platform::Milliseconds();
+    const std::size_t given = fake::CallsOf("SetPos").size();
+    EXPECT_LE(given, elapsed / kBarRedrawEveryMs + 1) << elapsed;
+    EXPECT_GE(given, elapsed / (kBarRedrawEveryMs + 1)) << elapsed;
 }
 
 TEST_F(UninstallRun, EmptyChainStillCountsTheFinalStep) {
