@@ -34,6 +34,7 @@ OBJDUMP = "x86_64-w64-mingw32-objdump"
 SIZE_GOAL = 100 * 1024
 START_GOAL = 1.10
 RUN_GOAL = 1.20
+PER_FILE_GOAL = 1.10
 LOGIC_GOAL = 11.0
 
 # DLLs every Windows has, from 95 and NT 4 on, that the program may import.
@@ -48,6 +49,10 @@ COMPLETE = "Complete"      # caption of the completion box, ours and the run flo
 INSTALL_DIR = r"C:\BenchProduct\Files"
 PROGRAM_DIR = r"C:\bench"
 SETTLE_MS = 300            # between a box appearing and the key that answers it
+# A program's first box in a fresh copy of the prefix may wait for what Wine
+# starts for it (services, fonts); later ones come within a second or so.
+FIRST_BOX_S = 300
+BOX_S = 60
 
 STRINGS_INI = """[STATIC]
 DIALOG00=Uninstall Vantorin
@@ -152,14 +157,25 @@ def wait_exit(machine, proc, timeout=60):
 
 # ---------------------------------------------------------------- start
 
-def start_sample(machine, exe_name):
-    """Seconds from the program's start to its question box on the screen."""
-    watch = Watch(machine, ["wait=" + QUESTION, "sleep=%d" % SETTLE_MS, "key=n"], timeout=60)
+def watched(machine, exe_name, steps, timeout, what):
+    """Runs the program while boxwatch takes `steps`; its events and exit status.
+    A failure says which program it was and whether it was still running."""
+    watch = Watch(machine, steps, timeout)
     started = time.monotonic()
     proc = start_program(machine, exe_name)
-    seen = watch.events(timeout=70)["seen"][0]
-    wait_exit(machine, proc)
-    return seen - started
+    try:
+        events = watch.events(timeout=timeout + 10)
+    except BenchError as e:
+        state = "still running" if proc.poll() is None else "ended with status %d" % proc.returncode
+        raise BenchError("%s, %s: %s (the program %s)" % (exe_name, what, e, state))
+    return started, events, wait_exit(machine, proc)
+
+
+def start_sample(machine, exe_name, timeout=BOX_S):
+    """Seconds from the program's start to its question box on the screen."""
+    started, events, _ = watched(machine, exe_name, ["wait=" + QUESTION, "sleep=%d" % SETTLE_MS, "key=n"],
+                                 timeout, "start")
+    return events["seen"][0] - started
 
 
 # ---------------------------------------------------------------- run
@@ -196,11 +212,9 @@ def left_over(machine, count):
 def run_sample(machine, exe_name, count, list_text):
     """Seconds from the answer Yes to the completion box on the screen."""
     install_product(machine, count, list_text)
-    watch = Watch(machine, ["wait=" + QUESTION, "sleep=%d" % SETTLE_MS, "key=Return",
-                            "wait=" + COMPLETE, "sleep=%d" % SETTLE_MS, "key=Return"], timeout=300)
-    proc = start_program(machine, exe_name)
-    events = watch.events(timeout=310)
-    status = wait_exit(machine, proc)
+    _, events, status = watched(machine, exe_name, ["wait=" + QUESTION, "sleep=%d" % SETTLE_MS, "key=Return",
+                                                    "wait=" + COMPLETE, "sleep=%d" % SETTLE_MS, "key=Return"],
+                                300, "%d files" % count)
     files, inis = left_over(machine, count)
     if status != 0 or files or inis:
         raise BenchError("%s with %d files: status %d, %d files and %s left" % (exe_name, count, status, files, inis))
@@ -242,15 +256,22 @@ def wine_rows(program, floors_dir):
         # the manager's answer (wait_for_withdrawn_state): a cost of this screen,
         # not of either program. Unmanaged, windows come and go as on a desktop.
         machine.import_reg(UNMANAGED_REG)
+        # Wine starts a desktop (explorer) for the first program on the screen,
+        # closes it soon after the last one ends and starts it again for the
+        # next, setting the display's devices up each time; a program's first
+        # window waits for that. Held up for the whole bench, as Windows' desktop
+        # always is, it is ready before anything is timed.
+        machine.keep_desktop()
         programs = machine.unix_path(PROGRAM_DIR)
         os.makedirs(programs)
         for exe in (program,) + tuple(os.path.join(floors_dir, f) for f in FLOORS):
             shutil.copy(exe, programs)
         ours = os.path.basename(program)
 
-        # The first programs in a prefix start its services; none of that is measured.
-        for name in (ours, "start_floor.exe", ours, "start_floor.exe"):
-            start_sample(machine, name)
+        # The first programs in a prefix start its services; none of that is
+        # measured, and the first may take long.
+        for i, name in enumerate((ours, "start_floor.exe", ours, "start_floor.exe")):
+            start_sample(machine, name, FIRST_BOX_S if i == 0 else BOX_S)
 
         log("start: %d samples a side" % args.samples)
         mine, theirs = interleaved(args.samples, lambda: start_sample(machine, ours),
@@ -302,6 +323,17 @@ def logic_rows(logic_bench):
             "samples": {str(k): v for k, v in seconds.items()}}
 
 
+def per_file(run):
+    """Seconds each listed file adds, the slope from the shortest list to the
+    longest: the dialog's and the program's fixed costs fall out of it."""
+    sizes = sorted(run)
+    small, large = run[sizes[0]], run[sizes[-1]]
+    slope = {side: (large[side] - small[side]) / (sizes[-1] - sizes[0]) for side in ("ours", "floor", "bar_floor")}
+    slope["ratio"] = slope["ours"] / slope["floor"]
+    slope.update({"from": sizes[0], "to": sizes[-1], "met": slope["ratio"] <= PER_FILE_GOAL})
+    return slope
+
+
 # ---------------------------------------------------------------- the table
 
 def machine_line():
@@ -343,13 +375,12 @@ def table(results):
     rows.append(("logic on the fake, 10,000 files", ms(lg["10000"]), "", "", "", ""))
     rows.append(("logic on the fake, 100,000 files", ms(lg["100000"]), "", "%.2f x" % lg["ratio"],
                  "<= %.0f x" % LOGIC_GOAL, yes[lg["met"]]))
-    if "run" in results and len(results["run"]) > 1:
-        sizes = sorted(results["run"])
-        small, large = results["run"][sizes[0]], results["run"][sizes[-1]]
-        span = sizes[-1] - sizes[0]
-        for side, label in (("ours", "ours"), ("floor", "floor"), ("bar_floor", "floor with dialog")):
-            rows.append(("  run time per listed file, %s" % label,
-                         "%.3f ms" % ((large[side] - small[side]) * 1000 / span), "", "", "", ""))
+    if "per_file" in results:
+        p = results["per_file"]
+        rows.append(("run time per listed file, %d to %d" % (p["from"], p["to"]), "%.3f ms" % (p["ours"] * 1000),
+                     "%.3f ms" % (p["floor"] * 1000), "%.2f" % p["ratio"], "<= %.2f" % PER_FILE_GOAL, yes[p["met"]]))
+        rows.append(("  same, floor with our progress dialog", "%.3f ms" % (p["ours"] * 1000),
+                     "%.3f ms" % (p["bar_floor"] * 1000), "%.2f" % (p["ours"] / p["bar_floor"]), "", ""))
     widths = [max(len(r[i]) for r in rows) for i in range(len(rows[0]))]
     lines = ["| " + " | ".join(c.ljust(w) for c, w in zip(r, widths)) + " |" for r in rows]
     lines.insert(1, "|" + "|".join("-" * (w + 2) for w in widths) + "|")
@@ -384,6 +415,8 @@ def main():
     try:
         if not args.no_wine:
             results.update(wine_rows(args.program64, args.floors))
+            if len(results["run"]) > 1:
+                results["per_file"] = per_file(results["run"])
         log("logic on the fake")
         results["logic"] = logic_rows(args.logic_bench)
     except Interrupted as e:

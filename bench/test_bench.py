@@ -183,10 +183,14 @@ class Table(unittest.TestCase):
         self.assertIn("WINSPOOL.DRV", text)
 
     def test_growth_per_file_is_the_slope_between_the_smallest_and_largest_list(self):
-        text = bench.table(self.results())
-        # ours: (5.5 - 0.22) s over 4900 files
-        self.assertIn("%.3f ms" % ((5.5 - 0.22) * 1000 / 4900), text)
-        self.assertIn("%.3f ms" % ((5.0 - 0.2) * 1000 / 4900), text)
+        for ratio, verdict in ((1.1, "yes"), (1.5, "NO")):
+            results = self.results(run_ratio=ratio)
+            results["per_file"] = bench.per_file(results["run"])
+            row = next(line for line in bench.table(results).splitlines() if "per listed file, 100 to 5000" in line)
+            # ours: (5.0 - 0.2) * ratio s over 4900 files, the floor's at 1.0
+            self.assertIn("%.3f ms" % ((5.0 - 0.2) * ratio * 1000 / 4900), row)
+            self.assertIn("%.3f ms" % ((5.0 - 0.2) * 1000 / 4900), row)
+            self.assertIn(verdict, row.split("|")[-2])
 
 
 class Machine(unittest.TestCase):
