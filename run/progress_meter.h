@@ -22,8 +22,14 @@ public:
     ProgressMeter(platform::Window bar, int32_t steps, int32_t* taken);
 
     void Step();
+    // Gives the bar the steps taken where it does not show them yet: before
+    // the run waits, so that the bar does not stand behind meanwhile.
+    void ShowTaken();
 
 private:
+    long long PixelsTaken() const;
+    void Give(uint32_t now);
+
     platform::Window bar_;
     int32_t steps_;
     int32_t* taken_;

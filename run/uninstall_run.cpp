@@ -491,6 +491,9 @@ void Walk(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, 
     ProgressMeter progress(bar, CountUninstallSteps(plan), &outcome.stepsTaken);
     Run run{&outcome, whatIf, {}, {}, {}, {}};
     for (const Action& action : plan.actions) {
+        // An action without a step may take long (a retried directory pauses
+        // for seconds): the bar shows the steps taken before it.
+        if (!action.step) progress.ShowTaken();
         Carry(run, plan, action);
         if (action.step)
             progress.Step();

@@ -104,6 +104,9 @@ TEST_F(Entry, TheDialogCarriesTheWholeRunBetweenTheQuestionAndTheCompletionBox) 
     // The windows are answered at every step, and at each of the ten pauses while Jobs is tried again.
     EXPECT_EQ(fake::PausedMilliseconds(), 10u * 500u);
     EXPECT_GE(fake::MessageChecks(), 4u + 10u);
+    // The files' steps are on the bar before the pauses, however little time they took.
+    const auto firstPause = std::find(fake::Calls().begin(), fake::Calls().end(), "Sleep 500");
+    EXPECT_NE(std::find(fake::Calls().begin(), firstPause, "SetPos 2"), firstPause);
 
     // The question before anything is touched, everything under the dialog, the completion box after it.
     std::vector<std::size_t> boxes, touched;
