@@ -107,6 +107,11 @@ constexpr uint32_t kErrorInvalidName = 123;  // a path that cannot name anything
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorDirNotEmpty = 145;
 
+// Whether Windows' error says there is nothing of that name (a file, a key): 2 or 3.
+inline bool IsNotFoundError(uint32_t error) {
+    return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
 // What asking Windows to remove something came to.
 enum class RemovalResult {
     Removed,   // gone (or, for a programs entry, no longer listed)

@@ -88,14 +88,17 @@ ParallelPorts ParallelPortNames() {
     return {{family95 ? "LPT1" : "LPT1:", family95 ? "LPT1:" : "LPT1"}};
 }
 
+std::string MonitorKey(const std::string& monitorName) {
+    return std::string(kMonitorsKey) + "\\" + monitorName;
+}
+
 // The monitor's key opened for reading: not there, or there with the error
 // opening it gave (0 where it opened).
 MonitorRemovalResult MonitorKeyResult(const std::string& monitorName) {
     uint32_t error = 0;
-    platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName, platform::RegAccess::Read,
+    platform::OpenLocalMachineKey(MonitorKey(monitorName), platform::RegAccess::Read,
                                   platform::RegView::Default, &error);
-    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
-        return {platform::RemovalResult::NotThere, 0};
+    if (platform::IsNotFoundError(error)) return {platform::RemovalResult::NotThere, 0};
     return {platform::RemovalResult::Failed, error};
 }
 
@@ -112,7 +115,7 @@ int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t*
 
 std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
     std::vector<PortRecord> records;
-    const std::string portsPath = std::string(kMonitorsKey) + "\\" + monitorName + "\\Ports";
+    const std::string portsPath = MonitorKey(monitorName) + "\\Ports";
     const platform::RegKey ports = platform::OpenLocalMachineKey(portsPath, platform::RegAccess::Read);
     if (!ports.IsOpen()) return records;
 
@@ -147,7 +150,7 @@ MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, co
         onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0);
     }
     for (const PortRecord& port : ports) onPort(port.name, true);
-    const bool there = platform::OpenLocalMachineKey(std::string(kMonitorsKey) + "\\" + monitorName,
+    const bool there = platform::OpenLocalMachineKey(MonitorKey(monitorName),
                                                      platform::RegAccess::Read)
                            .IsOpen();
     return {there ? platform::RemovalResult::Removed : platform::RemovalResult::NotThere, 0};

@@ -22,13 +22,6 @@ std::string EntryKey(const std::string& name) {
     return std::string(kProgramsListKey) + "\\" + name;
 }
 
-// A key that would not open: not there, or refused with Windows' code.
-EntryRemoval NotOpened(uint32_t error) {
-    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound)
-        return {RemovalResult::NotThere, 0};
-    return {RemovalResult::Failed, error};
-}
-
 }  // namespace
 
 EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view) {
@@ -40,7 +33,9 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
     // On the NT family a key that still has subkeys cannot be deleted this way.
     uint32_t error = 0;
     const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view, &error);
-    if (!key.IsOpen()) return NotOpened(error);
+    // A key that would not open: not there, or refused with Windows' code.
+    if (!key.IsOpen()) return platform::IsNotFoundError(error) ? EntryRemoval{RemovalResult::NotThere, 0}
+                                                               : EntryRemoval{RemovalResult::Failed, error};
     const bool displayName = platform::DeleteValue(key, "DisplayName");
     const bool uninstallString = platform::DeleteValue(key, "UninstallString");
     platform::DeleteValue(key, "DisplayIcon");
@@ -51,12 +46,10 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
 }
 
 EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view) {
-    uint32_t error = 0;
-    if (platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error).IsOpen())
-        return {RemovalResult::Removed, 0};
     // Whether a key that may not be read could be deleted is not known without trying.
-    return NotOpened(error).result == RemovalResult::NotThere ? EntryRemoval{RemovalResult::NotThere, 0}
-                                                               : EntryRemoval{RemovalResult::Removed, 0};
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error);
+    return {platform::IsNotFoundError(error) ? RemovalResult::NotThere : RemovalResult::Removed, 0};
 }
 
 std::vector<platform::RegView> ProgramsEntryViews() {

@@ -245,20 +245,12 @@ struct Run {
 
     void Add(ItemKind kind, const std::string& name, ItemResult result, uint32_t error = 0,
              const std::string& reason = std::string(), std::string movedTo = std::string()) {
-        ItemOutcome item;
-        item.kind = kind;
-        item.name = name;
-        item.result = result;
-        item.error = error;
-        item.reason = reason;
-        item.movedTo = std::move(movedTo);
-        outcome->Add(std::move(item));
+        outcome->Add(ItemOutcome{kind, name, result, error, reason, std::move(movedTo)});
     }
 };
 
 bool IsNotThere(uint32_t error) {
-    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound ||
-           error == platform::kErrorInvalidName;
+    return platform::IsNotFoundError(error) || error == platform::kErrorInvalidName;
 }
 
 // Held without sharing, or running or loaded, which the NT family refuses as access denied.
@@ -339,12 +331,7 @@ void SettleDir(Run& run, const std::string& dir, ItemResult result, uint32_t err
         return winpath::SameIgnoringCase(PathKey(item.name), key);
     });
     if (result == ItemResult::Kept || result == ItemResult::Failed) {
-        ItemOutcome item;
-        item.kind = ItemKind::Directory;
-        item.name = dir;
-        item.result = result;
-        item.error = error;
-        item.reason = reason;
+        ItemOutcome item{ItemKind::Directory, dir, result, error, reason};
         if (left != run.leftDirs.end())
             *left = std::move(item);
         else
