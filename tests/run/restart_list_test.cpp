@@ -10,14 +10,15 @@ TEST(RestartList, OnThe95FamilyWininitNamesTheFileWhereItIsAtTheRestart) {
     const struct {
         bool loaded, denied, diskFull;
         uint32_t error;
-        std::string movedTo, wininit;  // WININIT.INI afterwards; empty where there is none
+        std::string movedTo, before, wininit;  // WININIT.INI before and after; empty where there is none
     } rows[] = {
         // Moved aside: its new name goes, not the listed one a next version may take.
-        {true, false, false, 0, "C:\\Prog\\a.dll.zevdel", "[rename]\r\nNUL=C:\\Prog\\a.dll.zevdel\r\n"},
-        // Moved aside, then refused a line: moved back, so the listed name still holds it.
-        {true, false, true, 112, "", ""},
+        {true, false, false, 0, "C:\\Prog\\a.dll.zevdel", "", "[rename]\r\nNUL=C:\\Prog\\a.dll.zevdel\r\n"},
+        // Moved aside, then refused a line: moved back, so the listed name still holds it,
+        // and every line already there stays.
+        {true, false, true, 112, "", "[rename]\r\nNUL=C:\\OLD.DLL\r\n", "[rename]\r\nNUL=C:\\OLD.DLL\r\n"},
         // The 95 family has no permissions: what it refuses is in use.
-        {false, true, false, 0, "", "[rename]\r\nNUL=C:\\Prog\\a.dll\r\n"},
+        {false, true, false, 0, "", "", "[rename]\r\nNUL=C:\\Prog\\a.dll\r\n"},
     };
     for (const auto& row : rows) {
         fake::Reset();
@@ -25,6 +26,7 @@ TEST(RestartList, OnThe95FamilyWininitNamesTheFileWhereItIsAtTheRestart) {
         fake::AddFile("C:\\Prog\\a.dll");
         fake::SetFileLoaded("C:\\Prog\\a.dll", row.loaded);
         fake::SetFileDenied("C:\\Prog\\a.dll", row.denied);
+        if (!row.before.empty()) fake::AddFile("C:\\windows\\WININIT.INI", row.before);
         fake::SetDiskFull(row.diskFull);
 
         const HeldFile held = GoAtRestart("C:\\Prog\\a.dll", platform::kErrorAccessDenied);
