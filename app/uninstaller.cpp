@@ -35,6 +35,10 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
     const bool silent = line.silent;
     silentRun = silent;
     const UiStrings texts = LoadUiStrings();
+    // A box of the uninstaller's own, but under /S, which shows none.
+    const auto tell = [silent, &texts](const std::string& text) {
+        if (!silent) platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+    };
 
     // A relative log path names the directory the program was started in.
     const std::string logPath = line.log ? platform::FullPathOf(line.logPath) : std::string();
@@ -43,9 +47,7 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
     if (bad || line.usage) {
         // Nothing is touched. The usage box is all /? asks for; under /S it
         // cannot be shown, and the command line is a bad one.
-        if (!silent)
-            platform::ShowBox(UsageText(line.badArgument, WhatIfWithoutLog(line)).c_str(),
-                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        tell(UsageText(line.badArgument, WhatIfWithoutLog(line)));
         if (!bad && !silent) return kExitCompleted;
         RunLog log;
         if (line.log && log.Open(logPath)) {
@@ -68,10 +70,7 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
             log.Begin(silent, line.whatIf);
             log.End(kExitAlreadyRunning);
         }
-        if (!silent)
-            platform::ShowBox("Another copy of the uninstaller is running.\nNothing was removed: try again when it "
-                              "has finished.",
-                              texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+        tell("Another copy of the uninstaller is running.\nNothing was removed: try again when it has finished.");
         return kExitAlreadyRunning;
     }
 
@@ -79,11 +78,7 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
     // deployment tool learns at once that its command line is wrong.
     RunLog log;
     if (line.log && (logPath.empty() || !log.Open(logPath))) {
-        if (!silent) {
-            const std::string text = "The log file cannot be written:\n" + (logPath.empty() ? line.logPath : logPath) +
-                                     "\n\nNothing was removed.";
-            platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
-        }
+        tell("The log file cannot be written:\n" + (logPath.empty() ? line.logPath : logPath) + "\n\nNothing was removed.");
         return kExitLogFailure;
     }
     log.Begin(silent, line.whatIf);
@@ -95,10 +90,7 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
         outcome.onItem = logItem;
         ForeseeUninstall(ReadUninstallPlan(), outcome);
         log.End(kExitCompleted);
-        if (!silent) {
-            const std::string text = "What the uninstaller would do is written to:\n" + logPath + "\n\nNothing was removed.";
-            platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
-        }
+        tell("What the uninstaller would do is written to:\n" + logPath + "\n\nNothing was removed.");
         return kExitCompleted;
     }
 
