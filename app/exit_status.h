@@ -13,6 +13,7 @@ constexpr int kExitBadCommandLine = 87;   // ERROR_INVALID_PARAMETER
 constexpr int kExitNoMemory = 1;
 constexpr int kExitAlreadyRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNING: try again later
 constexpr int kExitLogFailure = 1622;      // ERROR_INSTALL_LOG_FAILURE: the log cannot be written
+constexpr int kExitNoOneToAnswer = 1621;   // ERROR_INSTALL_UI_FAILURE: no one can see the question
 
 // The exit status of a run that went to its end: 1603 where something listed
 // could not be removed, else 3010 where something goes at the next restart, else 0.

@@ -41,11 +41,32 @@ const char* ResultText(ItemResult result, bool whatIf) {
     return "?";
 }
 
-// One line's fields after the time, tab-separated: no name Windows allows
-// holds a tab, so a script can split every line the same way.
+// A field as the log writes it: a control character (a tab, a line break)
+// as its code in hexadecimal between angle brackets, "<09>", so that every
+// line keeps its five fields. A second byte of a double-byte character is
+// never below 0x40.
+std::string Escaped(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            escaped += c;
+            continue;
+        }
+        const char* const digits = "0123456789ABCDEF";
+        escaped += '<';
+        escaped += digits[byte >> 4];
+        escaped += digits[byte & 15];
+        escaped += '>';
+    }
+    return escaped;
+}
+
+// One line's fields after the time, tab-separated: a name or a reason with a
+// tab of its own has it escaped, so a script can split every line the same way.
 std::string Fields(const std::string& outcome, const std::string& kind, const std::string& name,
                    const std::string& detail) {
-    return outcome + "\t" + kind + "\t" + name + "\t" + detail;
+    return outcome + "\t" + kind + "\t" + Escaped(name) + "\t" + Escaped(detail);
 }
 
 }  // namespace
@@ -75,6 +96,9 @@ const char* DescribeExitStatus(int status) {
         return "out of memory";
     case kExitAlreadyRunning:
         return "another copy of the uninstaller is running; nothing was touched";
+    case kExitNoOneToAnswer:
+        return "no one can see or answer the question here, where the window station is not visible; "
+               "nothing was touched: use /S to remove without asking";
     }
     return "";
 }
@@ -104,6 +128,12 @@ void RunLog::End(int exitStatus) {
     const bool planOnly = whatIf_ && exitStatus == kExitCompleted;
     Line(Fields("exit", "status", std::to_string(exitStatus),
                 planOnly ? "what would be done is above; nothing was touched" : DescribeExitStatus(exitStatus)));
+    ended_ = true;
+}
+
+void RunLog::EndForNoMemory() const {
+    // The same line as End(kExitNoMemory) writes, made without the heap.
+    if (!ended_) platform::WriteLogLineWithoutHeap(file_, "exit\tstatus\t1\tout of memory");
 }
 
 void RunLog::Refused(const std::string& argument, const std::string& why) {

@@ -29,6 +29,10 @@ public:
     // A switch the program would not take, and why.
     void Refused(const std::string& argument, const std::string& why);
     void End(int exitStatus);
+    // The exit line of a run that has run out of memory, written without the
+    // heap; nothing once End has written one.
+    void EndForNoMemory() const;
+    const std::string& Path() const { return path_; }
 
 private:
     // One line: the time to the millisecond, a tab and `fields`. A line that
@@ -38,4 +42,5 @@ private:
     std::string path_;
     platform::LogFile file_;
     bool whatIf_ = false;
+    bool ended_ = false;
 };

@@ -5,50 +5,82 @@
 #include "app/command_line.h"
 #include "app/exit_status.h"
 #include "app/resource.h"
+#include "app/run_event.h"
 #include "app/run_log.h"
 #include "app/ui_strings.h"
+#include "registry/programs_entry.h"
 #include "run/uninstall_run.h"
 
 namespace {
 
+// What a run that runs out of memory still needs, set as the run learns it.
+struct RunState {
+    bool quiet = false;             // no box may be shown: /S, or no one can see one
+    const RunLog* log = nullptr;    // the run's log, once it is open
+    bool changing = false;          // the machine is being changed: the run's event is due
+    std::string product;            // the name the programs list showed
+};
+
 // Memory ran out, anywhere in the run: nothing here may need the heap.
-[[noreturn]] void FailForMemory(bool silent) {
-    if (!silent) platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
+[[noreturn]] void FailForMemory(const RunState& state) {
+    if (state.log != nullptr) state.log->EndForNoMemory();
+    if (state.changing)
+        ReportRunEvent(kExitNoMemory, state.product.c_str(), state.log != nullptr ? state.log->Path().c_str() : "");
+    if (!state.quiet) platform::ShowBox("Memory allocation error", nullptr, platform::BoxButtons::Ok);
     platform::ExitProcessWith(kExitNoMemory);
 }
 
-int RunEntry(platform::Instance instance, const std::string& commandLine, bool& silentRun);
+int RunEntry(platform::Instance instance, const std::string& commandLine, RunState& state);
 
 }  // namespace
 
 int UninstallerMain(platform::Instance instance, const std::string& commandLine) {
     // Known without the heap, for a failure before the command line is read.
-    bool silent = NamesSilentSwitch(commandLine);
-    return platform::CallWithNoMemoryHandler([&] { return RunEntry(instance, commandLine, silent); },
-                                             [&silent] { FailForMemory(silent); });
+    RunState state;
+    state.quiet = NamesSilentSwitch(commandLine) || platform::NoOneCanSee();
+    return platform::CallWithNoMemoryHandler([&] { return RunEntry(instance, commandLine, state); },
+                                             [&state] { FailForMemory(state); });
 }
 
 namespace {
 
-int RunEntry(platform::Instance instance, const std::string& commandLine, bool& silentRun) {
+// The programs entry the plan names, for the run's event: the name the
+// programs list showed, read before the entry goes.
+std::string ProductName(const UninstallPlan& plan) {
+    for (const UninstallAction& action : plan.actions)
+        if (action.kind == ItemKind::ProgramsEntry)
+            return action.type == UninstallAction::Type::ProgramsEntry ? ProgramsEntryDisplayName(action.name)
+                                                                        : action.name;
+    return "(no programs entry)";
+}
+
+int RunEntry(platform::Instance instance, const std::string& commandLine, RunState& state) {
     const CommandLine line = ParseCommandLine(commandLine);
     const bool silent = line.silent;
-    silentRun = silent;
-    const UiStrings texts = LoadUiStrings();
-    // A box of the uninstaller's own, but under /S, which shows none.
-    const auto tell = [silent, &texts](const std::string& text) {
-        if (!silent) platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
-    };
-
-    // A relative log path names the directory the program was started in.
+    // Deployment tools start the program where no one can see a window (a
+    // service's window station): a box there would wait for ever.
+    const bool unseen = !silent && platform::NoOneCanSee();
+    state.quiet = silent || unseen;
+    // A relative log path names the directory the program was started in; from
+    // here on that directory is the Windows directory, so that a start from
+    // inside the install directory does not keep it.
     const std::string logPath = line.log ? platform::FullPathOf(line.logPath) : std::string();
+    const std::string windowsDir = platform::GetWindowsDir();
+    if (!windowsDir.empty()) platform::SetCurrentDir(windowsDir);
+
+    const UiStrings texts = LoadUiStrings();
+    // A box of the uninstaller's own, but under /S, or where no one can see it.
+    const auto tell = [&state, &texts](const std::string& text) {
+        if (!state.quiet) platform::ShowBox(text.c_str(), texts.confirmCaption.c_str(), platform::BoxButtons::Ok);
+    };
 
     const bool bad = !line.badArgument.empty() || WhatIfWithoutLog(line);
     if (bad || line.usage) {
         // Nothing is touched. The usage box is all /? asks for; under /S it
         // cannot be shown, and the command line is a bad one.
         tell(UsageText(line.badArgument, WhatIfWithoutLog(line)));
-        if (!bad && !silent) return kExitCompleted;
+        if (!bad && !state.quiet) return kExitCompleted;
+        const int status = bad || silent ? kExitBadCommandLine : kExitNoOneToAnswer;
         RunLog log;
         if (line.log && log.Open(logPath)) {
             log.Begin(silent);
@@ -56,10 +88,11 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
                 log.Refused(line.badArgument.empty() ? "/WHATIF" : line.badArgument,
                             line.badArgument.empty() ? "needs /LOG=" : "unknown switch");
             else
-                log.Refused("/?", "the usage box cannot be shown under /S");
-            log.End(kExitBadCommandLine);
+                log.Refused("/?", silent ? "the usage box cannot be shown under /S"
+                                         : "the usage box cannot be shown: no one can see it here");
+            log.End(status);
         }
-        return kExitBadCommandLine;
+        return status;
     }
 
     // Taken before the log is opened: a copy started again with the same log
@@ -90,10 +123,16 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
         outcome.onItem = logItem;
         ForeseeUninstall(ReadUninstallPlan(), outcome);
         log.End(kExitCompleted);
+        // Another copy may run while this one's box waits to be read.
+        platform::ReleaseProgramLock();
         tell("What the uninstaller would do is written to:\n" + logPath + "\n\nNothing was removed.");
         return kExitCompleted;
     }
 
+    if (unseen) {
+        log.End(kExitNoOneToAnswer);
+        return kExitNoOneToAnswer;
+    }
     if (!silent) {
         const std::string question = texts.confirmFirstLine + "\n" + texts.confirmSecondLine;
         const platform::BoxAnswer answer =
@@ -105,6 +144,9 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
     }
 
     const UninstallPlan plan = ReadUninstallPlan();
+    state.product = ProductName(plan);
+    state.log = &log;
+    state.changing = true;
     RunOutcome outcome;
     outcome.onItem = logItem;
     const bool underBar = !silent && platform::InitProgressControls(platform::SystemDllPath("comctl32.dll")) &&
@@ -116,13 +158,15 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, bool& 
     if (!underBar) RunUninstall(plan, outcome);
 
     const int status = ExitStatusOf(outcome);
+    // Made before the exit line: a run that runs out of memory after it would
+    // end with another status than the line says.
+    std::string text = texts.completeText;
+    if (outcome.incomplete) text += "\n" + texts.incompleteLine;
+    if (outcome.restartNeeded) text += "\n" + texts.restartLine;
     log.End(status);
-    if (!silent) {
-        std::string text = texts.completeText;
-        if (outcome.incomplete) text += "\n" + texts.incompleteLine;
-        if (outcome.restartNeeded) text += "\n" + texts.restartLine;
-        platform::ShowBox(text.c_str(), texts.completeCaption.c_str(), platform::BoxButtons::Ok);
-    }
+    state.changing = false;
+    ReportRunEvent(status, state.product.c_str(), logPath.c_str());
+    if (!silent) platform::ShowBox(text.c_str(), texts.completeCaption.c_str(), platform::BoxButtons::Ok);
     return status;
 }
 

@@ -17,5 +17,6 @@ constexpr const char* kProgramLockName = "ZEVUnins.Uninstaller";
 
 // Everything WinMain does after it has its instance handle; `commandLine` is
 // what follows the program's name. Returns the exit status. Under /S nothing
-// is asked and nothing shown, not even a failure.
+// is asked and nothing shown, not even a failure; where no one can see a
+// window (and /S is not given) nothing is touched either: 1621.
 int UninstallerMain(platform::Instance instance, const std::string& commandLine = std::string());

@@ -150,6 +150,8 @@ bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
 std::string ShortPathOf(const std::string& path);
 // The whole content of a file (CreateFileA, ReadFile); false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* content);
+// SetCurrentDirectoryA: false when it cannot be made the current directory.
+bool SetCurrentDir(const std::string& path);
 // GetFullPathNameA: `path` made full against the current directory (a full
 // path comes back as it is); empty when it cannot be had.
 std::string FullPathOf(const std::string& path);
@@ -197,6 +199,10 @@ private:
 LogFile OpenLogFile(const std::string& path);
 // Adds `text` at the end of the file; false when it cannot be written whole.
 bool WriteToLog(const LogFile& log, const std::string& text);
+// Adds one line, the local time to the millisecond, a tab, `fields` and CR LF,
+// with nothing taken from the heap: what a run that has run out of memory can
+// still write. `fields` longer than 200 bytes is cut there.
+bool WriteLogLineWithoutHeap(const LogFile& log, const char* fields);
 
 // ---------------------------------------------------------------- one copy at a time
 
@@ -212,6 +218,9 @@ enum class ProgramLock {
 // releasing it is taken as free. Where the mutex cannot be made at all the
 // answer is Taken: one copy is guarded against, not the lack of one.
 ProgramLock TakeProgramLock(const std::string& name);
+// Lets go of the lock taken here (ReleaseMutex, CloseHandle), so that another
+// copy may run while this one still waits on something; nothing when not taken.
+void ReleaseProgramLock();
 
 // ---------------------------------------------------------------- registry
 // Every key lives under HKEY_LOCAL_MACHINE.
@@ -400,6 +409,29 @@ void AnswerWindowMessages();
 void ProgressSetPos(Window bar, int position);
 // The width of the bar's client area in pixels (GetClientRect); 0 when unknown.
 int ProgressBarWidth(Window bar);
+
+// Whether no one can see or answer a window here: the process's window
+// station is not visible (GetUserObjectInformationA(GetProcessWindowStation(),
+// UOI_FLAGS) without WSF_VISIBLE), as for a service, the local system account
+// of a deployment tool or a task run whether the user is logged on or not.
+// False where Windows cannot tell (the 95 family has no window stations).
+bool NoOneCanSee();
+
+// ---------------------------------------------------------------- Application event log
+
+enum class EventType { Information, Error };
+
+// Writes one event to the Application log (ReportEventA) under `source`, with
+// `strings` as its insertion strings, and nothing taken from the heap. Where
+// Windows' own EventCreate.exe is in the system directory, `source` is first
+// registered with it as its message file, as the eventcreate command registers
+// its sources: it shows the events 1 to 1000 as their first string, and stays
+// when the program has gone. Elsewhere the event is written from a source that
+// is not registered. False when it cannot be written (the 95 family has no
+// event log).
+bool WriteApplicationEvent(const char* source, EventType type, uint16_t id, const char* const* strings,
+                           uint16_t count);
+constexpr const char* kEventSourcesKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 
 // ---------------------------------------------------------------- process
 

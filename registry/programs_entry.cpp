@@ -70,3 +70,15 @@ const char* ViewName(platform::RegView view) {
     }
     return "";
 }
+
+std::string ProgramsEntryDisplayName(const std::string& name) {
+    for (const platform::RegView view : ProgramsEntryViews()) {
+        const platform::RegKey key = platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view);
+        platform::RegValue value;
+        if (!key.IsOpen() || !platform::QueryValue(key, "DisplayName", &value)) continue;
+        if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) continue;
+        const std::string text = value.data.substr(0, value.data.find('\0'));
+        if (!text.empty()) return text;
+    }
+    return name;
+}

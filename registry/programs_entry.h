@@ -30,6 +30,10 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
 // the key is there.
 EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view);
 
+// The name the programs list shows for the entry `name` (its DisplayName, in
+// the first view that has one); `name` itself where there is none.
+std::string ProgramsEntryDisplayName(const std::string& name);
+
 // The registry views the entry is looked for in, in this order: on 64-bit
 // Windows the program's own, then the other (an installer of either bitness
 // may have written it); elsewhere the one registry.

@@ -212,6 +212,22 @@ void SetFirstCommonControls(bool first);
 bool DialogShown();  // the progress dialog was made visible
 bool CommonControlsInitialised();
 
+// -------------------------------------------------------------------- window station and event log
+// The process's window station is not visible (a service's): NoOneCanSee says
+// so, except on the 95 family, which cannot tell.
+void SetWindowStationHidden(bool hidden);
+struct LoggedEvent {
+    std::string source;
+    platform::EventType type;
+    uint16_t id;
+    std::vector<std::string> strings;
+};
+// The events written to the Application log, oldest first; the first four
+// are kept, each string cut to 399 bytes. A source is registered (its key
+// made with EventMessageFile and TypesSupported) where the system directory
+// holds EventCreate.exe.
+std::vector<LoggedEvent> Events();
+
 // -------------------------------------------------------------------- clock
 // platform::Milliseconds is the time paused (0 after Reset) plus this much for
 // each time it has been read: 0 unless set, so that only Pause moves it.
@@ -243,7 +259,7 @@ void SetMillisecondsPerClockRead(unsigned milliseconds);
 //   MoveFile <from>|<to>   EditFile <path>
 //   GetShortPathName <path>   FindFirstFile <directory>
 //   ReadFile <path>   EditFile <path>   OpenLogFile <path>   WriteLog <path as opened>
-//   CreateMutex <name>
+//   CreateMutex <name>   ReleaseMutex   SetCurrentDirectory <path>
 // A file call in the native view ends in " (native)", a registry call in a
 // view of its own in " (32-bit view)" or " (64-bit view)".
 // DeleteFileA and RemoveDirectoryA give Windows' codes: 2 or 3 when missing,

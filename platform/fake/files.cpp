@@ -483,6 +483,12 @@ bool WriteContent(const std::string& path, const std::string& content, bool appe
 
 }  // namespace
 
+// A line written without the heap goes into room the log keeps after each line.
+void KeepRoomForOneLine(const std::string& key) {
+    std::string& content = M().files[key].content;
+    content.reserve(content.size() + 256);
+}
+
 struct LogFileState {
     std::string path;  // as opened
     std::string key;   // the file table's
@@ -511,6 +517,7 @@ LogFile OpenLogFile(const std::string& path) {
     // Open for writing once already: the sharing refuses a second writer.
     if (M().openLogs.count(key) != 0 || !WriteContent(path, std::string(), true)) return LogFile();
     M().openLogs.insert(key);
+    KeepRoomForOneLine(key);
     return LogFile(std::make_unique<LogFileState>(LogFileState{path, key, fake::detail::Generation()}));
 }
 
@@ -521,6 +528,27 @@ bool WriteToLog(const LogFile& log, const std::string& text) {
     if (found == M().files.end()) return false;
     found->second.content += text;
     ++found->second.version;
+    KeepRoomForOneLine(log.State()->key);
+    return true;
+}
+
+bool WriteLogLineWithoutHeap(const LogFile& log, const char* fields) {
+    if (!log.IsOpen() || log.State()->generation != fake::detail::Generation()) return false;
+    auto found = M().files.find(log.State()->key);
+    if (found == M().files.end()) return false;
+    char line[256];
+    const int length = std::snprintf(line, sizeof line, "%s\t%.200s\r\n", "2026-01-02 03:04:05.678", fields);
+    found->second.content.append(line, static_cast<std::size_t>(length));  // within the room kept
+    ++found->second.version;
+    return true;
+}
+
+bool SetCurrentDir(const std::string& path) {
+    Record("SetCurrentDirectory " + path);
+    const fake::detail::FullPath full = fake::detail::Resolve(path);
+    if (!fake::DirectoryExists(path)) return false;
+    M().currentDir = full;
+    M().currentDir.trailingBackslash = false;
     return true;
 }
 
@@ -568,6 +596,8 @@ uint32_t RemoveDirectoryWithError(const std::string& path) {
     if (entry.locked) return kErrorSharingViolation;
     if (entry.readOnly || entry.denied) return kErrorAccessDenied;
     if (fake::HasChildren(key)) return kErrorDirNotEmpty;
+    // A process's current directory is in use.
+    if (key == fake::detail::KeyOf(M().currentDir)) return kErrorSharingViolation;
     M().files.erase(found);
     return 0;
 }

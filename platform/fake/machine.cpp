@@ -233,6 +233,11 @@ bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
     return fake::detail::SameName(a, b);
 }
 
+void ReleaseProgramLock() {
+    fake::detail::Record("ReleaseMutex");
+    fake::detail::M().locksHeld.clear();
+}
+
 ProgramLock TakeProgramLock(const std::string& name) {
     fake::detail::Record("CreateMutex " + name);
     if (fake::detail::M().locksHeldElsewhere.count(name) != 0) return ProgramLock::HeldElsewhere;

@@ -217,6 +217,24 @@ bool WriteToLog(const LogFile& log, const std::string& text) {
     return WriteAll(file, text);
 }
 
+bool WriteLogLineWithoutHeap(const LogFile& log, const char* fields) {
+    if (!log.IsOpen()) return false;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char line[256];
+    const int length = wsprintfA(line, "%04u-%02u-%02u %02u:%02u:%02u.%03u\t%.200s\r\n", now.wYear, now.wMonth,
+                                 now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, fields);
+    const HANDLE file = log.State()->file.Get();
+    DWORD written = 0;
+    if (SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+        return false;
+    return WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr) && written == DWORD(length);
+}
+
+bool SetCurrentDir(const std::string& path) {
+    return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
 std::string FullPathOf(const std::string& path) {
     return win32::TextFromWindows(
         [&path](char* buffer, DWORD size) { return GetFullPathNameA(path.c_str(), size, buffer, nullptr); });

@@ -5,6 +5,10 @@
 
 namespace platform {
 
+namespace {
+HANDLE g_heldLock = nullptr;  // the mutex this process holds
+}  // namespace
+
 ProgramLock TakeProgramLock(const std::string& name) {
     // "Global\" names one mutex for every session (terminal services, fast user
     // switching); Windows NT 4 and the 95 family have no such namespace and
@@ -12,7 +16,7 @@ ProgramLock TakeProgramLock(const std::string& name) {
     const DWORD version = GetVersion();
     const bool sessions = (version & 0x80000000u) == 0 && LOBYTE(LOWORD(version)) >= 5;
     const std::string full = sessions ? "Global\\" + name : name;
-    // The handle is never closed: Windows closes it when the process ends.
+    // Unless released, the handle is never closed: Windows closes it when the process ends.
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, full.c_str());
     if (mutex == nullptr) {
         // Another user's copy made it, with a security that lets only its own
@@ -22,7 +26,16 @@ ProgramLock TakeProgramLock(const std::string& name) {
     // WAIT_ABANDONED: the copy that held it ended without releasing it; the
     // mutex is this process's now.
     const DWORD waited = WaitForSingleObject(mutex, 0);
-    return waited == WAIT_TIMEOUT ? ProgramLock::HeldElsewhere : ProgramLock::Taken;
+    if (waited == WAIT_TIMEOUT) return ProgramLock::HeldElsewhere;
+    g_heldLock = mutex;
+    return ProgramLock::Taken;
+}
+
+void ReleaseProgramLock() {
+    if (g_heldLock == nullptr) return;
+    ReleaseMutex(g_heldLock);
+    CloseHandle(g_heldLock);
+    g_heldLock = nullptr;
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/exports.h"
 
 namespace platform {
 
@@ -137,6 +138,25 @@ int ProgressBarWidth(Window bar) {
     RECT client = {};
     if (!GetClientRect(AsHwnd(bar), &client)) return 0;
     return client.right - client.left;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool NoOneCanSee() {
+    // user32 has them on the NT family only: looked up by name.
+    using GetStationFunction = HWINSTA(WINAPI*)();
+    using GetInformationFunction = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+    const auto getStation = win32::ExportedFunction<GetStationFunction>("user32.dll", "GetProcessWindowStation");
+    const auto getInformation =
+        win32::ExportedFunction<GetInformationFunction>("user32.dll", "GetUserObjectInformationA");
+    if (getStation == nullptr || getInformation == nullptr) return false;
+    const HWINSTA station = getStation();
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    if (station == nullptr || !getInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return false;
+    return (flags.dwFlags & WSF_VISIBLE) == 0;
 }
 
 }  // namespace platform

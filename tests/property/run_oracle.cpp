@@ -256,7 +256,8 @@ RunCheck::RunCheck(MachineFacts facts) : facts_(std::move(facts)) {
     WinPath driveRoot;
     driveRoot.valid = true;
     driveRoot.root = "c:";
-    cwd_ = Resolve(facts_.currentDir, driveRoot, cp);
+    // Wherever it was started, the program works from the Windows directory.
+    cwd_ = Resolve(kWindowsDir, driveRoot, cp);
 
     installPath_ = Read("UNINSTALL", "PATH", "", kListFile);
     entry_ = Read("UnInstKey", "UnInstKey", "", kListFile);

@@ -356,6 +356,7 @@ private:
         facts_.currentDir = cwd_.Text();
         fake::AddDirectory(facts_.currentDir);
         fake::SetCurrentDirectory(facts_.currentDir);
+        fake::AddFile("C:\\windows\\win.ini");  // a Windows directory is never empty
     }
 
     void BuildFiles() {
