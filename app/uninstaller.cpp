@@ -115,6 +115,7 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, RunSta
         return kExitLogFailure;
     }
     log.Begin(silent, line.whatIf);
+    state.log = &log;
     const auto logItem = [&log](const ItemOutcome& item) { log.Item(item); };
 
     // What a run would do, in the log and nowhere else: no question, no dialog.
@@ -145,7 +146,6 @@ int RunEntry(platform::Instance instance, const std::string& commandLine, RunSta
 
     const UninstallPlan plan = ReadUninstallPlan();
     state.product = ProductName(plan);
-    state.log = &log;
     state.changing = true;
     RunOutcome outcome;
     outcome.onItem = logItem;

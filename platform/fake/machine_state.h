@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <new>
 #include <memory>
 #include <set>
 #include <string>
@@ -149,6 +150,19 @@ struct Machine {
 };
 
 Machine& M();
+
+// Runs `work` on what stands for Windows' own memory: a shortage of the
+// program's heap may cut it short, and neither the program's no-memory
+// handler nor the failure reaches the caller.
+template <typename Work>
+void WithWindowsMemory(Work work) {
+    const std::new_handler handler = std::set_new_handler(nullptr);
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+    }
+    std::set_new_handler(handler);
+}
 std::string SystemDir();
 // LoadLibraryA(path) of Windows' own DLL `name`; recorded.
 bool LoadDll(const std::string& path, const char* name);

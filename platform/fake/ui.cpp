@@ -123,10 +123,7 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
     struct CloseDialog {
         ~CloseDialog() {
             M().dialogLive = false;
-            try {
-                Record("CloseProgressDialog");
-            } catch (const std::bad_alloc&) {
-            }
+            fake::detail::WithWindowsMemory([] { Record("CloseProgressDialog"); });
         }
     } closeDialog;
     // The template's bar is control 1000; Windows finds no other.
@@ -167,15 +164,14 @@ bool WriteApplicationEvent(const char* source, EventType type, uint16_t id, cons
     // Not recorded. The event itself is kept without the heap; registering
     // the source takes Windows' memory, which a test's shortage of the
     // program's own does not reach.
-    try {
+    fake::detail::WithWindowsMemory([source] {
         const std::string key = std::string(kEventSourcesKey) + "\\" + source;
         if (fake::FileExists(fake::detail::SystemDir() + "\\EventCreate.exe") && !fake::RegKeyExists(key)) {
             const std::string file = "%SystemRoot%\\System32\\EventCreate.exe";
             fake::RegSetRaw(key, "EventMessageFile", kRegExpandSz, file + '\0');
             fake::RegSetDword(key, "TypesSupported", 7);
         }
-    } catch (const std::bad_alloc&) {
-    }
+    });
     if (M().eventCount == 4) return true;
     auto& stored = M().events[M().eventCount++];
     std::snprintf(stored.source, sizeof stored.source, "%s", source);

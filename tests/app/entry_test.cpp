@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "app/resource.h"
+#include "app/run_event.h"
+#include "app/run_log.h"
 #include "tests/support/machine.h"
 
 using testing_support::FakeMachineTest;
@@ -59,7 +61,9 @@ TEST_F(Entry, TheBoxesShowTheStringsFilesTextsAndTheCompletionSaysHowTheRunWent)
     };
     for (const auto& c : cases) {
         fake::Reset();
-        WriteFileList("[FILES]\nFILE00=C:\\Prog\\held.dll\nFILE01=C:\\Prog\\denied.dll\n");
+        WriteFileList("[UnInstKey]\nUnInstKey=Tool\n[FILES]\nFILE00=C:\\Prog\\held.dll\nFILE01=C:\\Prog\\denied.dll\n");
+        fake::RegSetString(kEntryKey, "DisplayName", "Tool Suite");
+        fake::AddFile("C:\\windows\\system32\\EventCreate.exe");
         if (!c.strings.empty()) WriteStringsFile(c.strings);
         fake::AddFile("C:\\Prog\\held.dll");
         fake::AddFile("C:\\Prog\\denied.dll");
@@ -77,6 +81,20 @@ TEST_F(Entry, TheBoxesShowTheStringsFilesTextsAndTheCompletionSaysHowTheRunWent)
         EXPECT_EQ(done.caption, c.doneCaption);
         EXPECT_EQ(done.buttons, platform::BoxButtons::Ok);
         EXPECT_TRUE(EndsWithExitLine(LogAt("C:\\u.log"), c.status, c.why)) << c.done;
+        // One event, with the name the programs list showed before the entry went.
+        const auto kind = std::find_if(std::begin(kRunEventKinds), std::end(kRunEventKinds),
+                                       [&c](const RunEventKind& k) { return k.exitStatus == c.status; });
+        const std::vector<fake::LoggedEvent> events = fake::Events();
+        ASSERT_EQ(events.size(), 1u) << c.done;
+        const fake::LoggedEvent& event = events[0];
+        EXPECT_EQ(event.id, kind->id);
+        EXPECT_EQ(event.type, c.status == kExitIncomplete ? platform::EventType::Error : platform::EventType::Information);
+        EXPECT_EQ(Strings(event.strings.begin() + 1, event.strings.end()),
+                  (Strings{"Tool Suite", std::to_string(c.status) + ": " + kind->meaning, "C:\\u.log"}));
+        EXPECT_NE(event.strings[0].find("Tool Suite"), std::string::npos) << event.strings[0];
+        platform::RegValue file;
+        EXPECT_TRUE(fake::RegGetValue(std::string(platform::kEventSourcesKey) + "\\ZEVUnins", "EventMessageFile", &file));
+        EXPECT_EQ(file.type, platform::kRegExpandSz);
         // The strings file was read before the run deleted it.
         EXPECT_FALSE(fake::FileExists("C:\\windows\\ZEVUnins.ini")) << c.done;
     }
@@ -135,13 +153,14 @@ TEST_F(Entry, WithoutTheDialogOrInSilenceTheSameRunHappens) {
     const Strings controls = {"C:\\windows\\system32\\comctl32.dll"};  // no monitor: no spooler
     const struct {
         const char* line;
-        bool noControls, dialogRefused, held;
+        bool noControls, dialogRefused, held, hidden;
         std::size_t boxes;
         Strings loaded;
     } cases[] = {
-        {"", true, false, false, 2, controls},    {"", false, true, false, 2, controls},
-        {"/S", false, false, false, 0, {}},       {"-s", false, false, false, 0, {}},
-        {"  /s  ", false, false, false, 0, {}},   {"/S", false, false, true, 0, {}},
+        {"", true, false, false, false, 2, controls},    {"", false, true, false, false, 2, controls},
+        {"/S", false, false, false, false, 0, {}},       {"-s", false, false, false, false, 0, {}},
+        {"  /s  ", false, false, false, false, 0, {}},   {"/S", false, false, true, false, 0, {}},
+        {"/S", false, false, false, true, 0, {}},
     };
     for (const auto& c : cases) {
         fake::Reset();
@@ -151,6 +170,8 @@ TEST_F(Entry, WithoutTheDialogOrInSilenceTheSameRunHappens) {
         fake::SetFileLocked("C:\\Other\\held.dll", c.held);
         fake::SetDllMissing("comctl32.dll", c.noControls);
         fake::SetDialogRefused(c.dialogRefused);
+        fake::SetWindowStationHidden(c.hidden);
+        fake::SetCurrentDirectory("C:\\Prog\\Tool");  // a shortcut's "Start in"
 
         EXPECT_EQ(UninstallerMain(nullptr, c.line), c.held ? kExitRestartNeeded : kExitCompleted) << c.line;
         EXPECT_FALSE(fake::DirectoryExists("C:\\Prog")) << c.line;
@@ -168,6 +189,7 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
     const char* const kHeading = "\tlog file\tC:\\Logs\\u.log\t\r\n2026-01-02 03:04:05.678\texit";  // nothing between
     const char* const kAnotherCopy = "another copy of the uninstaller is running; nothing was touched";
     const char* const kBadLine = "a bad command line; nothing was touched";
+    const std::string noOne = DescribeExitStatus(kExitNoOneToAnswer);
     const struct {
         const char* line;
         bool otherCopy;
@@ -176,6 +198,7 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
         const char* log;   // null for none
         const char* holds;  // a piece of the log
         const char* why;    // the exit line's last field
+        bool hidden = false;  // no one can see the window station
     } cases[] = {
         {"-log=C:\\u.log", false, kExitCancelled, "Uninstall Vantorin\nAre you Sure ?", "C:\\u.log",
          "\tstarted\tprogram\tZEVUnins 1.0.0.0\t\r\n", "the user answered No; nothing was touched"},
@@ -200,6 +223,14 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
         {"/LOG=u.log", true, kExitAlreadyRunning, "Another copy of the uninstaller is running.", "C:\\Logs\\u.log",
          kHeading, kAnotherCopy},
         {"/S", true, kExitAlreadyRunning, nullptr, nullptr, nullptr, nullptr},
+        // Where no one can see a box, none is shown, and nothing waits for an answer.
+        {"/LOG=C:\\Logs\\u.log", false, kExitNoOneToAnswer, nullptr, "C:\\Logs\\u.log", kHeading, noOne.c_str(), true},
+        {"/? /LOG=C:\\bad.log", false, kExitNoOneToAnswer, nullptr, "C:\\bad.log",
+         "\trefused\tswitch\t/?\tthe usage box cannot be shown: no one can see it here\r\n", noOne.c_str(), true},
+        {"/X /LOG=C:\\bad.log", false, kExitBadCommandLine, nullptr, "C:\\bad.log", "\t/X\tunknown switch\r\n", kBadLine, true},
+        {"/WHATIF /LOG=C:\\plan.log", false, kExitCompleted, nullptr, "C:\\plan.log", "\twould remove\tfile\t",
+         "what would be done is above; nothing was touched", true},
+        {"/LOG=C:\\Logs", false, kExitLogFailure, nullptr, nullptr, nullptr, nullptr, true},
     };
     for (const auto& c : cases) {
         fake::Reset();
@@ -211,6 +242,7 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
         fake::SetReadOnly("C:\\Logs\\ro.log", true);
         fake::SetCurrentDirectory("C:\\Logs");
         fake::HoldProgramLockElsewhere(kProgramLockName, c.otherCopy);
+        fake::SetWindowStationHidden(c.hidden);
         const Strings before = fake::AllPaths();
 
         EXPECT_EQ(UninstallerMain(nullptr, c.line), c.status) << c.line;
@@ -221,6 +253,9 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
         EXPECT_FALSE(fake::DialogShown()) << c.line;
         // The copy that asked holds the lock (and its log open) until it ends.
         if (c.status == kExitCancelled) EXPECT_TRUE(fake::ProgramLockHeld(kProgramLockName));
+        // /WHATIF lets go of it before its box: another copy need not wait for it to be read.
+        if (c.status == kExitCompleted && c.log != nullptr) EXPECT_FALSE(fake::ProgramLockHeld(kProgramLockName));
+        EXPECT_TRUE(fake::Events().empty()) << c.line;
         ASSERT_EQ(fake::Boxes().size(), c.box != nullptr ? 1u : 0u) << c.line;
         if (c.box != nullptr) {
             EXPECT_EQ(fake::Boxes()[0].text.rfind(c.box, 0), 0u) << fake::Boxes()[0].text;
@@ -237,7 +272,8 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
 TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
     WriteFileList("[UNINSTALL]\nPATH=C:\\Prog\\Tool\n[UnInstKey]\nUnInstKey=Tool\n[FILES]\n"
                   "FILE00=C:\\Prog\\Tool\\a.exe\nFILE01=C:\\Prog\\Tool\\gone.dll\nFILE02=Temp\\x.dll\n"
-                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\nFILE05=C:\\Other\\denied.dll\n");
+                  "FILE03=C:\\Prog\\Tool\\held.dll\nFILE04=C:\\Prog\\Tool\\ro.hlp\nFILE05=C:\\Other\\denied.dll\n"
+                  "FILE06=C:\\Prog\\Tool\\a\tb.dll\n");
     fake::AddFile("C:\\Prog\\Tool\\a.exe");
     fake::AddFile("C:\\Prog\\Tool\\held.dll");
     fake::AddFile("C:\\Prog\\Tool\\ro.hlp");
@@ -260,6 +296,7 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
           "passed over\tfile\tTemp\\x.dll\tnot a full path",
           "at restart\tfile\tC:\\Prog\\Tool\\held.dll\tin use, error 32; goes at the next restart",
           "removed\tfile\tC:\\Prog\\Tool\\ro.hlp\t", "failed\tfile\tC:\\Other\\denied.dll\taccess denied, error 5",
+          "not there\tfile\tC:\\Prog\\Tool\\a<09>b.dll\t",
           "removed\tfile\tC:\\windows\\ZEVFList.ini\t", "not there\tfile\tC:\\windows\\ZEVUnins.ini\t",
           "at restart\tdirectory\tC:\\Prog\\Tool\tholds files that go at the next restart, error 145; goes at the "
           "next restart",

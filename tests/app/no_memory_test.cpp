@@ -19,7 +19,9 @@ bool g_failing = false;
 void* operator new(std::size_t size) {
     if (g_failAfter > 0 && --g_failAfter == 0) g_failing = true;
     if (g_failing) {
+        // As the standard allocator does: the new-handler first, where one is set.
         g_failing = g_shortage;
+        if (const std::new_handler handler = std::get_new_handler()) handler();
         throw std::bad_alloc();
     }
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
@@ -45,7 +47,7 @@ int RunEntry(const std::string& commandLine) {
 TEST_F(NoMemory, WhereverItRunsOutTheBoxWithoutTheHeapAndStatusOne) {
     // Each allocation of a run in turn, the command line's own included: one
     // that fails once, and a shortage that begins with it.
-    for (const char* line : {"", "/S"}) {
+    for (const char* line : {"", "/S", "/S /LOG=C:\\u.log"}) {
         for (const bool shortage : {false, true}) {
             int status = 1;
             for (int at = 1; status == 1 && at < 10000; ++at) {
@@ -55,8 +57,9 @@ TEST_F(NoMemory, WhereverItRunsOutTheBoxWithoutTheHeapAndStatusOne) {
                 fake::AddFile("C:\\Prog\\Vendor\\Tool\\a.exe");
                 fake::SetBeforeBoxHook([] { g_failing = false; });
                 g_shortage = shortage;
+                const std::string commandLine = line;
                 g_failAfter = at;
-                status = RunEntry(line);
+                status = RunEntry(commandLine);
                 g_failAfter = 0;
                 g_failing = false;
                 const std::string where = std::string(line) + (shortage ? " shortage" : " once") + " at " +
@@ -70,6 +73,13 @@ TEST_F(NoMemory, WhereverItRunsOutTheBoxWithoutTheHeapAndStatusOne) {
                     EXPECT_FALSE(fake::Boxes().back().hasCaption) << where;
                 }
                 if (*line != 0) EXPECT_TRUE(fake::Boxes().empty()) << where;
+                // The log, once it has its heading, ends with the run's exit status.
+                std::string log;
+                if (fake::ReadFileContent("C:\\u.log", &log) && log.find("\tlog file\t") != std::string::npos) {
+                    const std::string exit = "\texit\tstatus\t" + std::to_string(status) + "\t";
+                    EXPECT_NE(log.rfind(exit), std::string::npos) << where << "\n" << log;
+                    EXPECT_GT(log.rfind(exit), log.rfind("\r\n", log.size() - 3)) << where << "\n" << log;
+                }
             }
         }
     }
