@@ -157,14 +157,14 @@ def check_exact(session, what, actual, expected):
     session.check(not extra, "%s: seen but not expected: %s" % (what, sorted(extra)))
 
 
-def check_machine(session, before, after, files_gone=(), keys_gone=(), values_changed=None):
+def check_machine(session, before, after, files_gone=(), keys_gone=(), values_changed=None, keys_new=()):
     """Everything that changed is exactly what was expected to change."""
     changes = compare(before, after)
     check_exact(session, "files and directories gone", changes.files_gone, set(files_gone))
     check_exact(session, "files and directories new", changes.files_new, set())
     check_exact(session, "files changed", changes.files_changed, set())
     check_exact(session, "registry keys gone", changes.keys_gone, {key(k) for k in keys_gone})
-    check_exact(session, "registry keys new", changes.keys_new, set())
+    check_exact(session, "registry keys new", changes.keys_new, {key(k) for k in keys_new})
     expected_values = {(key(k), n): v for (k, n), v in (values_changed or {}).items()}
     actual_values = dict(changes.values_changed)
     for item in sorted(set(expected_values) | set(actual_values)):
@@ -280,7 +280,7 @@ def case_full_product(session):
     check_full_product_gone(session, acme, before, after)
 
 
-def check_full_product_gone(session, acme, before, after):
+def check_full_product_gone(session, acme, before, after, keys_new=()):
     """After a run over the Acme product beside the other one: exactly Acme's
     files, directories, entry and monitor went, the monitor's DLL at once (the
     spooler let it go; nothing is left for the restart, or the session manager's
@@ -299,7 +299,7 @@ def check_full_product_gone(session, acme, before, after):
                   keys_gone={UNINSTALL_KEY + r"\AcmePrint", monitor, monitor + r"\Ports",
                              monitor + r"\Ports\ACME1:", monitor + r"\Ports\ACME2:"},
                   values_changed={(PRINTERS_KEY + "\\" + p.name, "Port"): ('"%s"' % p.port, '"LPT1:"')
-                                  for p in acme.printers})
+                                  for p in acme.printers}, keys_new=keys_new)
     # The same, as a person would look: where each printer prints now.
     ports = printer_ports(after)
     session.check(ports == {"Acme Office": "LPT1:", "Acme Label": "LPT1:", "Acme Draft": "LPT1:",
@@ -947,14 +947,32 @@ CASES += [
 
 # ---------------------------------------------------------------- for the people who deploy the product
 
+EVENT_SOURCE_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\EventLog\Application\ZEVUnins"
+
+
+def event_strings(trace_path):
+    """The strings of the events the run wrote, as Wine's ReportEventW stub
+    traces them (WINEDEBUG=+eventlog)."""
+    with open(trace_path, "rb") as f:
+        trace = f.read().decode("utf-8", errors="replace")
+    return re.findall(r":eventlog:ReportEventW L\"(.*)\"", trace)
+
+
 def case_silent_with_log(session):
-    """/S /LOG=<file> over the whole product: no window ever appears, the
-    machine changes exactly as in the interactive run, the exit status is 0
-    and the log, in a directory with a blank in its name, names every item."""
+    """/S /LOG=<file> over the whole product, started from inside the install
+    directory as a shortcut's "Start in" would: no window ever appears, the
+    machine changes exactly as in the interactive run, the exit status is 0,
+    the log, in a directory with a blank in its name, names every item, and
+    one Application event says how it went, from a source registered with
+    Windows' own message file."""
     m = session.machine
     acme, other = acme_product(), other_product()
     install(m, acme)
     install(m, other)
+    # Wine has no EventCreate.exe of its own: any program stands in for it.
+    for system in ("system32", "syswow64"):
+        if os.path.isdir(os.path.join(m.windows_dir(), system)):
+            shutil.copyfile(session.exe, os.path.join(m.windows_dir(), system, "EventCreate.exe"))
     before = m.snapshot()
     log_dir = os.path.join(m.prefix, "deploy logs")
     os.makedirs(log_dir, exist_ok=True)
@@ -963,7 +981,8 @@ def case_silent_with_log(session):
         f.write(b"an earlier run\r\n")
     baseline = set(m.visible_windows())
 
-    run = ProgramRun(m, session.exe, '/s "/LOG=%s"' % windows_path_of(log_path))
+    suite = r"C:\Apps\Acme\Print\Suite"
+    run = ProgramRun(m, session.exe, '/s "/LOG=%s"' % windows_path_of(log_path), start_in=suite, trace="+eventlog")
     appeared = set()
     while run.running():
         appeared |= set(m.visible_windows()) - baseline
@@ -972,7 +991,16 @@ def case_silent_with_log(session):
     session.check(not appeared, "windows appeared during a silent run: %s" % sorted(appeared))
     session.check(status == 0, "exit status %d, expected 0" % status)
 
-    check_full_product_gone(session, acme, before, m.snapshot())
+    after = m.snapshot()
+    check_full_product_gone(session, acme, before, after, keys_new={EVENT_SOURCE_KEY})
+    source = after.registry_ci().get(key(EVENT_SOURCE_KEY), {})
+    message_file = bytes.fromhex(source.get("EventMessageFile", "hex(2):").split(":")[1].replace(",", ""))
+    session.check(message_file.decode("utf-16-le") == "%SystemRoot%\\System32\\EventCreate.exe\0"
+                  and source.get("TypesSupported") == "dword:00000007", "the event source's values: %r" % source)
+    strings = event_strings(run.trace_path)
+    session.note("the event's strings:\n" + "\n".join(strings))
+    session.check(strings[1:] == ["Acme Print 4.2", "0: done", windows_path_of(log_path).replace("\\", "\\\\")],
+                  "the event's strings: %r" % strings)
     with open(log_path, "rb") as f:
         log = f.read().decode("cp1252")
     session.note("log:\n" + log)
@@ -984,6 +1012,7 @@ def case_silent_with_log(session):
                   "lines out of the layout: %r" % [row for row in rows if len(row) != 5][:3])
     items = [tuple(row[1:4]) for row in rows if len(row) == 5]
     session.check(rows[0][1:] == ["started", "program", "ZEVUnins 1.0.0.0", "silent"], "log heading %r" % rows[0])
+    session.check(rows[-1][1:] == ["exit", "status", "0", "done"], "closing line %r" % rows[-1])
     session.check(items[1][:2] == ("info", "windows") and "NT family" in items[1][2], "Windows line %r" % (items[1],))
     session.check(items[2] == ("info", "file list", r"C:\windows\ZEVFList.ini"), "file list line %r" % (items[2],))
     session.check(items[3] == ("info", "strings file", r"C:\windows\ZEVUnins.ini"), "strings line %r" % (items[3],))
@@ -1082,6 +1111,19 @@ def case_one_copy_log_and_what_if(session):
                      ("would remove", "file", suite + r"\acprint.exe"), ("would remove", "directory", suite),
                      ("would remove", "directory", r"C:\Apps"), ("exit", "status", "0")]:
         session.check(expected in told, "the plan lacks %r" % (expected,))
+
+    # Where no one can see the question (a service's window station), nothing
+    # waits for an answer: the run ends at once with 1621, its log says why.
+    unseen_path = os.path.join(m.prefix, "unseen.log")
+    run = ProgramRun(m, session.exe, '"/LOG=%s"' % windows_path_of(unseen_path), unseen=True, trace="+eventlog")
+    status = run.wait(session.limit(30))
+    session.check(status == 1621, "no one to answer: exit status %d, expected 1621" % status)
+    with open(unseen_path, "rb") as f:
+        session.note("the log where no one can see:\n" + f.read().decode("cp1252"))
+    lines = read_log(unseen_path)
+    session.check(lines[-1][:3] == ("exit", "status", "1621") and "/S" in lines[-1][3],
+                  "the unseen run's log ends %r" % (lines[-1],))
+    session.check(not event_strings(run.trace_path), "an event for a run that touched nothing")
 
     check_untouched(session, before, m.snapshot())
 

@@ -11,6 +11,9 @@
 //                          open for S seconds (or until ended)
 //   winprobe load FILE S   loads FILE as a module, prints "held", keeps it S seconds
 //   winprobe runline LINE  as run, with the whole command line as given
+//   winprobe start HOW DIR LINE  as runline, started in directory DIR ("-": this
+//                          one's), on a window station no one can see where HOW
+//                          is "unseen" (as a service's), else on this one's
 //   winprobe printers      each local printer the spooler lists, its port, and
 //                          whether OpenPrinter with all access takes it
 //   winprobe ping          sends the progress dialog WM_NULL as Windows asks a
@@ -137,7 +140,7 @@ void PrintWindow(HWND window) {
     PrintRect("rect", window);
 }
 
-int RunCommandLine(std::string commandLine);
+int RunCommandLine(std::string commandLine, const char* directory = nullptr, bool unseen = false);
 
 int RunProgram(const char* program, const char* arguments) {
     std::string commandLine = std::string("\"") + program + "\"";
@@ -145,13 +148,32 @@ int RunProgram(const char* program, const char* arguments) {
     return RunCommandLine(commandLine);
 }
 
+// A window station of its own, not visible, with a desktop: what a service
+// or a task run whether the user is logged on or not is given.
+bool MakeUnseenStation() {
+    const HWINSTA own = GetProcessWindowStation();
+    const HWINSTA station = CreateWindowStationA("ZevUnseen", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (station == nullptr || !SetProcessWindowStation(station)) return false;
+    const HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    return desktop != nullptr;
+}
+
 // The whole command line as given, the program's name written as the caller chose.
-int RunCommandLine(std::string commandLine) {
+int RunCommandLine(std::string commandLine, const char* directory, bool unseen) {
     const char* const program = commandLine.c_str();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    char unseenDesktop[] = "ZevUnseen\\Default";
+    if (unseen) {
+        if (!MakeUnseenStation()) {
+            std::fprintf(stderr, "winprobe: cannot make a window station (error %lu)\n", GetLastError());
+            return 3;
+        }
+        startup.lpDesktop = unseenDesktop;
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
                         &process)) {
         std::fprintf(stderr, "winprobe: cannot start %s (error %lu)\n", program, GetLastError());
         return 3;
@@ -262,6 +284,9 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0) return HoldFile(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "load") == 0) return LoadFile(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "runline") == 0) return RunCommandLine(argv[2]);
+    if (argc == 5 && std::strcmp(argv[1], "start") == 0)
+        return RunCommandLine(argv[4], std::strcmp(argv[3], "-") == 0 ? nullptr : argv[3],
+                              std::strcmp(argv[2], "unseen") == 0);
     if (argc == 2 && std::strcmp(argv[1], "printers") == 0) return ListPrinters();
     if (argc == 2 && std::strcmp(argv[1], "ping") == 0) return Ping();
     if (argc == 2 && std::strcmp(argv[1], "desktop") == 0) {
@@ -278,7 +303,7 @@ int main(int argc, char** argv) {
     } else if (argc == 2 && std::strcmp(argv[1], "progress") == 0) {
         search.progress = true;
     } else {
-        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | runline COMMANDLINE | hold FILE SECONDS | load FILE SECONDS"
+        std::fprintf(stderr, "usage: winprobe box CAPTION | progress | list | run PROGRAM [ARGUMENTS] | runline COMMANDLINE | start HOW DIR COMMANDLINE | hold FILE SECONDS | load FILE SECONDS"
                              " | printers | ping | desktop\n");
         return 2;
     }

@@ -509,21 +509,33 @@ class ProgramRun:
     """The uninstaller, started through winprobe so that its whole exit status
     (1602 does not fit a Linux exit status) is read back."""
 
-    def __init__(self, machine, exe, arguments=None, command_line=None):
+    def __init__(self, machine, exe, arguments=None, command_line=None, unseen=False, start_in=None, trace=None):
         """With `command_line`, that whole line is given to CreateProcess as it
-        is, the program's name written as it says (`exe` is then unused)."""
+        is, the program's name written as it says (`exe` is then unused).
+        `unseen` starts it on a window station no one can see, `start_in` in
+        that Windows directory; `trace` (WINEDEBUG's channels) has Wine's
+        trace of the run kept in `self.trace_path`."""
         self.machine = machine
         fd, self.output = tempfile.mkstemp(prefix="run.", dir=machine.prefix)
-        if command_line is not None:
-            command = [WINE, PROBE, "runline", command_line]
+        if command_line is None:
+            command_line = '"%s"' % windows_path_of(exe) + (" " + arguments if arguments else "")
+        if unseen or start_in:
+            command = [WINE, PROBE, "start", "unseen" if unseen else "seen", start_in or "-", command_line]
         else:
-            command = [WINE, PROBE, "run", windows_path_of(exe)] + ([arguments] if arguments else [])
+            command = [WINE, PROBE, "runline", command_line]
+        env = machine.env()
+        self.trace_path = None
+        if trace:
+            env = dict(env, WINEDEBUG=trace)
+            self.trace_path = self.output + ".trace"
+        err = open(self.trace_path, "wb") if trace else subprocess.DEVNULL
         try:
-            self.proc = subprocess.Popen(command, env=machine.env(),
-                                         cwd=machine.prefix, stdout=fd, stderr=subprocess.DEVNULL,
+            self.proc = subprocess.Popen(command, env=env, cwd=machine.prefix, stdout=fd, stderr=err,
                                          stdin=subprocess.DEVNULL)
         finally:
             os.close(fd)
+            if trace:
+                err.close()
         machine.children.append(self.proc)
         self.started = time.monotonic()
 
