@@ -102,6 +102,7 @@ std::string UsageText(const std::string& badArgument, bool whatIfWithoutLog) {
         "87\tA bad command line.\n"
         "1618\tAnother copy is running; try again later.\n"
         "1622\tThe log file cannot be written.\n"
+        "1621\tNo one can answer here: use /S.\n"
         "1\tOut of memory.";
     return text;
 }
