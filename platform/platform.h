@@ -95,7 +95,8 @@ uint32_t DeleteFileWithError(const std::string& path, FileView view = FileView::
 bool RemoveEmptyDirectory(const std::string& path);
 // RemoveDirectoryA, with GetLastError's code when it fails (0 when removed):
 // 3 (Wine) or 123 for a path that cannot name anything (\\\server\share).
-uint32_t RemoveDirectoryWithError(const std::string& path);
+// Read in `view`.
+uint32_t RemoveDirectoryWithError(const std::string& path, FileView view = FileView::Own);
 
 // Windows' error codes the run tells apart.
 constexpr uint32_t kErrorFileNotFound = 2;
@@ -145,7 +146,7 @@ uint32_t MoveFileWithError(const std::string& from, const std::string& to, FileV
 bool IsOnNetwork(const std::string& path);
 // FindFirstFileA and FindNextFileA over `dir`\*: the names the directory
 // holds, "." and ".." left out; false when it cannot be read.
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names);
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view = FileView::Own);
 // GetShortPathNameA: the 8.3 form of an existing path; empty when it cannot be had.
 std::string ShortPathOf(const std::string& path);
 // The whole content of a file (CreateFileA, ReadFile); false when it cannot be read.
@@ -273,8 +274,10 @@ RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView vi
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.
 bool QueryValue(const RegKey& key, const std::string& name, RegValue* value);
-// RegDeleteValueA on a key opened for setting values.
-bool DeleteValue(const RegKey& key, const std::string& name);
+// RegDeleteValueA on a key opened for setting values: 0 when the value was
+// deleted, else Windows' code: 2 for a value that is not there, 5 for a key
+// not opened for setting values, 6 for one not open.
+uint32_t DeleteValueWithError(const RegKey& key, const std::string& name);
 // RegDeleteKeyA: the NT family refuses a key that has subkeys; the 95 family
 // deletes it with its whole tree.
 // In a view other than Default through RegDeleteKeyExA, looked up by name.

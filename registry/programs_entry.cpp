@@ -36,20 +36,37 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
     // A key that would not open: not there, or refused with Windows' code.
     if (!key.IsOpen()) return platform::IsNotFoundError(error) ? EntryRemoval{RemovalResult::NotThere, 0}
                                                                : EntryRemoval{RemovalResult::Failed, error};
-    const bool displayName = platform::DeleteValue(key, "DisplayName");
-    const bool uninstallString = platform::DeleteValue(key, "UninstallString");
-    platform::DeleteValue(key, "DisplayIcon");
+    // A value that is not there is as good as deleted: an entry an earlier run
+    // stripped before it was cut off is no longer listed either.
+    // Where neither was there, the entry was not listed to begin with.
+    uint32_t refused = 0;
+    bool listed = false;
+    for (const char* value : {"DisplayName", "UninstallString"}) {
+        const uint32_t deleted = platform::DeleteValueWithError(key, value);
+        listed = listed || deleted == 0;
+        if (deleted != 0 && !platform::IsNotFoundError(deleted) && refused == 0) refused = deleted;
+    }
+    platform::DeleteValueWithError(key, "DisplayIcon");
     // What deployment tools run to remove the product silently: left behind,
     // it would name an uninstaller that has gone.
-    platform::DeleteValue(key, "QuietUninstallString");
-    return {displayName && uninstallString ? RemovalResult::Removed : RemovalResult::Failed, 0};
+    platform::DeleteValueWithError(key, "QuietUninstallString");
+    if (refused != 0) return {RemovalResult::Failed, refused};
+    return {listed ? RemovalResult::Removed : RemovalResult::NotThere, 0};
 }
 
 EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view) {
     // Whether a key that may not be read could be deleted is not known without trying.
     uint32_t error = 0;
-    platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error);
-    return {platform::IsNotFoundError(error) ? RemovalResult::NotThere : RemovalResult::Removed, 0};
+    const platform::RegKey key = platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error);
+    if (platform::IsNotFoundError(error)) return {RemovalResult::NotThere, 0};
+    // A key with subkeys on the NT family is only stripped: one stripped
+    // before is not listed, and stays as it is.
+    std::string subkey;
+    platform::RegValue value;
+    if (key.IsOpen() && !platform::IsWindows95Family() && platform::EnumSubkey(key, 0, &subkey) &&
+        !platform::QueryValue(key, "DisplayName", &value) && !platform::QueryValue(key, "UninstallString", &value))
+        return {RemovalResult::NotThere, 0};
+    return {RemovalResult::Removed, 0};
 }
 
 std::vector<platform::RegView> ProgramsEntryViews() {

@@ -7,13 +7,15 @@
 
 namespace {
 
-// The section name of a "[name]" line, blanks trimmed; empty for any other line.
-std::string SectionName(std::string line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-        line.pop_back();
+// The section name of a "[name]" line, blanks trimmed, as Windows' profile
+// functions read it: what follows the first "]" (a "; comment") does not
+// count. Empty for any other line.
+std::string SectionName(const std::string& line) {
     const std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] != '[' || line.back() != ']') return std::string();
-    std::string name = line.substr(start + 1, line.size() - start - 2);
+    if (start == std::string::npos || line[start] != '[') return std::string();
+    const std::size_t close = line.find(']', start);
+    if (close == std::string::npos) return std::string();
+    std::string name = line.substr(start + 1, close - start - 1);
     name.erase(0, name.find_first_not_of(" \t"));
     name.erase(name.find_last_not_of(" \t") + 1);
     return name.empty() ? std::string(" ") : name;

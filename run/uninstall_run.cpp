@@ -91,23 +91,30 @@ Action PassedOver(ItemKind kind, std::string name, const char* reason, bool step
     return action;
 }
 
-// What follows the system directory in `path` ("vpmon.dll", "sub\x.dll"),
-// the directory compared as paths are; empty when `path` is not below it,
-// goes through a name that does not tell its parent (".."), or lies where a
-// 32-bit program is not redirected either, so that it names one file only.
-std::string BelowSystemDir(const std::string& path, const std::string& systemDir) {
+// What follows the directory `dir` in `path` ("vpmon.dll", "sub\x.dll"), the
+// directory compared as paths are; empty when `path` is not below it, or goes
+// through a name that does not tell its parent ("..").
+std::string BelowDir(const std::string& path, const std::string& dir) {
     const std::string text = winpath::WithBackslashes(path);
     std::size_t cut = winpath::LastSeparator(text);
-    while (cut != std::string::npos && !SamePath(text.substr(0, cut), systemDir))
+    while (cut != std::string::npos && !SamePath(text.substr(0, cut), dir))
         cut = winpath::LastSeparator(text.substr(0, cut));
     if (cut == std::string::npos) return std::string();
-    const std::vector<std::string> names = winpath::SplitNames(text.substr(cut + 1));
-    if (names.empty()) return std::string();
     std::string rest;
-    for (const std::string& name : names) {
+    for (const std::string& name : winpath::SplitNames(text.substr(cut + 1))) {
         if (!IsPlainName(name)) return std::string();
         rest += (rest.empty() ? "" : "\\") + name;
     }
+    return rest;
+}
+
+// What follows the system directory in `path`, as BelowDir; empty too where
+// it lies where a 32-bit program is not redirected either, so that it names
+// one file only.
+std::string BelowSystemDir(const std::string& path, const std::string& systemDir) {
+    const std::string rest = BelowDir(path, systemDir);
+    if (rest.empty()) return rest;
+    const std::vector<std::string> names = winpath::SplitNames(rest);
     for (const char* exempt : {"spool", "catroot", "catroot2", "logfiles", "driverstore"})
         if (winpath::SameIgnoringCase(names[0], exempt)) return std::string();
     if (names.size() > 2 && winpath::SameIgnoringCase(names[0], "drivers") && winpath::SameIgnoringCase(names[1], "etc"))
@@ -115,18 +122,39 @@ std::string BelowSystemDir(const std::string& path, const std::string& systemDir
     return rest;
 }
 
-// The actions for one listed file. On 64-bit Windows one under the system
-// directory is looked for in both system directories, the 32-bit and the
-// native one, whichever build this is: a 32-bit installer puts it in the one,
-// a 64-bit installer (and a port monitor, which the 64-bit spooler loads) in
-// the other. Its step comes after the last.
-void AddFile(std::vector<Action>& actions, const std::string& path, bool step, const std::string& systemDir,
-             const std::string& wow64Dir) {
-    const std::string rest = systemDir.empty() || wow64Dir.empty() ? std::string() : BelowSystemDir(path, systemDir);
-    if (rest.empty()) return actions.push_back(Make(Type::File, ItemKind::File, path, step));
-    actions.push_back(Make(Type::File, ItemKind::File, wow64Dir + "\\" + rest));
-    Action native = Make(Type::File, ItemKind::File, systemDir + "\\" + rest, step);
+// The system directories of 64-bit Windows, as Windows names them; empty elsewhere.
+struct SystemDirs {
+    std::string native;   // GetSystemDir(): the native one, as the native view reads it
+    std::string wow64;    // the 32-bit one (SysWOW64)
+    std::string aliased;  // <Windows directory>\Sysnative: the native one, as a 32-bit program names it
+};
+
+SystemDirs SystemDirsOf64BitWindows() {
+    if (!platform::Is64BitWindows()) return {};
+    return {platform::GetSystemDir(), platform::GetSystemWow64Dir(), platform::GetWindowsDir() + "\\Sysnative"};
+}
+
+// The actions for one listed file or directory. On 64-bit Windows one under
+// the system directory is looked for in both system directories, the 32-bit
+// and the native one, whichever build this is: a 32-bit installer puts it in
+// the one, a 64-bit installer (and a port monitor, which the 64-bit spooler
+// loads) in the other; each is named as it was found. One under Sysnative (a
+// 32-bit installer's name for the native one) is the native one's, named as
+// the session manager reads it at the restart. Its step comes after the last.
+void AddInViews(std::vector<Action>& actions, Type type, ItemKind kind, const std::string& path, bool step,
+                const SystemDirs& dirs) {
+    Action native = Make(type, kind, path, step);
     native.fileView = platform::FileView::Native;
+    if (dirs.native.empty() || dirs.wow64.empty()) return actions.push_back(Make(type, kind, path, step));
+    const std::string aliased = BelowDir(path, dirs.aliased);
+    if (!aliased.empty()) {
+        native.name = dirs.native + "\\" + aliased;
+        return actions.push_back(std::move(native));
+    }
+    const std::string rest = BelowSystemDir(path, dirs.native);
+    if (rest.empty()) return actions.push_back(Make(type, kind, path, step));
+    actions.push_back(Make(type, kind, dirs.wow64 + "\\" + rest));
+    native.name = dirs.native + "\\" + rest;
     actions.push_back(std::move(native));
 }
 
@@ -164,22 +192,19 @@ UninstallPlan ReadUninstallPlan() {
     }
 
     // A file passed over still takes its step.
-    const std::vector<platform::ProfileValue> files = ReadNumberedList("FILES", "FILE");
-    const bool wow64 = !files.empty() && platform::Is64BitWindows();
-    const std::string systemDir = wow64 ? platform::GetSystemDir() : std::string();
-    const std::string wow64Dir = wow64 ? platform::GetSystemWow64Dir() : std::string();
-    for (const platform::ProfileValue& file : files) {
+    const SystemDirs systemDirs = SystemDirsOf64BitWindows();
+    for (const platform::ProfileValue& file : ReadNumberedList("FILES", "FILE")) {
         if (const char* reason = WhyNotAFile(file))
             actions.push_back(PassedOver(ItemKind::File, file.text, reason, true));
         else
-            AddFile(actions, file.text, true, systemDir, wow64Dir);
+            AddInViews(actions, Type::File, ItemKind::File, file.text, true, systemDirs);
     }
 
     for (const platform::ProfileValue& dir : ReadNumberedList("PATHS", "PATH")) {
         if (const char* reason = WhyNotADirectory(dir))
             actions.push_back(PassedOver(ItemKind::Directory, dir.text, reason));
         else
-            actions.push_back(Make(Type::Directory, ItemKind::Directory, dir.text));
+            AddInViews(actions, Type::Directory, ItemKind::Directory, dir.text, false, systemDirs);
     }
 
     const platform::ProfileValue root = ReadListValue("STMPATHS", "ROOT");
@@ -188,7 +213,7 @@ UninstallPlan ReadUninstallPlan() {
         if (const char* reason = WhyNotRetried(dir, root))
             actions.push_back(PassedOver(ItemKind::Directory, dir.text, reason));
         else
-            actions.push_back(Make(Type::RetriedDirectory, ItemKind::Directory, dir.text));
+            AddInViews(actions, Type::RetriedDirectory, ItemKind::Directory, dir.text, false, systemDirs);
     }
 
     // The file list and the strings file themselves, once nothing else needs them.
@@ -200,8 +225,10 @@ UninstallPlan ReadUninstallPlan() {
 
     // Deepest first; the first has no step of its own: the final one stands for it.
     for (std::size_t i = chain.size(); i-- > 0;) {
-        const Type type = NamesRemovableDirectory(chain[i]) ? Type::ChainDirectory : Type::Nothing;
-        actions.push_back(Make(type, ItemKind::Directory, chain[i], i != 0));
+        if (!NamesRemovableDirectory(chain[i]))
+            actions.push_back(Make(Type::Nothing, ItemKind::Directory, chain[i], i != 0));
+        else
+            AddInViews(actions, Type::ChainDirectory, ItemKind::Directory, chain[i], i != 0, systemDirs);
     }
     actions.push_back(Make(Type::Settle, ItemKind::Directory, std::string(), true));
     return plan;
@@ -314,10 +341,10 @@ void DeleteListedFile(Run& run, const std::string& path, platform::FileView view
 
 // Whether `dir` holds something and nothing but what is already to go at the
 // next restart: then it can go right after it.
-bool HoldsOnlyScheduled(const Run& run, const std::string& dir) {
+bool HoldsOnlyScheduled(const Run& run, const std::string& dir, platform::FileView view) {
     if (run.scheduled.empty()) return false;
     std::vector<std::string> names;
-    if (!platform::ListDirectory(dir, &names) || names.empty()) return false;
+    if (!platform::ListDirectory(dir, &names, view) || names.empty()) return false;
     for (const std::string& name : names)
         if (run.scheduled.count(PathKey(dir + "\\" + name)) == 0) return false;
     return true;
@@ -346,14 +373,14 @@ void SettleDir(Run& run, const std::string& dir, ItemResult result, uint32_t err
 
 // The directory removal the rules use: recorded once, and scheduled after the
 // files in it where only those keep it.
-bool RemoveRecordedDir(Run& run, const std::string& dir, bool final) {
+bool RemoveRecordedDir(Run& run, const std::string& dir, bool final, platform::FileView view) {
     const std::string key = PathKey(dir);
     if (run.scheduled.count(key) != 0) return true;
     if (run.whatIf) {
         // Removed where everything in it would be.
         if (run.removed.count(key) != 0) return true;
         std::vector<std::string> names;
-        if (!platform::ListDirectory(dir, &names)) {
+        if (!platform::ListDirectory(dir, &names, view)) {
             SettleDir(run, dir, ItemResult::NotThere);
             return false;
         }
@@ -366,7 +393,7 @@ bool RemoveRecordedDir(Run& run, const std::string& dir, bool final) {
         SettleDir(run, dir, ItemResult::Removed);
         return true;
     }
-    const uint32_t error = platform::RemoveDirectoryWithError(dir);
+    const uint32_t error = platform::RemoveDirectoryWithError(dir, view);
     if (error == 0) {
         run.removed.insert(key);
         SettleDir(run, dir, ItemResult::Removed);
@@ -379,7 +406,7 @@ bool RemoveRecordedDir(Run& run, const std::string& dir, bool final) {
         return false;
     }
     // The 95 family's WININIT.INI deletes files only.
-    if (HoldsOnlyScheduled(run, dir) && DeleteAtRestart(dir, true) == 0) {
+    if (HoldsOnlyScheduled(run, dir, view) && DeleteAtRestart(dir, true, view) == 0) {
         NoteScheduled(run, dir);
         SettleDir(run, dir, ItemResult::Scheduled, error, "holds files that go at the next restart");
         return true;
@@ -444,7 +471,9 @@ void ProgramsEntry(Run& run, const Action& action) {
 }
 
 void Carry(Run& run, const UninstallPlan& plan, const Action& action) {
-    const auto removal = [&run](const std::string& dir, bool final) { return RemoveRecordedDir(run, dir, final); };
+    const auto removal = [&run, &action](const std::string& dir, bool final) {
+        return RemoveRecordedDir(run, dir, final, action.fileView);
+    };
     switch (action.type) {
     case Type::PassedOver:
         return run.Add(action.kind, action.name, ItemResult::PassedOver, 0, action.reason);
@@ -459,10 +488,11 @@ void Carry(Run& run, const UninstallPlan& plan, const Action& action) {
     case Type::RetriedDirectory:
         // Foreseen once each, without the pauses between attempts.
         if (!run.whatIf) return RemoveDirWithRetry(action.name, plan.root, removal);
-        for (const std::string& dir : RetriedDirectories(action.name, plan.root)) RemoveRecordedDir(run, dir, true);
+        for (const std::string& dir : RetriedDirectories(action.name, plan.root))
+            RemoveRecordedDir(run, dir, true, action.fileView);
         return;
     case Type::ChainDirectory:
-        RemoveRecordedDir(run, action.name, true);
+        RemoveRecordedDir(run, action.name, true, action.fileView);
         return;
     case Type::Nothing:
         return;

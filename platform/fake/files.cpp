@@ -427,9 +427,9 @@ bool IsOnNetwork(const std::string& path) {
     return full.root.size() == 2 && std::find(remote.begin(), remote.end(), full.root[0]) != remote.end();
 }
 
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
-    Record("FindFirstFile " + dir);
-    const fake::detail::FullPath full = fake::detail::Seen(dir);
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view) {
+    Record("FindFirstFile " + dir + ViewNote(view));
+    const fake::detail::FullPath full = fake::detail::Seen(dir, view);
     if (!full.valid) return false;
     std::string key;
     if (!full.names.empty()) {
@@ -583,9 +583,9 @@ std::string ShortPathOf(const std::string& path) {
     return path;
 }
 
-uint32_t RemoveDirectoryWithError(const std::string& path) {
-    Record("RemoveDirectory " + path);
-    const fake::detail::FullPath full = fake::detail::Seen(path);
+uint32_t RemoveDirectoryWithError(const std::string& path, FileView view) {
+    Record("RemoveDirectory " + path + ViewNote(view));
+    const fake::detail::FullPath full = fake::detail::Seen(path, view);
     if (!full.valid) return kErrorPathNotFound;  // \\\server, \\server: no share named, as under Wine
     if (full.names.empty()) return kErrorAccessDenied;  // a drive or share root
     const std::string key = fake::detail::KeyOf(full);

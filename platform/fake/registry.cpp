@@ -260,17 +260,18 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
     return true;
 }
 
-bool DeleteValue(const RegKey& key, const std::string& name) {
+uint32_t DeleteValueWithError(const RegKey& key, const std::string& name) {
     Record("RegDeleteValue " + (key.IsOpen() ? key.State()->path : std::string()) + " " + name);
+    if (!key.IsOpen()) return 6;  // ERROR_INVALID_HANDLE
     fake::detail::RegNode* node = Usable(key, RegAccess::SetValue);
-    if (node == nullptr) return false;
+    if (node == nullptr) return kErrorAccessDenied;
     for (auto it = node->values.begin(); it != node->values.end(); ++it) {
         if (fake::detail::SameName(it->first, name)) {
             node->values.erase(it);
-            return true;
+            return 0;
         }
     }
-    return false;
+    return kErrorFileNotFound;
 }
 
 bool DeleteLocalMachineKey(const std::string& path, RegView view) {

@@ -65,10 +65,13 @@ uint32_t DeleteFileWithError(const std::string& path, FileView view) {
     return win32::Natively(path, true, DeleteWithError, kErrorNotSupported);
 }
 
-uint32_t RemoveDirectoryWithError(const std::string& path) {
-    if (RemoveDirectoryA(path.c_str())) return 0;
-    const DWORD error = GetLastError();
-    return error != 0 ? error : kErrorAccessDenied;
+uint32_t RemoveDirectoryWithError(const std::string& path, FileView view) {
+    const auto remove = [](const std::string& seen) -> uint32_t {
+        if (RemoveDirectoryA(seen.c_str())) return 0;
+        const DWORD error = GetLastError();
+        return error != 0 ? error : kErrorAccessDenied;
+    };
+    return view == FileView::Own ? remove(path) : win32::Natively(path, true, remove, kErrorNotSupported);
 }
 
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
@@ -123,9 +126,10 @@ bool IsOnNetwork(const std::string& path) {
     return GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view) {
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    const auto first = [&found](const std::string& seen) { return FindFirstFileA((seen + "\\*").c_str(), &found); };
+    const HANDLE search = view == FileView::Own ? first(dir) : win32::Natively(dir, true, first, INVALID_HANDLE_VALUE);
     if (search == INVALID_HANDLE_VALUE) return false;
     do {
         const std::string name = found.cFileName;

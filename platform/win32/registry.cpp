@@ -86,10 +86,10 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
     return false;
 }
 
-bool DeleteValue(const RegKey& key, const std::string& name) {
+uint32_t DeleteValueWithError(const RegKey& key, const std::string& name) {
     HKEY h = KeyOf(key);
-    if (h == nullptr) return false;
-    return RegDeleteValueA(h, name.c_str()) == ERROR_SUCCESS;
+    if (h == nullptr) return ERROR_INVALID_HANDLE;
+    return static_cast<uint32_t>(RegDeleteValueA(h, name.c_str()));
 }
 
 bool DeleteLocalMachineKey(const std::string& path, RegView view) {

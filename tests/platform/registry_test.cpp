@@ -144,12 +144,12 @@ TEST_F(Registry, DeleteValueRemovesThatValueOnly) {
 
     platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue);
     ASSERT_TRUE(key.IsOpen());
-    EXPECT_TRUE(platform::DeleteValue(key, "uninstallstring"));
+    EXPECT_EQ(platform::DeleteValueWithError(key, "uninstallstring"), 0u);
     EXPECT_FALSE(setup::RegValueExists(path, "UninstallString"));
     EXPECT_TRUE(setup::RegValueExists(path, "DisplayName"));
 
-    EXPECT_FALSE(platform::DeleteValue(key, "UninstallString"));
-    EXPECT_FALSE(platform::DeleteValue(platform::RegKey(), "DisplayName"));
+    EXPECT_EQ(platform::DeleteValueWithError(key, "UninstallString"), platform::kErrorFileNotFound);
+    EXPECT_NE(platform::DeleteValueWithError(platform::RegKey(), "DisplayName"), 0u);
     EXPECT_TRUE(setup::RegValueExists(path, "DisplayName"));
 }
 
@@ -158,7 +158,7 @@ TEST_F(Registry, AKeyDoesOnlyWhatItWasOpenedFor) {
     setup::RegSetString(path, "v", "x");
 
     platform::RegKey reader = platform::OpenLocalMachineKey(path, platform::RegAccess::Read);
-    EXPECT_FALSE(platform::DeleteValue(reader, "v"));
+    EXPECT_EQ(platform::DeleteValueWithError(reader, "v"), platform::kErrorAccessDenied);
     EXPECT_TRUE(setup::RegValueExists(path, "v"));
 
     platform::RegKey setter = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue);

@@ -61,11 +61,11 @@ void ForEachName(const std::string& shape, std::size_t from, Use use) {
     }
 }
 
-// `text` without the backslashes it ends in.
+// `text` without the separators it ends in: "/" is read as "\\".
 std::string WithoutTrailingBackslashes(const std::string& text, unsigned codePage) {
     const std::string shape = Shape(text, codePage);
     std::size_t end = shape.size();
-    while (end > 0 && shape[end - 1] == '\\') --end;
+    while (end > 0 && (shape[end - 1] == '\\' || shape[end - 1] == '/')) --end;
     return text.substr(0, end);
 }
 

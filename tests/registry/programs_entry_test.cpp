@@ -10,6 +10,7 @@ namespace {
 
 constexpr platform::RemovalResult kRemoved = platform::RemovalResult::Removed;
 constexpr platform::RemovalResult kFailed = platform::RemovalResult::Failed;
+constexpr platform::RemovalResult kNotThere = platform::RemovalResult::NotThere;
 
 const std::string kList = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -56,10 +57,13 @@ TEST_F(ProgramsEntry, ResultCountsOnlyTheNameAndUninstallString) {
 
     fake::RegSetString(kList + "\\NameOnly", "DisplayName", "n");
     fake::RegSetString(kList + "\\NameOnly\\Sub", "x", "y");
-    EXPECT_EQ(RemoveProgramsEntry("NameOnly").result, kFailed);
+    EXPECT_EQ(RemoveProgramsEntry("NameOnly").result, kRemoved);
     EXPECT_FALSE(fake::RegValueExists(kList + "\\NameOnly", "DisplayName"));
+    // What an earlier run cut off after stripping it leaves: no longer listed, and so foreseen.
+    EXPECT_EQ(ForeseeProgramsEntryRemoval("NameOnly", platform::RegView::Default).result, kNotThere);
+    EXPECT_EQ(RemoveProgramsEntry("NameOnly").result, kNotThere);
 
-    EXPECT_EQ(RemoveProgramsEntry("Missing").result, platform::RemovalResult::NotThere);
+    EXPECT_EQ(RemoveProgramsEntry("Missing").result, kNotThere);
 }
 
 TEST_F(ProgramsEntry, OnThe95FamilyTheKeyGoesWithItsTree) {

@@ -57,6 +57,7 @@ TEST(RestartList, LinesGoAtTheEndOfTheRenameSectionAndNothingIsLost) {
         {"[RENAME]\nNUL=C:\\X.DLL\n[b]\n", "[RENAME]\nNUL=C:\\X.DLL\nNUL=C:\\A.DLL\n[b]\n"},
         {" [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\n[b]\r\n",
          " [ rename ] \r\nNUL=C:\\X.DLL\r\n\r\nNUL=C:\\A.DLL\r\n[b]\r\n"},
+        {"[rename] ; moved by setup\r\nNUL=C:\\X.DLL\r\n", "[rename] ; moved by setup\r\nNUL=C:\\X.DLL\r\nNUL=C:\\A.DLL\r\n"},
         // Only the first section of the name; a key line that looks like one is none.
         {"[renamed]\r\n[rename]\r\nx\r\n[rename]\r\ny\r\n", "[renamed]\r\n[rename]\r\nx\r\nNUL=C:\\A.DLL\r\n[rename]\r\ny\r\n"},
     };

@@ -537,7 +537,7 @@ TEST_F(UninstallRun, EachDirectoryIsRecordedOnceWithWhatFinallyBecameOfIt) {
     EXPECT_EQ(outcome.items.back().name, "C:\\Prog");  // what stays is told last
 }
 
-TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThem) {
+TEST_F(UninstallRun, On64BitWindowsAFileOrDirectoryUnderTheSystemDirectoryGoesFromBothOfThem) {
     // The shipped 32-bit program, with the Sysnative alias and without it (XP
     // x64), and the 64-bit one. The spooler holds the native monitor DLL.
     const std::string sys32 = "C:\\windows\\system32\\", wow64 = "C:\\windows\\SysWOW64\\";
@@ -545,8 +545,12 @@ TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThe
         SetUp();
         fake::Set64BitWindows(bits, sysnative);
         WriteFileList("[FILES]\nFILE00=C:\\WINDOWS\\System32\\toolmon.dll\nFILE01=C:/windows/system32/only32.dll\n"
-                      "FILE02=C:\\windows\\system32\\spool\\prtprocs\\x64\\toolpp.dll\n");
+                      "FILE02=C:\\windows\\system32\\spool\\prtprocs\\x64\\toolpp.dll\n"
+                      "FILE03=C:\\Windows\\Sysnative\\toolui.dll\n[PATHS]\nPATH00=C:\\windows\\system32\\Tool\n");
+        fake::AddFile(sys32 + "toolui.dll");  // a 32-bit installer's name for the native one
+        fake::SetFileLocked(sys32 + "toolui.dll", true);
         for (const std::string& dir : {sys32, wow64}) {
+            fake::AddDirectory(dir + "Tool");
             fake::AddFile(dir + "toolmon.dll");
             fake::AddFile(dir + "other.dll");
             fake::AddFile(dir + "spool\\prtprocs\\x64\\toolpp.dll");
@@ -558,13 +562,20 @@ TEST_F(UninstallRun, On64BitWindowsAFileUnderTheSystemDirectoryGoesFromBothOfThe
         RunUninstall(ReadUninstallPlan(), outcome);
 
         const std::string name = std::to_string(bits) + (sysnative ? "" : " without Sysnative");
-        for (const std::string& gone : {wow64 + "toolmon.dll", sys32 + "spool\\prtprocs\\x64\\toolpp.dll"})
+        for (const std::string& gone : {wow64 + "toolmon.dll", sys32 + "spool\\prtprocs\\x64\\toolpp.dll", wow64 + "Tool",
+                                        sys32 + "Tool"})
             EXPECT_FALSE(fake::FileExists(gone)) << name << " " << gone;
         // spool is not redirected: the list names the native one only.
         for (const std::string& kept : {sys32 + "other.dll", wow64 + "other.dll", wow64 + "spool\\prtprocs\\x64\\toolpp.dll"})
             EXPECT_TRUE(fake::FileExists(kept)) << name << " " << kept;
-        EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\" + sys32 + "toolmon.dll", "\\??\\" + wow64 + "only32.dll"})) << name;
+        EXPECT_EQ(PendingDeletions(), (Strings{"\\??\\" + sys32 + "toolmon.dll", "\\??\\" + wow64 + "only32.dll",
+                                               "\\??\\" + sys32 + "toolui.dll"}))
+            << name;
+        // Each named in the view it was found in.
         const std::pair<std::string, ItemResult> lines[] = {{wow64 + "toolmon.dll", ItemResult::Removed},
+                                                             {wow64 + "Tool", ItemResult::Removed},
+                                                             {sys32 + "Tool", ItemResult::Removed},
+                                                             {sys32 + "toolui.dll", ItemResult::Scheduled},
                                                              {sys32 + "toolmon.dll", ItemResult::Scheduled},
                                                              {wow64 + "only32.dll", ItemResult::Scheduled},
                                                              {sys32 + "only32.dll", ItemResult::NotThere}};
