@@ -222,11 +222,10 @@ struct LoggedEvent {
     uint16_t id;
     std::vector<std::string> strings;
 };
-// The events written to the Application log, oldest first; the first four
-// are kept, each string cut to 399 bytes. A source is registered (its key
-// made with EventMessageFile and TypesSupported) where the system directory
-// holds EventCreate.exe.
-std::vector<LoggedEvent> Events();
+// The events written to the Application log, oldest first. A source is
+// registered (its key made with EventMessageFile and TypesSupported) where the
+// system directory holds EventCreate.exe.
+const std::vector<LoggedEvent>& Events();
 
 // -------------------------------------------------------------------- clock
 // platform::Milliseconds is the time paused (0 after Reset) plus this much for

@@ -2,6 +2,7 @@
 // them, names compared without case and kept as first spelt.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -536,9 +537,8 @@ bool WriteLogLineWithoutHeap(const LogFile& log, const char* fields) {
     if (!log.IsOpen() || log.State()->generation != fake::detail::Generation()) return false;
     auto found = M().files.find(log.State()->key);
     if (found == M().files.end()) return false;
-    char line[256];
-    const int length = std::snprintf(line, sizeof line, "%s\t%.200s\r\n", "2026-01-02 03:04:05.678", fields);
-    found->second.content.append(line, static_cast<std::size_t>(length));  // within the room kept
+    // Within the room the log keeps.
+    found->second.content.append("2026-01-02 03:04:05.678\t").append(fields, std::min<std::size_t>(std::strlen(fields), 200)).append("\r\n");
     ++found->second.version;
     return true;
 }

@@ -132,16 +132,7 @@ struct Machine {
     bool commonControls = false;
 
     bool stationHidden = false;
-    // The Application log: fixed room, so that writing it needs no heap.
-    struct StoredEvent {
-        char source[32];
-        platform::EventType type;
-        uint16_t id;
-        uint16_t count;
-        char strings[4][400];
-    };
-    StoredEvent events[4];
-    int eventCount = 0;
+    std::vector<LoggedEvent> events;  // the Application log
 
     unsigned long pausedMs = 0;
     unsigned long clockReadMs = 0;   // what reading the clock has moved it on

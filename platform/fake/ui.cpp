@@ -1,6 +1,5 @@
 // The fake machine's screen: message boxes answered from a script, and the
 // progress dialog with its bar, which runs its work at once.
-#include <cstdio>
 #include <new>
 
 #include "platform/fake/machine_state.h"
@@ -59,15 +58,8 @@ void SetWindowStationHidden(bool hidden) {
     M().stationHidden = hidden;
 }
 
-std::vector<LoggedEvent> Events() {
-    std::vector<LoggedEvent> events;
-    for (int i = 0; i < M().eventCount; ++i) {
-        const auto& stored = M().events[i];
-        LoggedEvent event{stored.source, stored.type, stored.id, {}};
-        for (int s = 0; s < stored.count; ++s) event.strings.emplace_back(stored.strings[s]);
-        events.push_back(event);
-    }
-    return events;
+const std::vector<LoggedEvent>& Events() {
+    return M().events;
 }
 
 bool CommonControlsInitialised() {
@@ -161,24 +153,16 @@ bool NoOneCanSee() {
 bool WriteApplicationEvent(const char* source, EventType type, uint16_t id, const char* const* strings,
                            uint16_t count) {
     if (M().windows95) return false;
-    // Not recorded. The event itself is kept without the heap; registering
-    // the source takes Windows' memory, which a test's shortage of the
-    // program's own does not reach.
-    fake::detail::WithWindowsMemory([source] {
+    // Not recorded. What Windows does here takes its own memory, which a
+    // test's shortage of the program's does not reach.
+    fake::detail::WithWindowsMemory([=] {
         const std::string key = std::string(kEventSourcesKey) + "\\" + source;
         if (fake::FileExists(fake::detail::SystemDir() + "\\EventCreate.exe") && !fake::RegKeyExists(key)) {
-            const std::string file = "%SystemRoot%\\System32\\EventCreate.exe";
-            fake::RegSetRaw(key, "EventMessageFile", kRegExpandSz, file + '\0');
+            fake::RegSetRaw(key, "EventMessageFile", kRegExpandSz, std::string("%SystemRoot%\\System32\\EventCreate.exe") + '\0');
             fake::RegSetDword(key, "TypesSupported", 7);
         }
+        M().events.push_back({source, type, id, std::vector<std::string>(strings, strings + count)});
     });
-    if (M().eventCount == 4) return true;
-    auto& stored = M().events[M().eventCount++];
-    std::snprintf(stored.source, sizeof stored.source, "%s", source);
-    stored.type = type;
-    stored.id = id;
-    stored.count = count < 4 ? count : 4;
-    for (int i = 0; i < stored.count; ++i) std::snprintf(stored.strings[i], sizeof stored.strings[i], "%s", strings[i]);
     return true;
 }
 
