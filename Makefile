@@ -7,6 +7,7 @@
 #   make test-win32  the shipped 32-bit program's end-to-end case, through emulation
 #   make bench       size and speed (BENCHMARKS.md)
 #   make fuzz        the file list fuzzed for FUZZ_TIME seconds
+#   make release     build/release: the shipped program, signed where SIGN_PFX is given, and SHA256SUMS
 #
 # Up to JOBS steps run at once (a build, the end-to-end cases, a test run), each
 # build with JOBS compilers; the end-to-end cases run E2E_JOBS at a time, each on
@@ -23,7 +24,7 @@ export WINE64
 PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
 
 .PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources test-harness wine-prefix \
-        test-wine-suite test-no-memory test-e2e test-win32 demo bench fuzz clean \
+        test-wine-suite test-no-memory test-e2e test-win32 test-release release demo bench fuzz clean \
         $(addprefix build-,$(PRESETS))
 
 all: build
@@ -103,18 +104,27 @@ test-e2e: build-win64 wine-prefix
 # first, then they run while the other trees build and run beside them.
 test:
 	$(MAKE) build-win64 wine-prefix
-	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness build
+	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness test-release build
+
+# The release as a publisher makes it (scripts/release.sh says how to sign it).
+release: build-win32
+	@scripts/release.sh
+
+# A release signed with a throwaway certificate, its signature verified, its
+# sums checked, and the package manifest checked against winget's schema.
+test-release: build-win32
+	scripts/check-release.sh
 
 # The shipped 32-bit program, run for real through qemu's user-mode emulation:
 # the full product case (with the 32-bit example monitor, which Wine's spooler
-# loads inside the program) and the case of 64-bit Windows, against
-# build/win32/ZEVUnins.exe in a prefix with Wine's 32-bit half. Sets the
-# emulation up first (root); fails where it cannot.
+# loads inside the program) and the case of 64-bit Windows, against the signed
+# release (build/release/ZEVUnins.exe, test-release's) in a prefix with Wine's
+# 32-bit half. Sets the emulation up first (root); fails where it cannot.
 WIN32_PREFIX ?= build/e2e/prefix-win32
 
-test-win32: build
+test-win32: build test-release
 	scripts/setup-win32-emulation.sh
-	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/win32/ZEVUnins.exe \
+	ZEV_PROGRAM_BITS=32 python3 scripts/e2e.py --exe build/release/ZEVUnins.exe \
 	  --prefix $(WIN32_PREFIX) --case full-product --case 64-bit-windows --time-scale 4
 
 # DEMO=ja removes the Japanese product of examples/ja from a Japanese machine.

@@ -9,8 +9,11 @@
 
 #include "platform/platform.h"
 
-// The program's version, as its version record gives it.
-constexpr const char* kProgramVersion = "1.0.0.0";
+// The program's version, as its version record gives it: VERSION's, given
+// to the compiler by the build.
+#define ZEV_TEXT_OF(number) #number
+#define ZEV_TEXT(number) ZEV_TEXT_OF(number)
+constexpr const char* kProgramVersion = ZEV_TEXT(ZEV_VERSION);
 
 // The named mutex one copy of the program holds while it runs.
 constexpr const char* kProgramLockName = "ZEVUnins.Uninstaller";

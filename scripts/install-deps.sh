@@ -6,7 +6,8 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for pkg in cmake make g++ googletest libgtest-dev \
            g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-           wine64 wine fonts-wine xvfb xdotool imagemagick python3 locales fonts-ipafont-gothic "$@"; do
+           wine64 wine fonts-wine xvfb xdotool imagemagick python3 locales fonts-ipafont-gothic \
+           osslsigncode openssl python3-yaml python3-jsonschema "$@"; do
   have "$pkg" || need+=("$pkg")
 done
 ja_locale_missing() { ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; }

@@ -190,6 +190,7 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
     const char* const kAnotherCopy = "another copy of the uninstaller is running; nothing was touched";
     const char* const kBadLine = "a bad command line; nothing was touched";
     const std::string noOne = DescribeExitStatus(kExitNoOneToAnswer);
+    const std::string kStarted = std::string("\tstarted\tprogram\tZEVUnins ") + kProgramVersion + "\t\r\n";
     const struct {
         const char* line;
         bool otherCopy;
@@ -201,7 +202,7 @@ TEST_F(Entry, WhatEndsBeforeTheRunTouchesNothingAndSaysWhy) {
         bool hidden = false;  // no one can see the window station
     } cases[] = {
         {"-log=C:\\u.log", false, kExitCancelled, "Uninstall Vantorin\nAre you Sure ?", "C:\\u.log",
-         "\tstarted\tprogram\tZEVUnins 1.0.0.0\t\r\n", "the user answered No; nothing was touched"},
+         kStarted.c_str(), "the user answered No; nothing was touched"},
         {"/?", false, kExitCompleted, "ZEVUnins [/S] [/LOG=file]", nullptr, nullptr, nullptr},
         {"/X", false, kExitBadCommandLine, "Unknown switch: /X\n", nullptr, nullptr, nullptr},
         {"/? /LOGX", false, kExitBadCommandLine, "Unknown switch: /LOGX\n", nullptr, nullptr, nullptr},
@@ -288,8 +289,9 @@ TEST_F(Entry, TheLogSaysWhatBecameOfEveryItemAsTheRunGoes) {
     EXPECT_EQ(UninstallerMain(nullptr, "/S \"/LOG=C:\\Logs\\u.log\""), kExitIncomplete);
     // Every line: the time, what became of the item, its kind, its name and why, tab-separated.
     std::string expectedLog = "earlier\r\n";
+    const std::string started = std::string("started\tprogram\tZEVUnins ") + kProgramVersion + "\tsilent";
     for (const char* fields :
-         {"started\tprogram\tZEVUnins 1.0.0.0\tsilent", "info\twindows\tWindows 5.1.2600 (NT family)\t",
+         {started.c_str(), "info\twindows\tWindows 5.1.2600 (NT family)\t",
           "info\tfile list\tC:\\windows\\ZEVFList.ini\t", "info\tstrings file\tC:\\windows\\ZEVUnins.ini\t",
           "info\tlog file\tC:\\Logs\\u.log\t", "failed\tprograms entry\tTool\terror 5",
           "removed\tfile\tC:\\Prog\\Tool\\a.exe\t", "not there\tfile\tC:\\Prog\\Tool\\gone.dll\t",

@@ -14,6 +14,8 @@ import xml.etree.ElementTree as ET
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..'))
 WINDRES = 'i686-w64-mingw32-windres'
+with open(os.path.join(ROOT, 'VERSION')) as f:
+    VERSION = f.read().strip()
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_JAPANESE = 0x0411
@@ -129,7 +131,8 @@ class CompiledScript(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory()
         res = os.path.join(cls.tmp.name, 'resource.res')
-        subprocess.run([WINDRES, '-I', ROOT, os.path.join(ROOT, 'app', 'resource.rc'), '-O', 'res', '-o', res],
+        subprocess.run([WINDRES, '-I', ROOT, '-DZEV_VERSION=' + VERSION, '-DZEV_VERSION_NUMBERS=' + VERSION.replace('.', ','),
+                        os.path.join(ROOT, 'app', 'resource.rc'), '-O', 'res', '-o', res],
                        check=True)
         cls.records = read_res(res)
 
@@ -192,8 +195,9 @@ class CompiledScript(unittest.TestCase):
         fixed = body.find(struct.pack('<I', 0xFEEF04BD))
         self.assertGreater(fixed, 0)
         file_ms, file_ls = struct.unpack_from('<II', body, fixed + 8)
-        self.assertEqual((file_ms, file_ls), (0x00010000, 0))
-        for text in ('041103a4', 'Uninstaller', 'ZEVUnins.exe', '1.0.0.0'):
+        a, b, c, d = (int(n) for n in VERSION.split('.'))
+        self.assertEqual((file_ms, file_ls), (a << 16 | b, c << 16 | d))
+        for text in ('041103a4', 'Vantorin', 'Vantorin Print Uninstaller', 'ZEVUnins.exe', VERSION):
             self.assertIn(text.encode('utf-16-le'), body)
         self.assertIn('Translation'.encode('utf-16-le'), body)
         self.assertTrue(body.endswith(struct.pack('<HH', 0x0411, 932)), 'translation must match the string block')

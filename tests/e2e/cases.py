@@ -19,6 +19,10 @@ from zevmachine import (windows_path_of, MONITORS_KEY, OTHER_UNINSTALL_KEY, PRIN
                         PROGRAM_BITS, UNINSTALL_KEY, Printer, Product, ProgramRun, compare, end_holder, hold_file,
                         install, listing_name, printer_ports, read_pixels)
 
+with open(os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "VERSION")) as f:
+    VERSION = f.read().strip()  # the program's, as its log's heading gives it
+
+
 def environment(**variables):
     """Runs a case with these variables set for every process on its machine
     (Wine takes the system's code page from the locale: LANG, LC_ALL)."""
@@ -1011,7 +1015,7 @@ def case_silent_with_log(session):
     session.check(all(len(row) == 5 and re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$", row[0]) for row in rows),
                   "lines out of the layout: %r" % [row for row in rows if len(row) != 5][:3])
     items = [tuple(row[1:4]) for row in rows if len(row) == 5]
-    session.check(rows[0][1:] == ["started", "program", "ZEVUnins 1.0.0.0", "silent"], "log heading %r" % rows[0])
+    session.check(rows[0][1:] == ["started", "program", "ZEVUnins " + VERSION, "silent"], "log heading %r" % rows[0])
     session.check(rows[-1][1:] == ["exit", "status", "0", "done"], "closing line %r" % rows[-1])
     session.check(items[1][:2] == ("info", "windows") and "NT family" in items[1][2], "Windows line %r" % (items[1],))
     session.check(items[2] == ("info", "file list", r"C:\windows\ZEVFList.ini"), "file list line %r" % (items[2],))
