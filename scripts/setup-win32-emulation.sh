@@ -4,6 +4,9 @@
 # half. Idempotent; needs root. Exits non-zero, saying why, where the machine
 # cannot do it.
 #   --check   only tell (exit 0) whether the emulation can be set up or already is
+# Exit status 3: the machine could do it, but the packages could not be had
+# (a package mirror part-way through a sync leaves the i386 lists behind the
+# amd64 ones, and Wine's 32-bit half cannot be installed beside its 64-bit one).
 set -euo pipefail
 
 binfmt=/proc/sys/fs/binfmt_misc
@@ -42,7 +45,8 @@ update_lists() {
 }
 if ! [ -x /usr/bin/qemu-i386-static ]; then
     update_lists
-    apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null ||
+        { echo "32-bit emulation: qemu-user-static cannot be installed from the package mirror" >&2; exit 3; }
 fi
 
 if ! [ -e "$handler" ]; then
@@ -56,7 +60,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
     update_lists
-    apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null ||
+        { echo "32-bit emulation: Wine's 32-bit half (wine32:i386) cannot be installed from the package mirror" >&2; exit 3; }
 fi
 
 # A 32-bit Linux program must now run; Wine's 32-bit loader is one.
