@@ -10,17 +10,7 @@ for pkg in cmake make g++ googletest libgtest-dev \
            osslsigncode openssl python3-yaml python3-jsonschema "$@"; do
   have "$pkg" || need+=("$pkg")
 done
-# The package lists, tried again while a mirror is part-way through a sync (an
-# index of the wrong size); a list that still fails leaves apt its older one,
-# and the install below says whether what it needs could be had.
-update_lists() {
-  local attempt
-  for attempt in 1 2 3; do
-    apt-get update -qq && return 0
-    sleep 20
-  done
-  echo "apt-get update failed three times; installing from the lists apt has" >&2
-}
+. "$(dirname "$0")/package-lists.sh"
 ja_locale_missing() { ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; }
 if [ ${#need[@]} -eq 0 ] && ! ja_locale_missing; then exit 0; fi
 if [ "$(id -u)" -ne 0 ]; then

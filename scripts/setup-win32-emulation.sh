@@ -32,17 +32,7 @@ if [ "${1:-}" = "--check" ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-# The package lists, tried again while a mirror is part-way through a sync (an
-# index of the wrong size); a list that still fails leaves apt its older one,
-# and the install below says whether what it needs could be had.
-update_lists() {
-  local attempt
-  for attempt in 1 2 3; do
-    apt-get update -qq && return 0
-    sleep 20
-  done
-  echo "apt-get update failed three times; installing from the lists apt has" >&2
-}
+. "$(dirname "$0")/package-lists.sh"
 if ! [ -x /usr/bin/qemu-i386-static ]; then
     update_lists
     apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null ||
