@@ -151,7 +151,7 @@ TEST_F(Spooler, DeleteMonitorRemovesThatMonitorOnly) {
 }
 
 TEST_F(Spooler, DeletingAnUnknownPortFails) {
-    EXPECT_FALSE(platform::DeletePortNamed("ZEVSUITENOPORT:"));
+    EXPECT_NE(platform::DeletePortWithError("ZEVSUITENOPORT:"), 0u);
 }
 
 TEST_F(Spooler, IsNotTheWindows95Family) {
