@@ -110,7 +110,7 @@ static BOOL WINAPI PortDelete(HANDLE hMonitor, LPWSTR name, HWND window, LPWSTR 
 #ifdef VPMON_XCV
 void NoteInRecord(LPCWSTR text, LPCWSTR name);
 
-static BOOL WINAPI XcvOpen(HANDLE hMonitor, LPCWSTR object, ACCESS_MASK access, PHANDLE xcv) {
+static BOOL WINAPI MonitorXcvOpen(HANDLE hMonitor, LPCWSTR object, ACCESS_MASK access, PHANDLE xcv) {
     (void)object;
     if (!(access & SERVER_ACCESS_ADMINISTER)) return Fail(ERROR_ACCESS_DENIED);
     *xcv = hMonitor;
@@ -119,7 +119,7 @@ static BOOL WINAPI XcvOpen(HANDLE hMonitor, LPCWSTR object, ACCESS_MASK access, 
 
 /* "DeletePort" with the port's name, "MonitorUI" for the UI DLL's name; any
  * other command is not known: ERROR_INVALID_PARAMETER, as Windows' monitors say. */
-static DWORD WINAPI XcvData(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize,
+static DWORD WINAPI MonitorXcvData(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize,
                             PDWORD needed) {
     static const WCHAR ui[] = L"vpmonui.dll";
     LPCWSTR port = (LPCWSTR)in;
@@ -138,7 +138,7 @@ static DWORD WINAPI XcvData(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize,
     return ERROR_SUCCESS;
 }
 
-static BOOL WINAPI XcvClose(HANDLE xcv) {
+static BOOL WINAPI MonitorXcvClose(HANDLE xcv) {
     (void)xcv;
     return TRUE;
 }
@@ -159,7 +159,7 @@ __declspec(dllexport) LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT ini
 #ifdef VPMON_XCV
         /* After NT 4.0 the spooler deletes ports through the Xcv functions;
          * Microsoft's documentation asks for no DeletePort. */
-        .pfnXcvOpenPort = XcvOpen, .pfnXcvDataPort = XcvData, .pfnXcvClosePort = XcvClose,
+        .pfnXcvOpenPort = MonitorXcvOpen, .pfnXcvDataPort = MonitorXcvData, .pfnXcvClosePort = MonitorXcvClose,
 #else
         .pfnDeletePort = PortDelete,
 #endif

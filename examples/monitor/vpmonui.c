@@ -16,17 +16,17 @@ static BOOL Fail(DWORD error) {
     return FALSE;
 }
 
-static BOOL WINAPI AddPortUI(PCWSTR server, HWND window, PCWSTR monitorName, PWSTR *portName) {
+static BOOL WINAPI UiAddPort(PCWSTR server, HWND window, PCWSTR monitorName, PWSTR *portName) {
     (void)server, (void)window, (void)monitorName, (void)portName;
     return Fail(ERROR_NOT_SUPPORTED);
 }
 
-static BOOL WINAPI ConfigurePortUI(PCWSTR server, HWND window, PCWSTR portName) {
+static BOOL WINAPI UiConfigurePort(PCWSTR server, HWND window, PCWSTR portName) {
     (void)server, (void)window, (void)portName;
     return Fail(ERROR_NOT_SUPPORTED);
 }
 
-static BOOL WINAPI DeletePortUI(PCWSTR server, HWND window, PCWSTR portName) {
+static BOOL WINAPI UiDeletePort(PCWSTR server, HWND window, PCWSTR portName) {
     WCHAR object[MAX_PATH + 16] = L",XcvPort ";
     PRINTER_DEFAULTSW defaults = {NULL, NULL, SERVER_ACCESS_ADMINISTER};
     HANDLE xcv;
@@ -52,7 +52,7 @@ static BOOL WINAPI DeletePortUI(PCWSTR server, HWND window, PCWSTR portName) {
 }
 
 __declspec(dllexport) PMONITORUI WINAPI InitializePrintMonitorUI(VOID) {
-    static MONITORUI functions = {sizeof(MONITORUI), AddPortUI, ConfigurePortUI, DeletePortUI};
+    static MONITORUI functions = {sizeof(MONITORUI), UiAddPort, UiConfigurePort, UiDeletePort};
     return &functions;
 }
 
