@@ -854,14 +854,14 @@ CASES += [
 
 # ---------------------------------------------------------------- what real Windows asks beyond Wine
 
-def start_with_dll_overrides(session, overrides):
+def start_with_dll_overrides(session, overrides, arguments=""):
     """The uninstaller started with WINEDLLOVERRIDES extended by `overrides`;
     only its own process (and winprobe, which starts it) sees them."""
     m = session.machine
     plain_env = m.env
     m.env = lambda: dict(plain_env(), WINEDLLOVERRIDES=plain_env().get("WINEDLLOVERRIDES", "") + ";" + overrides)
     try:
-        return ProgramRun(m, session.exe)
+        return ProgramRun(m, session.exe, arguments)
     finally:
         del m.env
 
@@ -886,6 +886,27 @@ def case_no_common_controls(session):
                   files_gone={listing_name(p) for p in SMALL_FILES} | {listing_name(FILE_LIST_NAME)}
                   | with_parents(r"C:\Apps\Acme\Help", r"C:\Apps"))
     note_outcome(session, before, after, list(SMALL_FILES) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme"])
+
+
+def case_stopped_spooler(session):
+    """The spooler not running (Wine's local print provider disabled: every call
+    needing it answers 1722, and the service is stopped): the printers, ports and
+    monitor go in the spooler's registry, the log says so, and the run ends 0."""
+    m = session.machine
+    install(m, acme_product())
+    log_path = os.path.join(m.prefix, "stopped.log")
+    status = start_with_dll_overrides(session, "localspl=", '/S "/LOG=%s"' % windows_path_of(log_path)).wait(
+        session.limit(60))
+    with open(log_path, "rb") as f:
+        rows = [line.split("\t")[1:] for line in f.read().decode("cp1252").split("\r\n")]
+    session.note("log:\n" + "\n".join("\t".join(row) for row in rows))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    for kind, name in (("moved", "Acme Draft"), ("removed", "ACME2:"), ("removed", "Acme Port")):
+        session.check(any(row[0] == kind and row[2] == name and "spooler is not running" in row[3] for row in rows),
+                      "the log lacks %s %s in the spooler's registry" % (kind, name))
+    after = m.snapshot()
+    session.check(MONITORS_KEY.lower() + r"\acme port" not in after.registry_ci(), "the monitor's key stayed")
+    session.check(printer_ports(after).get("Acme Draft") == "LPT1:", "ports after: %r" % printer_ports(after))
 
 
 def ping_progress_dialog(machine):
@@ -941,6 +962,7 @@ def case_dialog_keeps_answering(session):
 
 CASES += [
     ("no-common-controls", case_no_common_controls),
+    ("stopped-spooler", case_stopped_spooler),
     ("dialog-keeps-answering", case_dialog_keeps_answering),
 ]
 
