@@ -189,7 +189,7 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
     // DeletePortA would load the monitor's UI DLL into this process, and where
     // that DLL is for another bitness or missing the port would stay.
     uint32_t xcvError = 0;
-    const platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName, &xcvError);
+    platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName, &xcvError);
     bool xcvKnowsDeletePort = xcv.IsOpen();
 
     for (const PortRecord& port : ports) {
@@ -234,6 +234,10 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
         if (way == PortWay::DeletePort) error = platform::DeletePortWithError(port.name);
         if (onPort) onPort(port.name, error, way);
     }
+
+    // A monitor with a handle open on it is in use: Wine's spooler then never
+    // returns from DeleteMonitor.
+    xcv = platform::PrinterHandle();
 
     // Nothing documents that every edition still serves "Windows 4.0"; one
     // from Vista on that does not refuses it with ERROR_INVALID_ENVIRONMENT.
