@@ -1133,13 +1133,13 @@ def japanese_product():
     return Product(
         name="ヴァントリン印刷機能",
         files={home + "\\vprint.exe": "vprint\n", home + "\\説明書.hlp": "help\n",
-               home + "\\設定表\\ソフト.ini": "[s]\n", home + "\\設定表\\十.dat": "data\n",
-               "C:\\windows\\system32\\vpmon.dll": "monitor\n"},
+               home + "\\設定表\\ソフト.ini": "[s]\n", home + "\\設定表\\十.dat": "data\n"},
         dirs=["C:\\スプール\\ヴァントリン\\ジョブ一覧表"],
         entry="ヴァントリン印刷機能",
         entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe",
                       "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S'},
-        monitor="ヴァントリン ポート", monitor_driver="vpmon.dll", ports=["ポート表1:"],
+        monitor="ヴァントリン ポート", monitor_driver="vpxmon.dll", ports=["ポート表1:"],
+        monitor_dll=r"C:\windows\system32\vpxmon.dll", monitor_ui_dll=r"C:\windows\system32\vpmonui.dll",
         printers=[Printer("Vantorin Office", "ポート表1:")],
         file_list=example("ZEVFList.ini"), strings=example("ZEVUnins.ini"))
 
@@ -1184,9 +1184,15 @@ def case_japanese_product(session):
     status = run.wait(session.limit(30))
     session.check(status == 0, "exit status %d, expected 0" % status)
 
+    # The monitor's record: its port went through its Xcv interface, and its UI DLL never loaded.
+    with open(os.path.join(m.windows_dir(), "vpmon.log"), "rb") as f:
+        record = f.read().decode("cp932").splitlines()
+    os.unlink(os.path.join(m.windows_dir(), "vpmon.log"))  # the monitor's, not the product's
+    session.check(record == ["port deleted through XcvDataPort: ポート表1:"], "the monitor's record: %r" % record)
     after = m.snapshot()
     home = "C:\\Program Files\\ヴァントリン\\印刷機能"
-    gone = {listing_name(p) for p in list(product.files) + [
+    gone = {listing_name(p, spooler=True) for p in (product.monitor_dll, product.monitor_ui_dll)}
+    gone |= {listing_name(p) for p in list(product.files) + [
         home + "\\設定表", home, "C:\\Program Files\\ヴァントリン",
         "C:\\スプール\\ヴァントリン\\ジョブ一覧表", "C:\\スプール\\ヴァントリン",
         r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini"]}
