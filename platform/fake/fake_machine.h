@@ -183,15 +183,12 @@ void AddPrinterDuringNextEnum(const Printer& printer, int times);
 // The print server does not serve this environment, as Windows from Vista on
 // may refuse "Windows 4.0": DeleteMonitorA with it gives ERROR_INVALID_ENVIRONMENT.
 void SetEnvironmentRefused(const std::string& environment, bool refused);
-// A monitor for Windows 2000 on answers the spooler's Xcv interface: opening
-// ",XcvMonitor <monitor>" works and XcvDataW "DeletePort" deletes a port as
-// DeletePortA does. Monitors have none unless given one (opening fails with
-// 3000); one that knows other commands only answers "DeletePort" with 87.
+// The monitor's Xcv interface (none unless given: opening it fails with 3000);
+// "DeletePort" deletes as DeletePortA does, or is unknown to it (87).
 enum class XcvSupport { None, DeletePort, OtherCommandsOnly };
 void SetMonitorXcv(const std::string& monitor, XcvSupport support);
-// The spooler is not running: every call that needs it answers 1722, while
-// EnumPrintersA lists the printers from the registry, as Wine's does. The
-// Service Control Manager says the service is stopped, or not.
+// Every spooler call but EnumPrintersA (as Wine's) answers 1722; the Service
+// Control Manager says the service is stopped, or not.
 void SetSpoolerNotRunning(bool serviceStopped);
 int OpenPrinters();  // printer handles open and not yet closed
 int LivePrinterSnapshots();  // snapshots not yet released

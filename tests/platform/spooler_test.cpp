@@ -163,7 +163,6 @@ TEST_F(Spooler, PortsGoThroughTheXcvOfAMonitorThatHasOne) {
     // The spooler's own monitor has it: a port it does not have is the monitor's error, not a deletion.
     const platform::PrinterHandle xcv = platform::OpenMonitorXcv("Local Port", &error);
     ASSERT_TRUE(xcv.IsOpen()) << error;
-    EXPECT_EQ(error, 0u);
     const uint32_t status = platform::XcvDeletePort(xcv, "ZEVSUITENOPORT:");
     EXPECT_NE(status, 0u);
     EXPECT_FALSE(platform::IsUnknownXcvCommand(status)) << status;
