@@ -296,8 +296,7 @@ TEST_F(MonitorRemoval, PooledPrintersLeaveTheMonitorsPortsAndKeepTheirOthers) {
     EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
 }
 
-// How the ports go, by what the monitor and the spooler allow; afterwards the
-// printers' ports and what is left of the monitor's key.
+// How the ports go, by what the monitor and the spooler allow, and what is left.
 TEST_F(MonitorRemoval, PortsGoThroughXcvThenDeletePortThenTheSpoolersRegistry) {
     enum Spooler { Running, StoppedService, OtherService };
     const struct {
