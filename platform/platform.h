@@ -274,6 +274,8 @@ RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView vi
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.
 bool QueryValue(const RegKey& key, const std::string& name, RegValue* value);
+// RegSetValueExA of a REG_SZ on a key opened for setting values.
+bool SetTextValue(const RegKey& key, const std::string& name, const std::string& text);
 // RegDeleteValueA on a key opened for setting values: 0 when the value was
 // deleted, else Windows' code: 2 for a value that is not there, 5 for a key
 // not opened for setting values, 6 for one not open.
@@ -347,8 +349,33 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
 // and the spooler's functions from it; false when the DLL or one of them cannot
 // be had. Until it has succeeded every spooler call here fails.
 bool LoadSpooler(const std::string& path);
-// DeletePortA(NULL, NULL, port).
-bool DeletePortNamed(const std::string& port);
+// DeletePortA(NULL, NULL, port): 0 when the port was deleted, else
+// GetLastError's code. With no window given, a monitor whose UI DLL would ask
+// must not; from Windows 2000 on the spooler loads that DLL into the caller.
+uint32_t DeletePortWithError(const std::string& port);
+
+// A monitor's configuration interface in the spooler (Xcv): OpenPrinterA of
+// ",XcvMonitor <monitor>" for SERVER_ACCESS_ADMINISTER. Not open where the
+// monitor has none or the spooler cannot be reached, with Windows' code in
+// `error`; kErrorCallNotImplemented where this Windows has no XcvDataW (the
+// 95 family, NT 4), without asking the spooler.
+PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error);
+// XcvDataW(xcv, L"DeletePort", the port's name in UTF-16 with its terminator):
+// the monitor's status for the port, 0 when deleted; where the call itself
+// fails, its GetLastError. Nothing of the monitor is loaded into the caller.
+uint32_t XcvDeletePort(const PrinterHandle& xcv, const std::string& port);
+// What a monitor's Xcv answers for a command it does not know: Microsoft's and
+// Wine's monitors ERROR_INVALID_PARAMETER, others ERROR_NOT_SUPPORTED or
+// ERROR_INVALID_FUNCTION.
+inline bool IsUnknownXcvCommand(uint32_t error) {
+    return error == 1 || error == 50 || error == 87;
+}
+// RPC_S_SERVER_UNAVAILABLE: every spooler call while the spooler is not running.
+constexpr uint32_t kErrorSpoolerUnreachable = 1722;
+// Whether the Service Control Manager says the service "Spooler" is stopped
+// (QueryServiceStatus; a disabled service is stopped too). False where it
+// cannot be asked, as on the 95 family.
+bool SpoolerServiceStopped();
 // DeleteMonitorA(NULL, environment, monitor), a null environment being the
 // caller's own: 0 when the monitor was deleted, else GetLastError's code
 // (1 before the spooler is loaded). From Vista on a print server answers an

@@ -102,6 +102,29 @@ MonitorRemovalResult MonitorKeyResult(const std::string& monitorName) {
     return {platform::RemovalResult::Failed, error};
 }
 
+constexpr const char* kPrintersKey = "System\\CurrentControlSet\\Control\\Print\\Printers";
+
+std::vector<std::string> SubkeyNames(const std::string& path) {
+    std::vector<std::string> names;
+    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::Read);
+    std::string name;
+    for (uint32_t index = 0; key.IsOpen() && platform::EnumSubkey(key, index, &name); ++index)
+        if (!name.empty()) names.push_back(name);
+    return names;
+}
+
+// The key and everything below it, deepest first: the NT family refuses to
+// delete a key that has subkeys. 0 when it is gone, else the error opening
+// it for change gives, access denied where even that opens.
+uint32_t DeleteKeyTree(const std::string& path) {
+    for (const std::string& name : SubkeyNames(path)) DeleteKeyTree(path + "\\" + name);
+    platform::DeleteLocalMachineKey(path);
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, platform::RegView::Default, &error);
+    if (platform::IsNotFoundError(error)) return 0;
+    return error != 0 ? error : platform::kErrorAccessDenied;
+}
+
 }  // namespace
 
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
@@ -149,7 +172,9 @@ MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, co
         const std::string others = OtherPorts(from, ports);
         onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0);
     }
-    for (const PortRecord& port : ports) onPort(port.name, true);
+    uint32_t error = 0;
+    const PortWay way = platform::OpenMonitorXcv(monitorName, &error).IsOpen() ? PortWay::Xcv : PortWay::DeletePort;
+    for (const PortRecord& port : ports) onPort(port.name, 0, way);
     const bool there = platform::OpenLocalMachineKey(MonitorKey(monitorName),
                                                      platform::RegAccess::Read)
                            .IsOpen();
@@ -160,6 +185,12 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
                                 PortDeleted onPort, PrinterMoved onPrinter) {
     platform::PrinterList printers = platform::EnumLocalPrinters();
     const ParallelPorts parallelPorts = ParallelPortNames();
+    // Through the monitor's Xcv interface the spooler deletes the port itself;
+    // DeletePortA would load the monitor's UI DLL into this process, and where
+    // that DLL is for another bitness or missing the port would stay.
+    uint32_t xcvError = 0;
+    platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName, &xcvError);
+    bool xcvKnowsDeletePort = xcv.IsOpen();
 
     for (const PortRecord& port : ports) {
         for (std::size_t i = 0; i < printers.Count(); ++i) {
@@ -194,9 +225,19 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
             }
             if (onPrinter) onPrinter(name, from, moved ? printers.PortName(i) : from, moved ? 0 : error);
         }
-        const bool deleted = platform::DeletePortNamed(port.name);
-        if (onPort) onPort(port.name, deleted);
+        uint32_t error = 0;
+        if (xcvKnowsDeletePort) {
+            error = platform::XcvDeletePort(xcv, port.name);
+            xcvKnowsDeletePort = !platform::IsUnknownXcvCommand(error);
+        }
+        const PortWay way = xcvKnowsDeletePort ? PortWay::Xcv : PortWay::DeletePort;
+        if (way == PortWay::DeletePort) error = platform::DeletePortWithError(port.name);
+        if (onPort) onPort(port.name, error, way);
     }
+
+    // A monitor with a handle open on it is in use: Wine's spooler then never
+    // returns from DeleteMonitor.
+    xcv = platform::PrinterHandle();
 
     // Nothing documents that every edition still serves "Windows 4.0"; one
     // from Vista on that does not refuses it with ERROR_INVALID_ENVIRONMENT.
@@ -207,4 +248,51 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
     MonitorRemovalResult removal = MonitorKeyResult(monitorName);
     removal.retried = again;
     return removal;
+}
+
+bool SpoolerNotRunning(const std::string& monitorName) {
+    if (platform::IsWindows95Family()) return false;
+    uint32_t error = 0;
+    const bool opened = platform::OpenMonitorXcv(monitorName, &error).IsOpen();
+    return !opened && error == platform::kErrorSpoolerUnreachable && platform::SpoolerServiceStopped();
+}
+
+MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                                PortDeleted onPort, PrinterMoved onPrinter, bool foresee) {
+    // A printer that keeps one of the ports keeps the monitor: the spooler
+    // would refuse to delete either.
+    uint32_t keptBy = 0;
+    for (const std::string& key : SubkeyNames(kPrintersKey)) {
+        const std::string path = std::string(kPrintersKey) + "\\" + key;
+        std::string from;
+        std::string name = key;
+        {
+            const platform::RegKey printer = platform::OpenLocalMachineKey(path, platform::RegAccess::Read);
+            ReadTextValue(printer, "Port", &from);
+            ReadTextValue(printer, "Name", &name);
+        }
+        const bool onMonitor = std::any_of(ports.begin(), ports.end(),
+                                           [&from](const PortRecord& port) { return PrintsTo(from, port.name); });
+        if (!onMonitor) continue;
+        const std::string others = OtherPorts(from, ports);
+        const std::string to = others.empty() ? "LPT1:" : others;
+        uint32_t error = 0;
+        if (!foresee) {
+            const platform::RegKey printer =
+                platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, platform::RegView::Default, &error);
+            if (printer.IsOpen() && !platform::SetTextValue(printer, "Port", to)) error = platform::kErrorAccessDenied;
+        }
+        if (error != 0) keptBy = error;
+        if (onPrinter) onPrinter(name, from, error == 0 ? to : from, error);
+    }
+    const std::string monitorKey = MonitorKey(monitorName);
+    for (const PortRecord& port : ports) {
+        const uint32_t error = foresee || keptBy != 0 ? keptBy : DeleteKeyTree(monitorKey + "\\Ports\\" + port.name);
+        if (onPort) onPort(port.name, error, PortWay::Registry);
+    }
+    uint32_t error = 0;
+    platform::OpenLocalMachineKey(monitorKey, platform::RegAccess::Read, platform::RegView::Default, &error);
+    if (platform::IsNotFoundError(error)) return {platform::RemovalResult::NotThere, 0};
+    error = foresee || keptBy != 0 ? keptBy : DeleteKeyTree(monitorKey);
+    return {error == 0 ? platform::RemovalResult::Removed : platform::RemovalResult::Failed, error};
 }

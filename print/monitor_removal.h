@@ -36,8 +36,15 @@ std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName);
 // type, else 0 with `out` untouched.
 int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
 
-// Hears of each port as its deletion was asked for: whether the spooler deleted it.
-using PortDeleted = FunctionRef<void(const std::string& port, bool deleted)>;
+// How a port is deleted: through the monitor's Xcv interface in the spooler
+// (Windows 2000 on), through DeletePortA where the monitor has no such
+// interface or Windows no XcvDataW, or in the spooler's registry where the
+// spooler is not running.
+enum class PortWay { Xcv, DeletePort, Registry };
+
+// Hears of each port as its deletion was asked for: Windows' error (0 when
+// deleted) and the way it went.
+using PortDeleted = FunctionRef<void(const std::string& port, uint32_t error, PortWay way)>;
 
 // Hears of each printer found on one of the monitor's ports: the ports it printed
 // to and those it prints to now. Where it could not be opened or written,
@@ -52,14 +59,30 @@ struct MonitorRemovalResult {
     bool retried = false;  // "Windows 4.0" refused (1805): deleted, or not, for no environment
 };
 
+// Whether the spooler is not running, so that what it would do for the
+// monitor is done in its registry, which it reads at its next start: a call
+// that needs it (opening the monitor's Xcv interface) answers 1722, and the
+// Service Control Manager says the service is stopped. Decided from such a
+// call, never from the service's state alone: Wine's spooler works in the
+// caller's process while the service is stopped.
+bool SpoolerNotRunning(const std::string& monitorName);
+
+// What the spooler would do, done in its registry: each printer under
+// Control\Print\Printers whose Port names one of the monitor's ports is set
+// to the ports it keeps, or LPT1:, and the monitor's key goes with its ports.
+// With `foresee` nothing is touched, and what would be done is told.
+MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, const std::vector<PortRecord>& ports,
+                                                PortDeleted onPort, PrinterMoved onPrinter, bool foresee);
+
 // What RemoveLprMonitor would do, with nothing touched: each printer it would
-// move, each port it would delete (as deleted), and the monitor removed where
-// it is there.
+// move, each port it would delete (as deleted, the way it would go: Xcv where
+// the monitor's interface opens), and the monitor removed where it is there.
 MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, const std::vector<PortRecord>& ports,
                                         PortDeleted onPort, PrinterMoved onPrinter);
 
 // Moves every local printer on one of the monitor's `ports` to LPT1, deletes
-// the ports and then the monitor, for the environment "Windows 4.0" and, where
+// the ports (through the monitor's Xcv interface, else DeletePortA) and then
+// the monitor, for the environment "Windows 4.0" and, where
 // the print server does not serve that one, once more for none (the caller's
 // own). A monitor not deleted is not there where its key is not.
 MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std::vector<PortRecord>& ports,

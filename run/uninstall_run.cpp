@@ -49,6 +49,9 @@ namespace {
 using Action = UninstallAction;
 using Type = UninstallAction::Type;
 
+// Where the spooler is not running, what it would do is done in its registry.
+constexpr const char* kInSpoolerRegistry = "in the spooler's registry, as the spooler is not running";
+
 // ---------------------------------------------------------------- reading the plan
 
 // Why a listed value may not be acted on; null when it may. Only full paths
@@ -431,22 +434,42 @@ ItemResult ResultOf(platform::RemovalResult result) {
     return ItemResult::Failed;
 }
 
+const char* PortWayText(PortWay way) {
+    switch (way) {
+    case PortWay::Xcv:
+        return "through the monitor's XcvData";
+    case PortWay::DeletePort:
+        return "through DeletePortA";
+    case PortWay::Registry:
+        break;
+    }
+    return kInSpoolerRegistry;
+}
+
 // The printers on the monitor's ports, the ports and the monitor; the log says
-// which environment the monitor went for.
+// how each port went and which environment the monitor went for.
 void Monitor(Run& run, const std::string& monitor, const std::vector<PortRecord>& ports) {
     platform::LoadSpooler(platform::SystemDllPath("winspool.drv"));
+    const bool inRegistry = SpoolerNotRunning(monitor);
+    const std::string where = inRegistry ? std::string("; ") + kInSpoolerRegistry : std::string();
     bool portFailed = false;
-    const auto onPort = [&run, &portFailed](const std::string& port, bool deleted) {
-        run.Add(ItemKind::Port, port, deleted ? ItemResult::Removed : ItemResult::Failed);
-        portFailed = portFailed || !deleted;
+    const auto onPort = [&run, &portFailed](const std::string& port, uint32_t error, PortWay way) {
+        run.Add(ItemKind::Port, port, error == 0 ? ItemResult::Removed : ItemResult::Failed, error, PortWayText(way));
+        portFailed = portFailed || error != 0;
     };
-    const auto onPrinter = [&run](const std::string& printer, const std::string& from, const std::string& to,
-                                  uint32_t error) {
+    const auto onPrinter = [&run, &where](const std::string& printer, const std::string& from, const std::string& to,
+                                          uint32_t error) {
         if (error == 0)
-            run.Add(ItemKind::Printer, printer, ItemResult::Moved, 0, "from " + from + " to " + to);
+            run.Add(ItemKind::Printer, printer, ItemResult::Moved, 0, "from " + from + " to " + to + where);
         else
-            run.Add(ItemKind::Printer, printer, ItemResult::Failed, error, "stays on " + from);
+            run.Add(ItemKind::Printer, printer, ItemResult::Failed, error, "stays on " + from + where);
     };
+    if (inRegistry) {
+        const MonitorRemovalResult removal = RemoveLprMonitorInRegistry(monitor, ports, onPort, onPrinter, run.whatIf);
+        run.Add(ItemKind::Monitor, monitor, ResultOf(removal.result), removal.error, kInSpoolerRegistry);
+        if (portFailed && removal.result != platform::RemovalResult::Removed) run.outcome->incomplete = true;
+        return;
+    }
     if (run.whatIf) {
         const MonitorRemovalResult foreseen = ForeseeLprMonitorRemoval(monitor, ports, onPort, onPrinter);
         return run.Add(ItemKind::Monitor, monitor, ResultOf(foreseen.result));

@@ -77,7 +77,8 @@ EXAMPLE = EXAMPLE_KINDS[""]
 def example_product():
     """The example product as its installer would have left it: the files and
     directories its file list names, its programs-list entry, its print monitor
-    (the real one of examples/monitor, as the listed vpmon.dll) with two ports
+    (the real one of examples/monitor, as the listed vpxmon.dll and its UI DLL
+    vpmonui.dll) with two ports
     and a printer on each, and the two INI files."""
     folder, codec, _ = EXAMPLE
     with open(os.path.join(folder, "ZEVFList.ini"), encoding=codec) as f:
@@ -97,8 +98,10 @@ def example_product():
         parts = path.rstrip("\\").split("\\")
         dirs.update("\\".join(parts[:n]) for n in range(2, len(parts) + 1))
     # The monitor's DLL is the built one, not a text file: where the spooler loads it.
-    monitor_dll = next((p for p in files if p.lower() == r"c:\windows\system32\vpmon.dll"), None)
+    monitor_dll = next((p for p in files if p.lower() == r"c:\windows\system32\vpxmon.dll"), None)
+    ui_dll = next((p for p in files if p.lower() == r"c:\windows\system32\vpmonui.dll"), None)
     files.pop(monitor_dll, None)
+    files.pop(ui_dll, None)
     entry = listed.get("uninstkey", {}).get("uninstkey", "VantorinPrint")
     monitor = listed.get("lpr", {}).get("monitor", "Vantorin Port")
     return Product(
@@ -108,7 +111,8 @@ def example_product():
                       "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S',
                       "DisplayIcon": r"C:\Program Files\Vantorin\Print\vprint.exe,0",
                       "Publisher": "Vantorin", "DisplayVersion": "2.1"},
-        monitor=monitor, monitor_driver="vpmon.dll", monitor_dll=monitor_dll, ports=["VPORT1:", "VPORT2:"],
+        monitor=monitor, monitor_driver="vpxmon.dll", monitor_dll=monitor_dll,
+        monitor_ui_dll=ui_dll, ports=["VPORT1:", "VPORT2:"],
         printers=[Printer("Vantorin Print Office", "VPORT1:", description="Vantorin Print on the office queue"),
                   Printer("Vantorin Print Labels", "VPORT2:"),
                   Printer("Office Laser", "LPT2:", description="not part of Vantorin Print")],
@@ -196,6 +200,16 @@ def run_silently(base, work, display, exe, say):
                 say("    " + line)
         say("  what went, and what changed:")
         show_changes(before, after, say)
+        # The monitor notes each port it deletes through XcvDataPort, and its UI
+        # DLL each process that loads it: the uninstaller must be in no such line.
+        record = os.path.join(machine.windows_dir(), "vpmon.log")
+        lines = open(record, "rb").read().decode(EXAMPLE[1], "replace").splitlines() if os.path.exists(record) else []
+        say("  the monitor's own record (C:\\windows\\vpmon.log):")
+        for line in lines:
+            say("    " + line)
+        loaded = [line for line in lines if line.startswith("UI DLL loaded into") and "ZEVUnins" in line]
+        say("  the monitor's UI DLL was %s into the uninstaller (its record names every process that loads it)"
+            % ("LOADED" if loaded else "never loaded"))
     finally:
         machine.stop()
 

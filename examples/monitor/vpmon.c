@@ -5,9 +5,16 @@
  * The spooler loads it from the system directory into its own process, so the
  * DLL's bitness is the spooler's: on 64-bit Windows a 64-bit DLL in the native
  * System32. Under Wine the spooler runs inside the program that calls it, so
- * there the DLL must be built for that program's bitness. Windows from 2000 on
- * deletes a port through the monitor's UI DLL, which this example lacks; Wine
- * calls the monitor's own DeletePort, as Windows NT 4.0 did. */
+ * there the DLL must be built for that program's bitness.
+ *
+ * Built with VPMON_XCV (vpxmon.dll, the product's monitor) it is a monitor as
+ * Windows 2000 to 11 want one: no DeletePort, but the configuration interface
+ * (XcvOpenPort, XcvDataPort, XcvClosePort) through which the spooler deletes a
+ * port and names the UI DLL, vpmonui.dll. Without it (vpmon.dll) it is a
+ * monitor as NT 4.0 wanted one, with its own DeletePort: kept as the case
+ * where a port can go through DeletePortA only. Each port it deletes through
+ * XcvDataPort is noted in the monitor's record, vpmon.log in the Windows
+ * directory. */
 #include <windows.h>
 #include <winspool.h>
 #include <winsplp.h>
@@ -100,6 +107,43 @@ static BOOL WINAPI PortDelete(HANDLE hMonitor, LPWSTR name, HWND window, LPWSTR 
     return error == ERROR_SUCCESS || Fail(error == ERROR_FILE_NOT_FOUND ? ERROR_UNKNOWN_PORT : (DWORD)error);
 }
 
+#ifdef VPMON_XCV
+void NoteInRecord(LPCWSTR text, LPCWSTR name);
+
+static BOOL WINAPI MonitorXcvOpen(HANDLE hMonitor, LPCWSTR object, ACCESS_MASK access, PHANDLE xcv) {
+    (void)object;
+    if (!(access & SERVER_ACCESS_ADMINISTER)) return Fail(ERROR_ACCESS_DENIED);
+    *xcv = hMonitor;
+    return TRUE;
+}
+
+/* "DeletePort" with the port's name, "MonitorUI" for the UI DLL's name; any
+ * other command is not known: ERROR_INVALID_PARAMETER, as Windows' monitors say. */
+static DWORD WINAPI MonitorXcvData(HANDLE xcv, LPCWSTR command, PBYTE in, DWORD inSize, PBYTE out, DWORD outSize,
+                            PDWORD needed) {
+    static const WCHAR ui[] = L"vpmonui.dll";
+    LPCWSTR port = (LPCWSTR)in;
+    (void)xcv;
+    if (lstrcmpW(command, L"MonitorUI") == 0) {
+        *needed = sizeof ui;
+        if (outSize < sizeof ui || !out) return ERROR_INSUFFICIENT_BUFFER;
+        CopyMemory(out, ui, sizeof ui);
+        return ERROR_SUCCESS;
+    }
+    if (lstrcmpW(command, L"DeletePort") != 0) return ERROR_INVALID_PARAMETER;
+    /* The name must end inside what was given. */
+    if (!port || inSize < sizeof(WCHAR) || port[inSize / sizeof(WCHAR) - 1] != 0) return ERROR_INVALID_PARAMETER;
+    if (!PortDelete(&monitor, NULL, NULL, (LPWSTR)port)) return GetLastError();
+    NoteInRecord(L"port deleted through XcvDataPort: ", port);
+    return ERROR_SUCCESS;
+}
+
+static BOOL WINAPI MonitorXcvClose(HANDLE xcv) {
+    (void)xcv;
+    return TRUE;
+}
+#endif
+
 static VOID WINAPI MonitorShutdown(HANDLE hMonitor) {
     (void)hMonitor;
     if (monitor.ports && monitor.reg->fpCloseKey(monitor.ports, monitor.spooler) == ERROR_CALL_NOT_IMPLEMENTED)
@@ -111,7 +155,14 @@ __declspec(dllexport) LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT ini
     static MONITOR2 functions = {
         .cbSize = sizeof(MONITOR2), .pfnEnumPorts = PortsList, .pfnOpenPort = PortOpen,
         .pfnStartDocPort = PortStartDoc, .pfnWritePort = PortWrite, .pfnEndDocPort = PortEndOrClose,
-        .pfnClosePort = PortEndOrClose, .pfnDeletePort = PortDelete, .pfnShutdown = MonitorShutdown,
+        .pfnClosePort = PortEndOrClose, .pfnShutdown = MonitorShutdown,
+#ifdef VPMON_XCV
+        /* After NT 4.0 the spooler deletes ports through the Xcv functions;
+         * Microsoft's documentation asks for no DeletePort. */
+        .pfnXcvOpenPort = MonitorXcvOpen, .pfnXcvDataPort = MonitorXcvData, .pfnXcvClosePort = MonitorXcvClose,
+#else
+        .pfnDeletePort = PortDelete,
+#endif
     };
     if (!init || !init->pMonitorReg || !handle) {
         SetLastError(ERROR_INVALID_PARAMETER);

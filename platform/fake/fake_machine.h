@@ -183,6 +183,13 @@ void AddPrinterDuringNextEnum(const Printer& printer, int times);
 // The print server does not serve this environment, as Windows from Vista on
 // may refuse "Windows 4.0": DeleteMonitorA with it gives ERROR_INVALID_ENVIRONMENT.
 void SetEnvironmentRefused(const std::string& environment, bool refused);
+// The monitor's Xcv interface (none unless given: opening it fails with 3000);
+// "DeletePort" deletes as DeletePortA does, or is unknown to it (87).
+enum class XcvSupport { None, DeletePort, OtherCommandsOnly };
+void SetMonitorXcv(const std::string& monitor, XcvSupport support);
+// Every spooler call but EnumPrintersA (as Wine's) answers 1722; the Service
+// Control Manager says the service is stopped, or not.
+void SetSpoolerNotRunning(bool serviceStopped);
 int OpenPrinters();  // printer handles open and not yet closed
 int LivePrinterSnapshots();  // snapshots not yet released
 
@@ -251,6 +258,8 @@ void SetMillisecondsPerClockRead(unsigned milliseconds);
 //   OpenPrinter <name>                        ClosePrinter <name as opened>
 //   SetPrinter <name as opened> port=<port of the record written>
 //   DeletePort <port>                         DeleteMonitor <environment or (null)>|<monitor>
+//   XcvOpen <monitor>                         XcvData DeletePort <port>
+//   QueryServiceStatus Spooler                RegSetValue <path> <value name>
 //   MessageBox <caption>|<text>  (caption "(null)" for Windows' default caption)
 //   InitCommonControls    ProgressDialog <template id> <steps>    CloseProgressDialog
 //   SetPos <n>

@@ -115,6 +115,9 @@ struct Machine {
     Printer racingPrinter;
     int racingEnumsLeft = 0;
     bool racingPrinterAdded = false;
+    std::map<std::string, XcvSupport> xcvMonitors;  // by folded name
+    bool spoolerDown = false;
+    bool spoolerServiceStopped = false;
     int openPrinters = 0;
     int liveSnapshots = 0;
 

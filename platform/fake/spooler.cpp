@@ -173,6 +173,15 @@ void AddPrinterDuringNextEnum(const Printer& printer, int times) {
     M().racingPrinterAdded = false;
 }
 
+void SetMonitorXcv(const std::string& monitor, XcvSupport support) {
+    M().xcvMonitors[detail::Fold(monitor)] = support;
+}
+
+void SetSpoolerNotRunning(bool serviceStopped) {
+    M().spoolerDown = true;
+    M().spoolerServiceStopped = serviceStopped;
+}
+
 int OpenPrinters() {
     return M().openPrinters;
 }
@@ -272,10 +281,16 @@ PrinterList EnumLocalPrinters() {
 // Windows' codes for a printer that cannot be had.
 constexpr uint32_t kErrorInvalidPrinterName = 1801;
 constexpr uint32_t kErrorUnknownPort = 1796;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorInvalidParameter = 87;
 
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
+    if (M().spoolerLoaded && M().spoolerDown) {
+        if (error != nullptr) *error = kErrorSpoolerUnreachable;
+        return PrinterHandle();
+    }
     if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) {
         if (error != nullptr) *error = key && M().spoolerLoaded ? kErrorAccessDenied : kErrorInvalidPrinterName;
         return PrinterHandle();
@@ -291,7 +306,9 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
            (hasRecord ? list.PortName(index) : std::string()));
     uint32_t refused = 0;
-    if (handle == nullptr || !hasRecord || handle->key->deleted)
+    if (M().spoolerDown)
+        refused = kErrorSpoolerUnreachable;
+    else if (handle == nullptr || !hasRecord || handle->key->deleted)
         refused = kErrorInvalidPrinterName;
     else if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name))
         refused = kErrorAccessDenied;
@@ -305,24 +322,72 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
     return true;
 }
 
-bool DeletePortNamed(const std::string& port) {
+namespace {
+
+constexpr uint32_t kErrorBusy = 170;
+constexpr uint32_t kUnknownMonitor = 3000;
+
+// What the spooler's monitor makes of deleting `port`, one of `monitor`'s.
+uint32_t DeleteMonitorPort(const fake::detail::RegNode& monitor, const std::string& port) {
+    const auto ports = fake::detail::FindSubkey(monitor, "Ports");
+    if (!ports || !fake::detail::FindSubkey(*ports, port)) return kErrorUnknownPort;
+    if (fake::PortInUse(port)) return kErrorBusy;
+    const bool removed = fake::detail::RemoveKeyTree(
+        std::string(fake::kMonitorsKey) + "\\" + monitor.name + "\\Ports\\" + port, false);
+    return removed ? 0 : kErrorUnknownPort;
+}
+
+}  // namespace
+
+uint32_t DeletePortWithError(const std::string& port) {
     Record("DeletePort " + port);
-    const auto monitors = fake::detail::FindKey(fake::kMonitorsKey);
-    if (!M().spoolerLoaded || !monitors || fake::PortInUse(port)) return false;
-    for (const auto& monitor : monitors->subkeys) {
-        const auto ports = fake::detail::FindSubkey(*monitor, "Ports");
-        if (ports && fake::detail::FindSubkey(*ports, port)) {
-            return fake::detail::RemoveKeyTree(
-                std::string(fake::kMonitorsKey) + "\\" + monitor->name + "\\Ports\\" + port, false);
+    if (!M().spoolerLoaded) return 1;
+    if (M().spoolerDown) return kErrorSpoolerUnreachable;
+    if (const auto monitors = fake::detail::FindKey(fake::kMonitorsKey)) {
+        for (const auto& monitor : monitors->subkeys) {
+            const uint32_t error = DeleteMonitorPort(*monitor, port);
+            if (error != kErrorUnknownPort) return error;
         }
     }
-    return false;
+    return kErrorUnknownPort;
+}
+
+PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error) {
+    Record("XcvOpen " + monitor);
+    const auto key = fake::detail::FindKey(std::string(fake::kMonitorsKey) + "\\" + monitor);
+    const auto support = M().xcvMonitors.find(fake::detail::Fold(monitor));
+    if (!M().spoolerLoaded || M().spoolerDown || monitor.empty() || monitor[0] == '\\' || !key ||
+        support == M().xcvMonitors.end() || support->second == fake::XcvSupport::None) {
+        *error = !M().spoolerLoaded ? kErrorCallNotImplemented
+                 : M().spoolerDown  ? kErrorSpoolerUnreachable
+                                    : kUnknownMonitor;
+        return PrinterHandle();
+    }
+    *error = 0;
+    ++M().openPrinters;
+    return PrinterHandle(std::make_unique<PrinterHandleState>(
+        PrinterHandleState{",XcvMonitor " + monitor, key, fake::detail::Generation()}));
+}
+
+uint32_t XcvDeletePort(const PrinterHandle& xcv, const std::string& port) {
+    Record("XcvData DeletePort " + port);
+    if (!xcv.IsOpen() || xcv.State()->key->deleted) return kErrorInvalidHandle;
+    if (M().spoolerDown) return kErrorSpoolerUnreachable;
+    if (M().xcvMonitors[fake::detail::Fold(xcv.State()->key->name)] != fake::XcvSupport::DeletePort)
+        return kErrorInvalidParameter;
+    return DeleteMonitorPort(*xcv.State()->key, port);
+}
+
+bool SpoolerServiceStopped() {
+    Record("QueryServiceStatus Spooler");
+    return !M().windows95 && M().spoolerDown && M().spoolerServiceStopped;
 }
 
 uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor) {
     Record("DeleteMonitor " + std::string(environment != nullptr ? environment : "(null)") + "|" + monitor);
-    constexpr uint32_t kUnknownMonitor = 3000, kMonitorInUse = 3008;
+    constexpr uint32_t kMonitorInUse = 3008;
     if (!M().spoolerLoaded) return 1;
+    if (M().spoolerDown) return kErrorSpoolerUnreachable;
     // The environments a print server serves, as Wine's does; none is the server's own.
     if (environment != nullptr) {
         const bool served = fake::detail::SameName(environment, "Windows 4.0") ||

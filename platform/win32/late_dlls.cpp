@@ -47,6 +47,7 @@ bool LoadSpooler(const std::string& path) {
                           win32::Find(dll, "ClosePrinter", &functions.closePrinter) &&
                           win32::Find(dll, "DeletePortA", &functions.deletePort) &&
                           win32::Find(dll, "DeleteMonitorA", &functions.deleteMonitor);
+    win32::Find(dll, "XcvDataW", &functions.xcvData);
     if (complete) win32::g_spooler = functions;
     return complete;
 }

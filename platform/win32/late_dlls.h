@@ -18,6 +18,8 @@ struct SpoolerFunctions {
     decltype(&::ClosePrinter) closePrinter = nullptr;
     decltype(&::DeletePortA) deletePort = nullptr;
     decltype(&::DeleteMonitorA) deleteMonitor = nullptr;
+    // Windows 2000 on; null before, where ports go through DeletePortA only.
+    decltype(&::XcvDataW) xcvData = nullptr;
 };
 
 // Null until platform::LoadSpooler has succeeded.

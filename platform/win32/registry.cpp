@@ -86,6 +86,13 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
     return false;
 }
 
+bool SetTextValue(const RegKey& key, const std::string& name, const std::string& text) {
+    HKEY h = KeyOf(key);
+    if (h == nullptr) return false;
+    return RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
 uint32_t DeleteValueWithError(const RegKey& key, const std::string& name) {
     HKEY h = KeyOf(key);
     if (h == nullptr) return ERROR_INVALID_HANDLE;

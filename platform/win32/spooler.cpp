@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/exports.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/late_dlls.h"
 
@@ -152,11 +153,68 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
     return false;
 }
 
-bool DeletePortNamed(const std::string& port) {
+uint32_t DeletePortWithError(const std::string& port) {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
-    if (spooler == nullptr) return false;
+    if (spooler == nullptr) return ERROR_INVALID_FUNCTION;
     std::vector<char> name = Writable(port);
-    return spooler->deletePort(nullptr, nullptr, name.data()) != 0;
+    if (spooler->deletePort(nullptr, nullptr, name.data())) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_INVALID_FUNCTION;
+}
+
+PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error) {
+    const win32::SpoolerFunctions* spooler = win32::Spooler();
+    if (spooler == nullptr || spooler->xcvData == nullptr) {
+        *error = ERROR_CALL_NOT_IMPLEMENTED;
+        return PrinterHandle();
+    }
+    PRINTER_DEFAULTSA defaults = {};
+    defaults.DesiredAccess = SERVER_ACCESS_ADMINISTER;
+    std::vector<char> name = Writable(",XcvMonitor " + monitor);
+    auto state = std::make_unique<PrinterHandleState>();
+    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid()) {
+        KeepError(error);
+        return PrinterHandle();
+    }
+    *error = 0;
+    return PrinterHandle(std::move(state));
+}
+
+uint32_t XcvDeletePort(const PrinterHandle& xcv, const std::string& port) {
+    // An open Xcv handle means XcvDataW was found.
+    if (!xcv.IsOpen()) return ERROR_INVALID_HANDLE;
+    const int chars = MultiByteToWideChar(CP_ACP, 0, port.c_str(), -1, nullptr, 0);
+    if (chars <= 0) return GetLastError() != 0 ? GetLastError() : ERROR_INVALID_PARAMETER;
+    std::vector<wchar_t> name(static_cast<std::size_t>(chars));
+    MultiByteToWideChar(CP_ACP, 0, port.c_str(), -1, name.data(), chars);
+    DWORD needed = 0;
+    DWORD status = 0;
+    if (!win32::Spooler()->xcvData(xcv.State()->printer.Get(), L"DeletePort", reinterpret_cast<BYTE*>(name.data()),
+                                   static_cast<DWORD>(name.size() * sizeof(wchar_t)), nullptr, 0, &needed, &status)) {
+        const DWORD error = GetLastError();
+        return error != 0 ? error : ERROR_INVALID_FUNCTION;
+    }
+    return status;
+}
+
+bool SpoolerServiceStopped() {
+    using OpenManager = decltype(&::OpenSCManagerA);
+    using OpenService = decltype(&::OpenServiceA);
+    using QueryStatus = decltype(&::QueryServiceStatus);
+    using CloseService = decltype(&::CloseServiceHandle);
+    const auto openManager = win32::ExportedFunction<OpenManager>("advapi32.dll", "OpenSCManagerA");
+    const auto openService = win32::ExportedFunction<OpenService>("advapi32.dll", "OpenServiceA");
+    const auto query = win32::ExportedFunction<QueryStatus>("advapi32.dll", "QueryServiceStatus");
+    const auto close = win32::ExportedFunction<CloseService>("advapi32.dll", "CloseServiceHandle");
+    if (!openManager || !openService || !query || !close) return false;
+    const SC_HANDLE manager = openManager(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager == nullptr) return false;
+    const SC_HANDLE service = openService(manager, "Spooler", SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status = {};
+    const bool stopped = service != nullptr && query(service, &status) && status.dwCurrentState == SERVICE_STOPPED;
+    if (service != nullptr) close(service);
+    close(manager);
+    return stopped;
 }
 
 uint32_t DeleteMonitorWithError(const char* environment, const std::string& monitor) {

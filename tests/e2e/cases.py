@@ -858,14 +858,14 @@ CASES += [
 
 # ---------------------------------------------------------------- what real Windows asks beyond Wine
 
-def start_with_dll_overrides(session, overrides):
+def start_with_dll_overrides(session, overrides, arguments=""):
     """The uninstaller started with WINEDLLOVERRIDES extended by `overrides`;
     only its own process (and winprobe, which starts it) sees them."""
     m = session.machine
     plain_env = m.env
     m.env = lambda: dict(plain_env(), WINEDLLOVERRIDES=plain_env().get("WINEDLLOVERRIDES", "") + ";" + overrides)
     try:
-        return ProgramRun(m, session.exe)
+        return ProgramRun(m, session.exe, arguments)
     finally:
         del m.env
 
@@ -890,6 +890,27 @@ def case_no_common_controls(session):
                   files_gone={listing_name(p) for p in SMALL_FILES} | {listing_name(FILE_LIST_NAME)}
                   | with_parents(r"C:\Apps\Acme\Help", r"C:\Apps"))
     note_outcome(session, before, after, list(SMALL_FILES) + [r"C:\Apps\Acme\Help", r"C:\Apps\Acme"])
+
+
+def case_stopped_spooler(session):
+    """The spooler not running (Wine's local print provider disabled: every call
+    needing it answers 1722, and the service is stopped): the printers, ports and
+    monitor go in the spooler's registry, the log says so, and the run ends 0."""
+    m = session.machine
+    install(m, acme_product())
+    log_path = os.path.join(m.prefix, "stopped.log")
+    status = start_with_dll_overrides(session, "localspl=", '/S "/LOG=%s"' % windows_path_of(log_path)).wait(
+        session.limit(60))
+    with open(log_path, "rb") as f:
+        rows = [line.split("\t")[1:] for line in f.read().decode("cp1252").split("\r\n")]
+    session.note("log:\n" + "\n".join("\t".join(row) for row in rows))
+    session.check(status == 0, "exit status %d, expected 0" % status)
+    for kind, name in (("moved", "Acme Draft"), ("removed", "ACME2:"), ("removed", "Acme Port")):
+        session.check(any(row[0] == kind and row[2] == name and "spooler is not running" in row[3] for row in rows),
+                      "the log lacks %s %s in the spooler's registry" % (kind, name))
+    after = m.snapshot()
+    session.check(MONITORS_KEY.lower() + r"\acme port" not in after.registry_ci(), "the monitor's key stayed")
+    session.check(printer_ports(after).get("Acme Draft") == "LPT1:", "ports after: %r" % printer_ports(after))
 
 
 def ping_progress_dialog(machine):
@@ -945,6 +966,7 @@ def case_dialog_keeps_answering(session):
 
 CASES += [
     ("no-common-controls", case_no_common_controls),
+    ("stopped-spooler", case_stopped_spooler),
     ("dialog-keeps-answering", case_dialog_keeps_answering),
 ]
 
@@ -1157,13 +1179,13 @@ def japanese_product():
     return Product(
         name="ヴァントリン印刷機能",
         files={home + "\\vprint.exe": "vprint\n", home + "\\説明書.hlp": "help\n",
-               home + "\\設定表\\ソフト.ini": "[s]\n", home + "\\設定表\\十.dat": "data\n",
-               "C:\\windows\\system32\\vpmon.dll": "monitor\n"},
+               home + "\\設定表\\ソフト.ini": "[s]\n", home + "\\設定表\\十.dat": "data\n"},
         dirs=["C:\\スプール\\ヴァントリン\\ジョブ一覧表"],
         entry="ヴァントリン印刷機能",
         entry_values={"DisplayName": "ヴァントリン印刷機能", "UninstallString": r"C:\windows\ZEVUnins.exe",
                       "QuietUninstallString": r'"C:\windows\ZEVUnins.exe" /S'},
-        monitor="ヴァントリン ポート", monitor_driver="vpmon.dll", ports=["ポート表1:"],
+        monitor="ヴァントリン ポート", monitor_driver="vpxmon.dll", ports=["ポート表1:"],
+        monitor_dll=r"C:\windows\system32\vpxmon.dll", monitor_ui_dll=r"C:\windows\system32\vpmonui.dll",
         printers=[Printer("Vantorin Office", "ポート表1:")],
         file_list=example("ZEVFList.ini"), strings=example("ZEVUnins.ini"))
 
@@ -1208,9 +1230,15 @@ def case_japanese_product(session):
     status = run.wait(session.limit(30))
     session.check(status == 0, "exit status %d, expected 0" % status)
 
+    # The monitor's record: its port went through its Xcv interface, and its UI DLL never loaded.
+    with open(os.path.join(m.windows_dir(), "vpmon.log"), "rb") as f:
+        record = f.read().decode("cp932").splitlines()
+    os.unlink(os.path.join(m.windows_dir(), "vpmon.log"))  # the monitor's, not the product's
+    session.check(record == ["port deleted through XcvDataPort: ポート表1:"], "the monitor's record: %r" % record)
     after = m.snapshot()
     home = "C:\\Program Files\\ヴァントリン\\印刷機能"
-    gone = {listing_name(p) for p in list(product.files) + [
+    gone = {listing_name(p, spooler=True) for p in (product.monitor_dll, product.monitor_ui_dll)}
+    gone |= {listing_name(p) for p in list(product.files) + [
         home + "\\設定表", home, "C:\\Program Files\\ヴァントリン",
         "C:\\スプール\\ヴァントリン\\ジョブ一覧表", "C:\\スプール\\ヴァントリン",
         r"C:\windows\ZEVFList.ini", r"C:\windows\ZEVUnins.ini"]}

@@ -959,6 +959,7 @@ class Product:
     # when the product has a real one (MONITOR_DLL); None when the monitor is
     # only its keys.
     monitor_dll: str = None
+    monitor_ui_dll: str = None  # the monitor's UI DLL, built beside it (vpmonui.dll)
     ports: list = field(default_factory=list)
     printers: list = field(default_factory=list)       # Printer
     # ZEVFList.ini and ZEVUnins.ini, written when not None: text in the system's
@@ -995,11 +996,14 @@ def install(machine, product):
             os.unlink(target)  # it may be linked to the prepared prefix's copy
         with open(target, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
-    if product.monitor_dll:
-        target = os.path.join(machine.prefix, "drive_c", *machine_parts(product.monitor_dll, spooler=True))
+    # A listed DLL built here (vpxmon.dll, vpmonui.dll) is that one; another
+    # name takes the monitor that has DeletePort only (vpmon.dll).
+    for listed in filter(None, (product.monitor_dll, product.monitor_ui_dll)):
+        target = os.path.join(machine.prefix, "drive_c", *machine_parts(listed, spooler=True))
         if os.path.lexists(target):
             os.unlink(target)
-        shutil.copyfile(MONITOR_DLL, target)
+        built = os.path.join(os.path.dirname(MONITOR_DLL), listed.rsplit("\\", 1)[-1].lower())
+        shutil.copyfile(built if os.path.exists(built) else MONITOR_DLL, target)
     for name, text in (("ZEVFList.ini", product.file_list), ("ZEVUnins.ini", product.strings)):
         if isinstance(text, bytes):
             with open(os.path.join(machine.windows_dir(), name), "wb") as f:

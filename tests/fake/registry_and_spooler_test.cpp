@@ -119,9 +119,9 @@ TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
     fake::AddMonitorPort("Tool Port", "TOOL2");
     fake::AddPrinter(Named("P1", "tool2"));  // the spooler compares port names without case
 
-    EXPECT_TRUE(platform::DeletePortNamed("TOOL1"));
-    EXPECT_FALSE(platform::DeletePortNamed("TOOL1"));
-    EXPECT_FALSE(platform::DeletePortNamed("TOOL2"));
+    EXPECT_EQ(platform::DeletePortWithError("TOOL1"), 0u);
+    EXPECT_NE(platform::DeletePortWithError("TOOL1"), 0u);
+    EXPECT_NE(platform::DeletePortWithError("TOOL2"), 0u);
     EXPECT_NE(platform::DeleteMonitorWithError("Windows 4.0", "Tool Port"), 0u);
     EXPECT_EQ(fake::RegSubkeys(kMonitors + "\\Tool Port\\Ports"), (Strings{"TOOL2"}));
 

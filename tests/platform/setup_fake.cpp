@@ -30,6 +30,8 @@ std::string FreshScratch() {
     fake::SetCodePage(ActiveCodePage());
     fake::Set64BitWindows(64);  // as the suite's Win32 build is, under 64-bit Wine
     fake::AddDirectory(kScratch);
+    fake::AddMonitorPort("Local Port", "LPT1:");  // every spooler's own, with the Xcv interface
+    fake::SetMonitorXcv("Local Port", fake::XcvSupport::DeletePort);
     return kScratch;
 }
 

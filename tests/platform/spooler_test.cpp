@@ -151,7 +151,21 @@ TEST_F(Spooler, DeleteMonitorRemovesThatMonitorOnly) {
 }
 
 TEST_F(Spooler, DeletingAnUnknownPortFails) {
-    EXPECT_FALSE(platform::DeletePortNamed("ZEVSUITENOPORT:"));
+    EXPECT_NE(platform::DeletePortWithError("ZEVSUITENOPORT:"), 0u);
+}
+
+TEST_F(Spooler, PortsGoThroughTheXcvOfAMonitorThatHasOne) {
+    setup::RegCreate(kMonitors + "\\ZevSuiteMon\\Ports\\ZEVSUITE1:");
+    uint32_t error = 0;
+    // A monitor without the interface (here one with no DLL at all) gives no handle, and says why.
+    EXPECT_FALSE(platform::OpenMonitorXcv("ZevSuiteMon", &error).IsOpen());
+    EXPECT_NE(error, 0u);
+    // The spooler's own monitor has it: a port it does not have is the monitor's error, not a deletion.
+    const platform::PrinterHandle xcv = platform::OpenMonitorXcv("Local Port", &error);
+    ASSERT_TRUE(xcv.IsOpen()) << error;
+    const uint32_t status = platform::XcvDeletePort(xcv, "ZEVSUITENOPORT:");
+    EXPECT_NE(status, 0u);
+    EXPECT_FALSE(platform::IsUnknownXcvCommand(status)) << status;
 }
 
 TEST_F(Spooler, IsNotTheWindows95Family) {

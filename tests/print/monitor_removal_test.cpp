@@ -295,3 +295,47 @@ TEST_F(MonitorRemoval, PooledPrintersLeaveTheMonitorsPortsAndKeepTheirOthers) {
     EXPECT_EQ(fake::CallsOf("SetPrinter").size(), 3u);  // each written once
     EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
 }
+
+// How the ports go, by what the monitor and the spooler allow, and what is left.
+TEST_F(MonitorRemoval, PortsGoThroughXcvThenDeletePortThenTheSpoolersRegistry) {
+    enum Spooler { Running, StoppedService, OtherService };
+    const struct {
+        fake::XcvSupport xcv;
+        Spooler spooler;
+        const char* told;  // each port's "name error way" in order
+        const char* p1;
+        const char* p2;
+        bool monitorGone;
+    } rows[] = {
+        {fake::XcvSupport::DeletePort, Running, "TOOL1 0 x|TOOL2 0 x", "LPT1:", "LPT2:", true},
+        {fake::XcvSupport::None, Running, "TOOL1 0 d|TOOL2 0 d", "LPT1:", "LPT2:", true},
+        {fake::XcvSupport::OtherCommandsOnly, Running, "TOOL1 0 d|TOOL2 0 d", "LPT1:", "LPT2:", true},
+        {fake::XcvSupport::DeletePort, StoppedService, "TOOL1 0 r|TOOL2 0 r", "LPT1:", "LPT2:", true},
+        {fake::XcvSupport::DeletePort, OtherService, "TOOL1 1722 d|TOOL2 1722 d", "TOOL1", "tool2, LPT2:", false},
+    };
+    for (const auto& row : rows) {
+        fake::Reset();
+        platform::LoadSpooler("C:\\windows\\system32\\winspool.drv");
+        fake::AddMonitorPort("Tool Port", "TOOL1");
+        fake::AddMonitorPort("Tool Port", "TOOL2");
+        fake::SetMonitorXcv("Tool Port", row.xcv);
+        fake::AddPrinter(MakePrinter("P1", "TOOL1"));
+        fake::AddPrinter(MakePrinter("P2", "tool2, LPT2:"));
+        if (row.spooler != Running) fake::SetSpoolerNotRunning(row.spooler == StoppedService);
+        std::string told;
+        const auto onPort = [&told](const std::string& port, uint32_t error, PortWay way) {
+            told += (told.empty() ? "" : "|") + port + " " + std::to_string(error) + " " +
+                    (way == PortWay::Xcv ? "x" : way == PortWay::DeletePort ? "d" : "r");
+        };
+        const std::vector<PortRecord> ports = LoadMonitorPorts("Tool Port");
+        const bool inRegistry = SpoolerNotRunning("Tool Port");
+        const auto result = inRegistry ? RemoveLprMonitorInRegistry("Tool Port", ports, onPort, {}, false).result
+                                       : RemoveLprMonitor("Tool Port", ports, onPort).result;
+        EXPECT_EQ(told, row.told) << row.told;
+        EXPECT_EQ(PortOf("P1"), row.p1) << row.told;
+        EXPECT_EQ(PortOf("P2"), row.p2) << row.told;
+        EXPECT_EQ(!fake::RegKeyExists(kMonitors + "\\Tool Port"), row.monitorGone) << row.told;
+        EXPECT_EQ(result == kRemoved, row.monitorGone) << row.told;
+        EXPECT_EQ(fake::OpenPrinters(), 0) << row.told;
+    }
+}

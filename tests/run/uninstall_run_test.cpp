@@ -672,4 +672,20 @@ TEST_F(UninstallRun, WhatIfForeseesTheRunItemByItemAndTouchesNothing) {
     EXPECT_EQ(told(foreseen), told(ran));
     EXPECT_NE(Outcome(foreseen, "Office"), nullptr);
     EXPECT_EQ(Outcome(foreseen, "C:\\ToolData")->result, ItemResult::Kept);
+
+    // Where the spooler is stopped the run works in its registry, foresees that, and it is no failure.
+    SetUp();
+    InstallProduct();
+    office.port = "TOOL1";
+    fake::AddPrinter(office);
+    fake::SetSpoolerNotRunning(true);
+    RunOutcome foreseenStopped, ranStopped;
+    ForeseeUninstall(ReadUninstallPlan(), foreseenStopped);
+    RunUninstall(ReadUninstallPlan(), ranStopped);
+    EXPECT_EQ(told(foreseenStopped), told(ranStopped));
+    EXPECT_FALSE(ranStopped.incomplete);
+    EXPECT_NE(Outcome(ranStopped, "TOOL1")->reason.find("spooler is not running"), std::string::npos);
+    ASSERT_TRUE(fake::GetPrinter("Office", &office));
+    EXPECT_EQ(office.port, "LPT1:");
+    EXPECT_FALSE(fake::RegKeyExists("System\\CurrentControlSet\\Control\\Print\\Monitors\\Tool Port"));
 }
