@@ -8,7 +8,7 @@
 #include "app/run_event.h"
 #include "app/run_log.h"
 #include "app/ui_strings.h"
-#include "registry/programs_entry.h"
+#include "programs_entry/programs_entry.h"
 #include "run/uninstall_run.h"
 
 namespace {

@@ -6,19 +6,18 @@
 
 #include "app/command_line.h"
 #include "app/uninstaller.h"
+#include "platform/win32/exports.h"
 
 namespace {
 
 // The program runs as administrator: no DLL it or Windows loads for it may come
 // from the current directory. SetDllDirectoryA("") takes that directory out of
-// the search; kernel32 has it from XP SP1 on, so it is looked up by name.
+// the search; kernel32 has it from XP SP1 on.
 void KeepCurrentDirectoryOutOfDllSearch() {
     using SetDllDirectoryFunction = BOOL(WINAPI*)(LPCSTR);
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return;
-    const auto setDllDirectory = reinterpret_cast<SetDllDirectoryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (setDllDirectory != nullptr) setDllDirectory("");
+    if (const auto setDllDirectory =
+            platform::win32::ExportedFunction<SetDllDirectoryFunction>("kernel32.dll", "SetDllDirectoryA"))
+        setDllDirectory("");
 }
 
 }  // namespace

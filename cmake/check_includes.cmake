@@ -1,15 +1,15 @@
 # The include graph runs one way: a folder may include its own headers and
 # those of the floors below it, never one above it nor a sibling's.
 #
-#   platform  <  path  <  print, registry  <  run  <  app
+#   platform  <  path  <  print, programs_entry  <  run  <  app
 #
 # Run as a step of every build (cmake -DSOURCE_DIR=<tree> -P check_includes.cmake);
 # each offending line fails it.
-set(floors platform path print registry run app)
+set(floors platform path print programs_entry run app)
 set(rank_platform 0)
 set(rank_path 1)
 set(rank_print 2)
-set(rank_registry 2)
+set(rank_programs_entry 2)
 set(rank_run 3)
 set(rank_app 4)
 
@@ -31,5 +31,5 @@ foreach(floor IN LISTS floors)
   endforeach()
 endforeach()
 if(offences)
-  message(FATAL_ERROR "Includes against the floors (platform < path < print, registry < run < app):${offences}")
+  message(FATAL_ERROR "Includes against the floors (platform < path < print, programs_entry < run < app):${offences}")
 endif()

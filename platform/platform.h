@@ -468,6 +468,9 @@ constexpr const char* kEventSourcesKey = "SYSTEM\\CurrentControlSet\\Services\\E
 // Ends the process at once with `code`.
 [[noreturn]] void ExitProcessWith(int code);
 
+// The exit status of a program whose memory ran out.
+constexpr int kExitNoMemory = 1;
+
 // Calls `work()` and returns what it returns; should memory run out while it
 // runs, calls `onNoMemory()` instead, which must end the process. A failure
 // inside `onNoMemory` itself ends the process at once. The Win32 program is

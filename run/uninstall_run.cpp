@@ -11,7 +11,7 @@
 #include "path/path_names.h"
 #include "path/win_path.h"
 #include "print/monitor_removal.h"
-#include "registry/programs_entry.h"
+#include "programs_entry/programs_entry.h"
 #include "run/dir_rules.h"
 #include "run/file_list.h"
 #include "run/progress_meter.h"

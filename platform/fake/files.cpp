@@ -292,18 +292,6 @@ std::string GetSystemDir() {
     return fake::detail::SystemDir();
 }
 
-unsigned ProgramBits() {
-    return M().programBits;
-}
-
-bool Is64BitWindows() {
-    return M().windowsBits == 64;
-}
-
-std::string GetSystemWow64Dir() {
-    return Is64BitWindows() ? M().windowsDir + "\\SysWOW64" : std::string();
-}
-
 namespace {
 
 // What a path that is not there gives: 2 in a directory that is, 3 where the

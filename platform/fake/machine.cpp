@@ -1,5 +1,5 @@
-// The fake machine itself: its one global state, the record of requests, the
-// clock and the end of the process.
+// The fake machine itself: its one global state, the record of requests and
+// the settings tests make.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -188,85 +188,3 @@ void ClearCalls() {
 }
 
 }  // namespace fake
-
-namespace platform {
-
-void Pause(unsigned milliseconds) {
-    fake::detail::Record("Sleep " + std::to_string(milliseconds));
-    fake::detail::M().pausedMs += milliseconds;
-    ++fake::detail::M().messageChecks;
-}
-
-uint32_t Milliseconds() {
-    fake::detail::M().clockReadMs += fake::detail::M().msPerClockRead;
-    return static_cast<uint32_t>(fake::detail::M().pausedMs + fake::detail::M().clockReadMs);
-}
-
-void ExitProcessWith(int code) {
-    // Windows ends the process without the heap: the record is kept where the heap allows.
-    fake::detail::WithWindowsMemory([code] { fake::detail::Record("ExitProcess " + std::to_string(code)); });
-    throw fake::ProcessExit{code};
-}
-
-namespace {
-FunctionRef<void()> g_onNoMemory;
-bool g_handling = false;
-
-// As on Windows, the handler runs where the allocation failed, before anything
-// has unwound; it takes itself out first.
-void NoMemory() {
-    std::set_new_handler(nullptr);
-    g_handling = true;
-    g_onNoMemory();
-    std::abort();  // onNoMemory broke its promise to end the process
-}
-}  // namespace
-
-int CallWithNoMemoryHandler(FunctionRef<int()> work, FunctionRef<void()> onNoMemory) {
-    struct Restore {
-        FunctionRef<void()> outer = g_onNoMemory;
-        std::new_handler previous = std::set_new_handler(NoMemory);
-        ~Restore() {
-            std::set_new_handler(previous);
-            g_onNoMemory = outer;
-        }
-    } restore;
-    g_onNoMemory = onNoMemory;
-    g_handling = false;
-    try {
-        return work();
-    } catch (const std::bad_alloc&) {
-        // An allocator that throws without asking the handler; a failure inside
-        // the handler itself goes on to the caller.
-        if (g_handling) throw;
-        g_handling = true;
-        onNoMemory();
-    }
-    std::abort();
-}
-
-}  // namespace platform
-
-namespace platform {
-
-bool IsLeadByte(unsigned char byte) {
-    return fake::detail::IsLead(byte);
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-    return fake::detail::SameName(a, b);
-}
-
-void ReleaseProgramLock() {
-    fake::detail::Record("ReleaseMutex");
-    fake::detail::M().locksHeld.clear();
-}
-
-ProgramLock TakeProgramLock(const std::string& name) {
-    fake::detail::Record("CreateMutex " + name);
-    if (fake::detail::M().locksHeldElsewhere.count(name) != 0) return ProgramLock::HeldElsewhere;
-    fake::detail::M().locksHeld.insert(name);
-    return ProgramLock::Taken;
-}
-
-}  // namespace platform

@@ -248,12 +248,6 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     return *this;
 }
 
-bool LoadSpooler(const std::string& path) {
-    if (!fake::detail::LoadDll(path, "winspool.drv")) return false;
-    M().spoolerLoaded = true;
-    return true;
-}
-
 PrinterList EnumLocalPrinters() {
     Record("EnumPrinters");
     fake::detail::Machine& m = M();

@@ -89,13 +89,6 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
     return answer;
 }
 
-bool InitProgressControls(const std::string& path) {
-    if (!fake::detail::LoadDll(path, "comctl32.dll")) return false;
-    Record("InitCommonControls");
-    M().commonControls = true;
-    return true;
-}
-
 bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, ProgressWork work) {
     Record("ProgressDialog " + std::to_string(templateId) + " " + std::to_string(steps));
     fake::detail::Machine& m = M();
@@ -123,6 +116,17 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
     return true;
 }
 
+void Pause(unsigned milliseconds) {
+    Record("Sleep " + std::to_string(milliseconds));
+    M().pausedMs += milliseconds;
+    ++M().messageChecks;
+}
+
+uint32_t Milliseconds() {
+    M().clockReadMs += M().msPerClockRead;
+    return static_cast<uint32_t>(M().pausedMs + M().clockReadMs);
+}
+
 void AnswerWindowMessages() {
     ++M().messageChecks;
 }
@@ -142,28 +146,8 @@ int ProgressBarWidth(Window bar) {
     return fake::LiveBar(bar) != nullptr ? M().barWidth : 0;
 }
 
-}  // namespace platform
-
-namespace platform {
-
 bool NoOneCanSee() {
     return M().stationHidden && !M().windows95;
-}
-
-bool WriteApplicationEvent(const char* source, EventType type, uint16_t id, const char* const* strings,
-                           uint16_t count) {
-    if (M().windows95) return false;
-    // Not recorded. What Windows does here takes its own memory, which a
-    // test's shortage of the program's does not reach.
-    fake::detail::WithWindowsMemory([=] {
-        const std::string key = std::string(kEventSourcesKey) + "\\" + source;
-        if (fake::FileExists(fake::detail::SystemDir() + "\\EventCreate.exe") && !fake::RegKeyExists(key)) {
-            fake::RegSetRaw(key, "EventMessageFile", kRegExpandSz, std::string("%SystemRoot%\\System32\\EventCreate.exe") + '\0');
-            fake::RegSetDword(key, "TypesSupported", 7);
-        }
-        M().events.push_back({source, type, id, std::vector<std::string>(strings, strings + count)});
-    });
-    return true;
 }
 
 }  // namespace platform

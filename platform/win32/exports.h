@@ -1,4 +1,5 @@
-// Functions that not every Windows has, looked up by name. Private to platform/win32.
+// Functions that not every Windows has, looked up by name. Private to platform/win32
+// and the program's entry (app/winmain_win32.cpp).
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,5 @@
 // Removal of the product's entry from the installed-programs list.
-#include "registry/programs_entry.h"
+#include "programs_entry/programs_entry.h"
 
 #include "tests/support/machine.h"
 

@@ -6,7 +6,6 @@
 #include <new>
 #include <string>
 
-#include "app/exit_status.h"
 #include "platform/platform.h"
 
 namespace {
@@ -17,7 +16,7 @@ namespace {
 // unattended run. A handler that returns is not retried for a size no heap can give.
 [[noreturn]] void OutOfMemory() {
     if (const std::new_handler handler = std::get_new_handler()) handler();
-    platform::ExitProcessWith(kExitNoMemory);
+    platform::ExitProcessWith(platform::kExitNoMemory);
 }
 
 }  // namespace
@@ -29,7 +28,7 @@ void* operator new(std::size_t size) {
     for (;;) {
         if (void* block = std::malloc(size)) return block;
         const std::new_handler handler = std::get_new_handler();
-        if (handler == nullptr) platform::ExitProcessWith(kExitNoMemory);
+        if (handler == nullptr) platform::ExitProcessWith(platform::kExitNoMemory);
         handler();
     }
 }
