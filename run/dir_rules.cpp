@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kRetryAttempts = 10;
-constexpr unsigned kRetryPauseMs = 500;
-
 // One directory, through the removal given, or RemoveDirectoryA alone.
 bool Remove(DirRemoval removal, const std::string& dir, bool final) {
     return removal ? removal(dir, final) : platform::RemoveEmptyDirectory(dir);

@@ -20,5 +20,9 @@ void RemoveDirAndParents(const std::string& path, DirRemoval removal = {});
 // the parent is `root`; nothing at all when `path` is `root` itself.
 std::vector<std::string> RetriedDirectories(const std::string& path, const std::string& root);
 
-// Ten attempts on each of RetriedDirectories, each followed by a pause of half a second.
+// The retry rule's attempts on each directory, and the pause after each one.
+constexpr int kRetryAttempts = 10;
+constexpr unsigned kRetryPauseMs = 500;
+
+// kRetryAttempts attempts on each of RetriedDirectories, each followed by a pause of kRetryPauseMs.
 void RemoveDirWithRetry(const std::string& path, const std::string& root, DirRemoval removal = {});

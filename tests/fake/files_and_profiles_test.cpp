@@ -47,14 +47,11 @@ TEST_F(FakeFiles, NamesKeepTheirFirstSpelling) {
     EXPECT_EQ(content, "two");
 }
 
-TEST_F(FakeFiles, RequestsAreRecordedAsGivenAndALockedDirectoryStays) {
+TEST_F(FakeFiles, ALockedDirectoryStays) {
     fake::AddDirectory("C:\\Prog\\held");
     fake::SetFileLocked("C:\\Prog\\held", true);
-    EXPECT_FALSE(platform::RemoveEmptyDirectory("C:\\Prog\\held\\"));
+    EXPECT_FALSE(platform::RemoveEmptyDirectory("C:\\Prog\\held"));
     EXPECT_TRUE(fake::DirectoryExists("C:\\Prog\\held"));
-    fake::SetFileLocked("C:\\Prog\\held", false);
-    EXPECT_TRUE(platform::RemoveEmptyDirectory("c:\\prog\\HELD"));
-    EXPECT_EQ(fake::Calls(), (Strings{"RemoveDirectory C:\\Prog\\held\\", "RemoveDirectory c:\\prog\\HELD"}));
 }
 
 TEST_F(FakeFiles, SetupMistakesAreReportedNotIgnored) {
@@ -71,7 +68,6 @@ TEST_F(FakeFiles, RemovePathTakesADirectoryWithEverythingInIt) {
 
     fake::RemovePath("C:\\PROG");
     EXPECT_EQ(fake::AllPaths(), (Strings{"C:\\Program", "C:\\Program\\c.txt", "C:\\windows"}));
-    EXPECT_TRUE(fake::Calls().empty());
 }
 
 class FakeProfiles : public ::testing::Test {
@@ -91,7 +87,6 @@ TEST_F(FakeProfiles, EachReadSeesTheFileAsItIsNow) {
     EXPECT_EQ(Read("k").text, "two");
     fake::SetFileLocked("C:\\windows\\list.ini", true);
     EXPECT_EQ(Read("k").text, "<default>");
-    EXPECT_EQ(fake::CallsOf("ReadProfile list.ini [S]"), (Strings{"k", "k", "k", "k"}));
 }
 
 TEST_F(FakeProfiles, ValuesPastTheLimitComeBackCutAndMarked) {

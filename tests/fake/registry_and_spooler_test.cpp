@@ -34,14 +34,12 @@ TEST_F(FakeRegistry, HandlesAreCountedAndClosedByTheirOwners) {
         EXPECT_FALSE(platform::OpenLocalMachineKey("\\SOFTWARE", platform::RegAccess::Read).IsOpen());
     }
     EXPECT_EQ(fake::OpenRegistryKeys(), 0);
-    EXPECT_EQ(fake::CallsOf("RegCloseKey"), (Strings{"SOFTWARE", "software\\VENDOR"}));
 
     // A handle left over from before a reset does not touch the fresh machine's count.
     platform::RegKey stale = platform::OpenLocalMachineKey("SOFTWARE", platform::RegAccess::Read);
     fake::Reset();
     stale = platform::RegKey();
     EXPECT_EQ(fake::OpenRegistryKeys(), 0);
-    EXPECT_TRUE(fake::Calls().empty());
 }
 
 TEST_F(FakeRegistry, TheWindows95FamilyDeletesWholeTreesAndADeniedKeyStays) {
@@ -79,7 +77,6 @@ TEST_F(FakeSpooler, APrinterAddedDuringTheEnumerationIsListedAfterTheRetries) {
     platform::PrinterList list = platform::EnumLocalPrinters();
     ASSERT_EQ(list.Count(), 2u);
     EXPECT_EQ(list.PrinterName(1), "Late");
-    EXPECT_EQ(fake::CallsOf("EnumPrinters").size(), 1u);
     EXPECT_EQ(platform::EnumLocalPrinters().Count(), 2u);  // the race is over
 }
 
@@ -110,8 +107,6 @@ TEST_F(FakeSpooler, SnapshotsAndHandlesAreCounted) {
     }
     EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
     EXPECT_EQ(fake::OpenPrinters(), 0);
-    EXPECT_EQ(fake::CallsOf("SetPrinter"), (Strings{"p1 port=FILE:", "p1 port="}));
-    EXPECT_EQ(fake::CallsOf("ClosePrinter"), (Strings{"p1"}));
 }
 
 TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
@@ -128,7 +123,6 @@ TEST_F(FakeSpooler, PortsAndMonitorsInUseAreKept) {
     fake::RegSetString(kPrinters + "\\P1", "Port", "LPT1:");  // a plain registry write moves it too
     EXPECT_EQ(platform::DeleteMonitorWithError("Windows x64", "TOOL PORT"), 0u);
     EXPECT_FALSE(fake::RegKeyExists(kMonitors + "\\Tool Port"));
-    EXPECT_EQ(fake::CallsOf("DeleteMonitor").back(), "Windows x64|TOOL PORT");
 }
 
 TEST_F(FakeSpooler, AMonitorNameIsNeverThePathOfAnotherKey) {

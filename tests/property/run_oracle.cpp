@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "app/exit_status.h"
 #include "platform/platform.h"
 #include "run/uninstall_run.h"
 
@@ -382,7 +383,7 @@ std::string RunCheck::Describe() const {
 std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes, bool silent) const {
     std::vector<std::string> out;
     if (!answeredYes) {
-        if (exitStatus != 1602) out.push_back("a run not confirmed ended with " + std::to_string(exitStatus));
+        if (exitStatus != kExitCancelled) out.push_back("a run not confirmed ended with " + std::to_string(exitStatus));
         if (fake::AllPaths() != pathsBefore_) out.push_back("a run not confirmed changed the files");
         if (AllKeys(facts_.codePage) != regBefore_) out.push_back("a run not confirmed changed the registry");
         for (const char* kind : {"DeleteFile", "RemoveDirectory", "RegDeleteKey", "RegDeleteValue", "SetPrinter",
@@ -397,7 +398,7 @@ std::vector<std::string> RunCheck::Check(int exitStatus, bool answeredYes, bool 
     stayed_ = false;
     CheckFiles(&out);
     CheckRegistry(&out);
-    if (exitStatus != (stayed_ ? 1603 : restart ? 3010 : 0))
+    if (exitStatus != (stayed_ ? kExitIncomplete : restart ? kExitRestartNeeded : kExitCompleted))
         out.push_back("the run ended with " + std::to_string(exitStatus) + (restart ? " with" : " without") +
                       " something to go at the next restart, and " + (stayed_ ? "with" : "without") +
                       " something refused");
