@@ -65,7 +65,9 @@ private:
 };
 
 // What the walk does with each kind of action: carry it out (Apply) or only
-// tell what would become of it (Foresee). Both record each item alike.
+// tell what would become of it (Foresee). Both record each item alike; `Side`
+// is the one chosen, with a member function for each kind.
+template <typename Side>
 class Carrier {
 public:
     void Carry(const Action& action) {
@@ -73,17 +75,17 @@ public:
         case Type::PassedOver:
             return record_.Add(action.kind, action.name, ItemResult::PassedOver, 0, action.reason);
         case Type::ProgramsEntry:
-            return ProgramsEntry(action);
+            return static_cast<Side*>(this)->ProgramsEntry(action);
         case Type::Monitor:
-            return Monitor(action);
+            return static_cast<Side*>(this)->Monitor(action);
         case Type::File:
-            return File(action);
+            return static_cast<Side*>(this)->File(action);
         case Type::Directory:
-            return Directory(action);
+            return static_cast<Side*>(this)->Directory(action);
         case Type::RetriedDirectory:
-            return RetriedDirectory(action);
+            return static_cast<Side*>(this)->RetriedDirectory(action);
         case Type::ChainDirectory:
-            return ChainDirectory(action);
+            return static_cast<Side*>(this)->ChainDirectory(action);
         case Type::Nothing:
             return;
         case Type::Settle:
@@ -94,13 +96,6 @@ public:
 protected:
     Carrier(const UninstallPlan& plan, RunOutcome& outcome) : plan_(plan), record_{outcome, {}, {}} {}
     ~Carrier() = default;
-
-    virtual void ProgramsEntry(const Action& action) = 0;
-    virtual void Monitor(const Action& action) = 0;
-    virtual void File(const Action& action) = 0;
-    virtual void Directory(const Action& action) = 0;  // with its emptied parents
-    virtual void RetriedDirectory(const Action& action) = 0;
-    virtual void ChainDirectory(const Action& action) = 0;
 
     void RecordEntry(const Action& action, const EntryRemoval& removal) {
         record_.Add(ItemKind::ProgramsEntry, action.name, ResultOf(removal.result), removal.error, ViewName(action.view));
@@ -118,16 +113,25 @@ bool MonitorGoesInRegistry(const std::string& monitor) {
     return SpoolerNotRunning(monitor);
 }
 
-class Apply final : public Carrier {
+// The rules' removal, in one file view.
+struct InView {
+    DirSettling& dirs;
+    platform::FileView view;
+    bool operator()(const std::string& dir, bool final) const { return dirs.Remove(dir, final, view); }
+};
+
+class Apply final : public Carrier<Apply> {
 public:
     Apply(const UninstallPlan& plan, RunOutcome& outcome) : Carrier(plan, outcome) {}
 
 private:
-    void ProgramsEntry(const Action& action) override {
+    friend class Carrier<Apply>;
+    friend class Carrier;
+    void ProgramsEntry(const Action& action) {
         RecordEntry(action, RemoveProgramsEntry(action.name, action.view));
     }
     // The log says how each port went and which environment the monitor went for.
-    void Monitor(const Action& action) override {
+    void Monitor(const Action& action) {
         const bool inRegistry = MonitorGoesInRegistry(action.name);
         MonitorRecord heard(record_, inRegistry);
         if (inRegistry) {
@@ -143,31 +147,25 @@ private:
         else
             heard.Monitor(action.name, result, removal.error, removal.retried ? environment : "");
     }
-    void File(const Action& action) override { DeleteListedFile(record_, action.name, action.fileView); }
-    void Directory(const Action& action) override {
-        auto removal = [this, &action](const std::string& dir, bool final) {
-            return dirs_.Remove(dir, final, action.fileView);
-        };
-        RemoveDirAndParents(action.name, removal);
+    void File(const Action& action) { DeleteListedFile(record_, action.name, action.fileView); }
+    void Directory(const Action& action) { RemoveDirAndParents(action.name, InView{dirs_, action.fileView}); }
+    void RetriedDirectory(const Action& action) {
+        RemoveDirWithRetry(action.name, plan_.root, InView{dirs_, action.fileView});
     }
-    void RetriedDirectory(const Action& action) override {
-        auto removal = [this, &action](const std::string& dir, bool final) {
-            return dirs_.Remove(dir, final, action.fileView);
-        };
-        RemoveDirWithRetry(action.name, plan_.root, removal);
-    }
-    void ChainDirectory(const Action& action) override { dirs_.Remove(action.name, true, action.fileView); }
+    void ChainDirectory(const Action& action) { dirs_.Remove(action.name, true, action.fileView); }
 };
 
-class Foresee final : public Carrier {
+class Foresee final : public Carrier<Foresee> {
 public:
     Foresee(const UninstallPlan& plan, RunOutcome& outcome) : Carrier(plan, outcome) {}
 
 private:
-    void ProgramsEntry(const Action& action) override {
+    friend class Carrier<Foresee>;
+    friend class Carrier;
+    void ProgramsEntry(const Action& action) {
         RecordEntry(action, ForeseeProgramsEntryRemoval(action.name, action.view));
     }
-    void Monitor(const Action& action) override {
+    void Monitor(const Action& action) {
         const bool inRegistry = MonitorGoesInRegistry(action.name);
         MonitorRecord heard(record_, inRegistry);
         if (inRegistry) {
@@ -178,26 +176,27 @@ private:
         const MonitorRemovalResult foreseen = ForeseeLprMonitorRemoval(action.name, plan_.monitorPorts, heard, heard);
         heard.Monitor(action.name, ResultOf(foreseen.result), 0, "");
     }
-    void File(const Action& action) override { ForeseeListedFile(record_, action.name, action.fileView); }
-    void Directory(const Action& action) override {
+    void File(const Action& action) { ForeseeListedFile(record_, action.name, action.fileView); }
+    void Directory(const Action& action) {
         auto removal = [this, &action](const std::string& dir, bool) { return dirs_.Foresee(dir, action.fileView); };
         RemoveDirAndParents(action.name, removal);
     }
     // Foreseen once each, without the pauses between attempts.
-    void RetriedDirectory(const Action& action) override {
+    void RetriedDirectory(const Action& action) {
         for (const std::string& dir : RetriedDirectories(action.name, plan_.root)) dirs_.Foresee(dir, action.fileView);
     }
-    void ChainDirectory(const Action& action) override { dirs_.Foresee(action.name, action.fileView); }
+    void ChainDirectory(const Action& action) { dirs_.Foresee(action.name, action.fileView); }
 };
 
-void Walk(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, Carrier& carrier) {
+void Walk(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar,
+          FunctionRef<void(const Action& action)> carry) {
     outcome.stepsTaken = 0;
     ProgressMeter progress(bar, CountUninstallSteps(plan), &outcome.stepsTaken);
     for (const Action& action : plan.actions) {
         // An action without a step may take long (a retried directory pauses
         // for seconds): the bar shows the steps taken before it.
         if (!action.step) progress.ShowTaken();
-        carrier.Carry(action);
+        carry(action);
         if (action.step)
             progress.Step();
         else
@@ -209,10 +208,10 @@ void Walk(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar, 
 
 void RunUninstall(const UninstallPlan& plan, RunOutcome& outcome, platform::Window bar) {
     Apply apply(plan, outcome);
-    Walk(plan, outcome, bar, apply);
+    Walk(plan, outcome, bar, [&apply](const Action& action) { apply.Carry(action); });
 }
 
 void ForeseeUninstall(const UninstallPlan& plan, RunOutcome& outcome) {
     Foresee foresee(plan, outcome);
-    Walk(plan, outcome, nullptr, foresee);
+    Walk(plan, outcome, nullptr, [&foresee](const Action& action) { foresee.Carry(action); });
 }
