@@ -16,6 +16,39 @@
 
 namespace platform {
 
+// ---------------------------------------------------------------- owners
+
+// What a platform call opens or lists, as each implementation keeps it, and
+// how each implementation lets one go: the handle closed, the memory freed.
+struct LogFileState;
+struct RegKeyState;
+struct PrinterListState;
+struct PrinterHandleState;
+void Discard(LogFileState* state);
+void Discard(RegKeyState* state);
+void Discard(PrinterListState* state);
+void Discard(PrinterHandleState* state);
+
+// The one owner of what a platform call opens or lists (the log file, a
+// registry key, a printer, a snapshot of the printers): moved, never copied;
+// what it owns is let go (Discard) when the owner goes or takes another, on
+// every path. Empty where the call failed.
+template <typename T>
+class Owner {
+public:
+    Owner() = default;
+    explicit Owner(std::unique_ptr<T> state) : state_(state.release()) {}
+
+    bool IsOpen() const { return state_ != nullptr; }
+    T* State() const { return state_.get(); }
+
+private:
+    struct Discarder {
+        void operator()(T* state) const { Discard(state); }
+    };
+    std::unique_ptr<T, Discarder> state_;
+};
+
 // ---------------------------------------------------------------- profile files
 
 // A value read from a profile file. `whole` is false when the value could not be
@@ -173,26 +206,9 @@ uint32_t Milliseconds();
 
 // ---------------------------------------------------------------- the log file
 
-struct LogFileState;  // defined by each implementation
-
 // A file open for adding lines at its end, for the life of its owner. Others
 // may read it meanwhile; nobody else may write it or open it for writing.
-class LogFile {
-public:
-    LogFile();
-    explicit LogFile(std::unique_ptr<LogFileState> state);
-    ~LogFile();
-    LogFile(LogFile&& other) noexcept;
-    LogFile& operator=(LogFile&& other) noexcept;
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-
-    bool IsOpen() const { return state_ != nullptr; }
-    LogFileState* State() const { return state_.get(); }
-
-private:
-    std::unique_ptr<LogFileState> state_;
-};
+using LogFile = Owner<LogFileState>;
 
 // CreateFileA(OPEN_ALWAYS, FILE_SHARE_READ): made where missing, added to where
 // there. Not open when it cannot be: a missing directory, a directory of that
@@ -234,25 +250,8 @@ enum class RegAccess { Read, SetValue };
 // HKLM\SYSTEM is one view for both.
 enum class RegView { Default, Bits32, Bits64 };
 
-struct RegKeyState;  // defined by each implementation
-
 // An open registry key; closed when its owner goes.
-class RegKey {
-public:
-    RegKey();
-    explicit RegKey(std::unique_ptr<RegKeyState> state);
-    ~RegKey();
-    RegKey(RegKey&& other) noexcept;
-    RegKey& operator=(RegKey&& other) noexcept;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool IsOpen() const { return state_ != nullptr; }
-    RegKeyState* State() const { return state_.get(); }
-
-private:
-    std::unique_ptr<RegKeyState> state_;
-};
+using RegKey = Owner<RegKeyState>;
 
 // Registry value types, numbered as Windows numbers them.
 constexpr uint32_t kRegSz = 1;
@@ -287,53 +286,22 @@ bool DeleteLocalMachineKey(const std::string& path, RegView view = RegView::Defa
 
 // ---------------------------------------------------------------- print spooler
 
-struct PrinterListState;  // defined by each implementation
-
 // A snapshot of the local printers (EnumPrintersA, PRINTER_ENUM_LOCAL, level 2).
 // Changing a printer's port changes the snapshot only; SetPrinterLevel2 writes
-// the whole record back.
-class PrinterList {
-public:
-    PrinterList();
-    explicit PrinterList(std::unique_ptr<PrinterListState> state);
-    ~PrinterList();
-    PrinterList(PrinterList&& other) noexcept;
-    PrinterList& operator=(PrinterList&& other) noexcept;
-    PrinterList(const PrinterList&) = delete;
-    PrinterList& operator=(const PrinterList&) = delete;
+// the whole record back. Records past the last (or in an empty snapshot) read
+// as empty and take no change.
+using PrinterList = Owner<PrinterListState>;
 
-    std::size_t Count() const;
-    std::string PrinterName(std::size_t index) const;  // empty when the spooler gave none
-    std::string PortName(std::size_t index) const;     // empty when the spooler gave none
-    void SetPortName(std::size_t index, const std::string& port);
-    // Takes the security descriptor out of record `index`: SetPrinterLevel2 then
-    // leaves the printer's security as it is, and needs no right to change it.
-    void ClearSecurityDescriptor(std::size_t index);
-    PrinterListState* State() const { return state_.get(); }
-
-private:
-    std::unique_ptr<PrinterListState> state_;
-};
-
-struct PrinterHandleState;  // defined by each implementation
+std::size_t PrinterCount(const PrinterList& list);
+std::string PrinterNameAt(const PrinterList& list, std::size_t index);  // empty when the spooler gave none
+std::string PortNameAt(const PrinterList& list, std::size_t index);     // empty when the spooler gave none
+void SetPortNameAt(PrinterList& list, std::size_t index, const std::string& port);
+// Takes the security descriptor out of record `index`: SetPrinterLevel2 then
+// leaves the printer's security as it is, and needs no right to change it.
+void ClearSecurityDescriptorAt(PrinterList& list, std::size_t index);
 
 // An open printer; closed (ClosePrinter) when its owner goes.
-class PrinterHandle {
-public:
-    PrinterHandle();
-    explicit PrinterHandle(std::unique_ptr<PrinterHandleState> state);
-    ~PrinterHandle();
-    PrinterHandle(PrinterHandle&& other) noexcept;
-    PrinterHandle& operator=(PrinterHandle&& other) noexcept;
-    PrinterHandle(const PrinterHandle&) = delete;
-    PrinterHandle& operator=(const PrinterHandle&) = delete;
-
-    bool IsOpen() const { return state_ != nullptr; }
-    PrinterHandleState* State() const { return state_.get(); }
-
-private:
-    std::unique_ptr<PrinterHandleState> state_;
-};
+using PrinterHandle = Owner<PrinterHandleState>;
 
 // The snapshot is asked for again, a few times, when the spooler says it no
 // longer fits (a printer added between the size query and the enumeration).

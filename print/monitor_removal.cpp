@@ -164,13 +164,13 @@ MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, co
                                         PortDeleted onPort, PrinterMoved onPrinter) {
     const platform::PrinterList printers = platform::EnumLocalPrinters();
     const char* parallelPort = ParallelPortNames().names[0];
-    for (std::size_t i = 0; i < printers.Count(); ++i) {
-        const std::string from = printers.PortName(i);
+    for (std::size_t i = 0; i < platform::PrinterCount(printers); ++i) {
+        const std::string from = platform::PortNameAt(printers, i);
         const bool onMonitor = std::any_of(ports.begin(), ports.end(),
                                            [&from](const PortRecord& port) { return PrintsTo(from, port.name); });
         if (!onMonitor) continue;
         const std::string others = OtherPorts(from, ports);
-        onPrinter(printers.PrinterName(i), from, others.empty() ? parallelPort : others, 0);
+        onPrinter(platform::PrinterNameAt(printers, i), from, others.empty() ? parallelPort : others, 0);
     }
     uint32_t error = 0;
     const PortWay way = platform::OpenMonitorXcv(monitorName, &error).IsOpen() ? PortWay::Xcv : PortWay::DeletePort;
@@ -193,10 +193,10 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
     bool xcvKnowsDeletePort = xcv.IsOpen();
 
     for (const PortRecord& port : ports) {
-        for (std::size_t i = 0; i < printers.Count(); ++i) {
-            if (!PrintsTo(printers.PortName(i), port.name)) continue;
-            const std::string name = printers.PrinterName(i);
-            const std::string from = printers.PortName(i);
+        for (std::size_t i = 0; i < platform::PrinterCount(printers); ++i) {
+            if (!PrintsTo(platform::PortNameAt(printers, i), port.name)) continue;
+            const std::string name = platform::PrinterNameAt(printers, i);
+            const std::string from = platform::PortNameAt(printers, i);
             uint32_t error = 0;
             const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(name, &error);
             if (!printer.IsOpen()) {
@@ -207,7 +207,7 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
             // Its security descriptor goes out of it: written back, it needs a right
             // that changing a port does not, and where that is refused the whole
             // write is. Without it Windows keeps the printer's security as it is.
-            printers.ClearSecurityDescriptor(i);
+            platform::ClearSecurityDescriptorAt(printers, i);
             // A pooled printer keeps its other ports, and leaves all of the
             // monitor's at once; with none left it goes to the parallel port.
             // Where the write is refused the snapshot keeps the new port all the
@@ -215,15 +215,15 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
             const std::string others = OtherPorts(from, ports);
             bool moved = false;
             if (!others.empty()) {
-                printers.SetPortName(i, others);
+                platform::SetPortNameAt(printers, i, others);
                 moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
             for (const char* parallelPort : parallelPorts.names) {
                 if (moved || !others.empty()) break;
-                printers.SetPortName(i, parallelPort);
+                platform::SetPortNameAt(printers, i, parallelPort);
                 moved = platform::SetPrinterLevel2(printer, printers, i, &error);
             }
-            if (onPrinter) onPrinter(name, from, moved ? printers.PortName(i) : from, moved ? 0 : error);
+            if (onPrinter) onPrinter(name, from, moved ? platform::PortNameAt(printers, i) : from, moved ? 0 : error);
         }
         uint32_t error = 0;
         if (xcvKnowsDeletePort) {

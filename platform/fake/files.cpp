@@ -484,18 +484,9 @@ struct LogFileState {
     unsigned generation;
 };
 
-LogFile::LogFile() = default;
-LogFile::LogFile(std::unique_ptr<LogFileState> state) : state_(std::move(state)) {}
-LogFile::~LogFile() {
-    if (state_ && state_->generation == fake::detail::Generation()) M().openLogs.erase(state_->key);
-}
-LogFile::LogFile(LogFile&& other) noexcept = default;
-LogFile& LogFile::operator=(LogFile&& other) noexcept {
-    if (this != &other) {
-        LogFile gone(std::move(*this));
-        state_ = std::move(other.state_);
-    }
-    return *this;
+void Discard(LogFileState* state) {
+    if (state->generation == fake::detail::Generation()) M().openLogs.erase(state->key);
+    delete state;
 }
 
 LogFile OpenLogFile(const std::string& path) {

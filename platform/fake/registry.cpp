@@ -218,18 +218,9 @@ fake::detail::RegNode* Usable(const RegKey& key, RegAccess access) {
 
 }  // namespace
 
-RegKey::RegKey() = default;
-RegKey::RegKey(std::unique_ptr<RegKeyState> state) : state_(std::move(state)) {}
-RegKey::~RegKey() {
-    if (state_) CloseKey(*state_);
-}
-RegKey::RegKey(RegKey&& other) noexcept = default;
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-    if (this != &other) {
-        if (state_) CloseKey(*state_);
-        state_ = std::move(other.state_);
-    }
-    return *this;
+void Discard(RegKeyState* state) {
+    CloseKey(*state);
+    delete state;
 }
 
 RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view, uint32_t* error) {

@@ -197,55 +197,37 @@ namespace platform {
 using fake::detail::M;
 using fake::detail::Record;
 
-PrinterList::PrinterList() = default;
-PrinterList::PrinterList(std::unique_ptr<PrinterListState> state) : state_(std::move(state)) {}
-PrinterList::~PrinterList() {
-    if (state_ && state_->generation == fake::detail::Generation()) --M().liveSnapshots;
-}
-PrinterList::PrinterList(PrinterList&& other) noexcept = default;
-PrinterList& PrinterList::operator=(PrinterList&& other) noexcept {
-    if (this != &other) {
-        if (state_ && state_->generation == fake::detail::Generation()) --M().liveSnapshots;
-        state_ = std::move(other.state_);
-    }
-    return *this;
+void Discard(PrinterListState* state) {
+    if (state->generation == fake::detail::Generation()) --M().liveSnapshots;
+    delete state;
 }
 
-std::size_t PrinterList::Count() const {
-    return state_ ? state_->records.size() : 0;
+std::size_t PrinterCount(const PrinterList& list) {
+    return list.IsOpen() ? list.State()->records.size() : 0;
 }
 
-std::string PrinterList::PrinterName(std::size_t index) const {
-    return index < Count() ? state_->records[index].name : std::string();
+std::string PrinterNameAt(const PrinterList& list, std::size_t index) {
+    return index < PrinterCount(list) ? list.State()->records[index].name : std::string();
 }
 
-std::string PrinterList::PortName(std::size_t index) const {
-    return index < Count() ? state_->records[index].port : std::string();
+std::string PortNameAt(const PrinterList& list, std::size_t index) {
+    return index < PrinterCount(list) ? list.State()->records[index].port : std::string();
 }
 
-void PrinterList::SetPortName(std::size_t index, const std::string& port) {
-    if (index < Count()) state_->records[index].port = port;
+void SetPortNameAt(PrinterList& list, std::size_t index, const std::string& port) {
+    if (index < PrinterCount(list)) list.State()->records[index].port = port;
 }
 
-void PrinterList::ClearSecurityDescriptor(std::size_t index) {
-    if (index < Count()) state_->withSecurity[index] = false;
+void ClearSecurityDescriptorAt(PrinterList& list, std::size_t index) {
+    if (index < PrinterCount(list)) list.State()->withSecurity[index] = false;
 }
 
-PrinterHandle::PrinterHandle() = default;
-PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
-PrinterHandle::~PrinterHandle() {
-    if (state_ && state_->generation == fake::detail::Generation()) {
-        Record("ClosePrinter " + state_->name);
+void Discard(PrinterHandleState* state) {
+    if (state->generation == fake::detail::Generation()) {
+        Record("ClosePrinter " + state->name);
         --M().openPrinters;
     }
-}
-PrinterHandle::PrinterHandle(PrinterHandle&& other) noexcept = default;
-PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
-    if (this != &other) {
-        PrinterHandle closing(std::move(*this));
-        state_ = std::move(other.state_);
-    }
-    return *this;
+    delete state;
 }
 
 PrinterList EnumLocalPrinters() {
@@ -296,9 +278,9 @@ PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* err
 
 bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
     const PrinterHandleState* handle = printer.State();
-    const bool hasRecord = index < list.Count();
+    const bool hasRecord = index < PrinterCount(list);
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
-           (hasRecord ? list.PortName(index) : std::string()));
+           (hasRecord ? PortNameAt(list, index) : std::string()));
     uint32_t refused = 0;
     if (M().spoolerDown)
         refused = kErrorSpoolerUnreachable;
@@ -306,7 +288,7 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
         refused = kErrorInvalidPrinterName;
     else if (list.State()->withSecurity[index] && fake::Listed(M().securityRefusedPrinters, handle->name))
         refused = kErrorAccessDenied;
-    else if (fake::Listed(M().refusedPorts, list.PortName(index)))
+    else if (fake::Listed(M().refusedPorts, PortNameAt(list, index)))
         refused = kErrorUnknownPort;
     if (refused != 0) {
         if (error != nullptr) *error = refused;

@@ -198,11 +198,9 @@ struct LogFileState {
     win32::UniqueFile file;
 };
 
-LogFile::LogFile() = default;
-LogFile::LogFile(std::unique_ptr<LogFileState> state) : state_(std::move(state)) {}
-LogFile::~LogFile() = default;
-LogFile::LogFile(LogFile&& other) noexcept = default;
-LogFile& LogFile::operator=(LogFile&& other) noexcept = default;
+void Discard(LogFileState* state) {
+    delete state;
+}
 
 LogFile OpenLogFile(const std::string& path) {
     win32::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,

@@ -14,11 +14,9 @@ struct RegKeyState {
     win32::UniqueKey key;
 };
 
-RegKey::RegKey() = default;
-RegKey::RegKey(std::unique_ptr<RegKeyState> state) : state_(std::move(state)) {}
-RegKey::~RegKey() = default;
-RegKey::RegKey(RegKey&& other) noexcept = default;
-RegKey& RegKey::operator=(RegKey&& other) noexcept = default;
+void Discard(RegKeyState* state) {
+    delete state;
+}
 
 namespace {
 

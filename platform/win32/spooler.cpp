@@ -34,20 +34,16 @@ struct PrinterHandleState {
     win32::UniquePrinter printer;
 };
 
-PrinterList::PrinterList() = default;
-PrinterList::PrinterList(std::unique_ptr<PrinterListState> state) : state_(std::move(state)) {}
-PrinterList::~PrinterList() = default;
-PrinterList::PrinterList(PrinterList&& other) noexcept = default;
-PrinterList& PrinterList::operator=(PrinterList&& other) noexcept = default;
+void Discard(PrinterListState* state) {
+    delete state;
+}
 
-PrinterHandle::PrinterHandle() = default;
-PrinterHandle::PrinterHandle(std::unique_ptr<PrinterHandleState> state) : state_(std::move(state)) {}
-PrinterHandle::~PrinterHandle() = default;
-PrinterHandle::PrinterHandle(PrinterHandle&& other) noexcept = default;
-PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept = default;
+void Discard(PrinterHandleState* state) {
+    delete state;
+}
 
-std::size_t PrinterList::Count() const {
-    return state_ ? state_->count : 0;
+std::size_t PrinterCount(const PrinterList& list) {
+    return list.IsOpen() ? list.State()->count : 0;
 }
 
 namespace {
@@ -65,24 +61,25 @@ constexpr int kEnumAttempts = 5;
 constexpr DWORD kEnumSlackBytes = 64;
 }  // namespace
 
-std::string PrinterList::PrinterName(std::size_t index) const {
-    if (index >= Count()) return std::string();
-    return TextOrEmpty(state_->Records()[index].pPrinterName);
+std::string PrinterNameAt(const PrinterList& list, std::size_t index) {
+    if (index >= PrinterCount(list)) return std::string();
+    return TextOrEmpty(list.State()->Records()[index].pPrinterName);
 }
 
-std::string PrinterList::PortName(std::size_t index) const {
-    if (index >= Count()) return std::string();
-    return TextOrEmpty(state_->Records()[index].pPortName);
+std::string PortNameAt(const PrinterList& list, std::size_t index) {
+    if (index >= PrinterCount(list)) return std::string();
+    return TextOrEmpty(list.State()->Records()[index].pPortName);
 }
 
-void PrinterList::SetPortName(std::size_t index, const std::string& port) {
-    if (index >= Count()) return;
-    state_->ports.push_back(port);
-    state_->Records()[index].pPortName = &state_->ports.back()[0];
+void SetPortNameAt(PrinterList& list, std::size_t index, const std::string& port) {
+    if (index >= PrinterCount(list)) return;
+    PrinterListState* state = list.State();
+    state->ports.push_back(port);
+    state->Records()[index].pPortName = &state->ports.back()[0];
 }
 
-void PrinterList::ClearSecurityDescriptor(std::size_t index) {
-    if (index < Count()) state_->Records()[index].pSecurityDescriptor = nullptr;
+void ClearSecurityDescriptorAt(PrinterList& list, std::size_t index) {
+    if (index < PrinterCount(list)) list.State()->Records()[index].pSecurityDescriptor = nullptr;
 }
 
 PrinterList EnumLocalPrinters() {
@@ -142,7 +139,7 @@ PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* err
 }
 
 bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
-    if (!printer.IsOpen() || index >= list.Count()) {
+    if (!printer.IsOpen() || index >= PrinterCount(list)) {
         if (error != nullptr) *error = ERROR_INVALID_HANDLE;
         return false;
     }

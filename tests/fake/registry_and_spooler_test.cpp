@@ -75,18 +75,18 @@ TEST_F(FakeSpooler, APrinterAddedDuringTheEnumerationIsListedAfterTheRetries) {
     fake::AddPrinterDuringNextEnum(Named("Late", "COM1:"), 4);
 
     platform::PrinterList list = platform::EnumLocalPrinters();
-    ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.PrinterName(1), "Late");
-    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 2u);  // the race is over
+    ASSERT_EQ(platform::PrinterCount(list), 2u);
+    EXPECT_EQ(platform::PrinterNameAt(list, 1), "Late");
+    EXPECT_EQ(platform::PrinterCount(platform::EnumLocalPrinters()), 2u);  // the race is over
 }
 
 TEST_F(FakeSpooler, AnEnumerationThatNeverSettlesGivesNoPrinters) {
     fake::AddPrinter(Named("P1", "LPT1:"));
     fake::AddPrinterDuringNextEnum(Named("Late", "COM1:"), 6);
 
-    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 0u);
+    EXPECT_EQ(platform::PrinterCount(platform::EnumLocalPrinters()), 0u);
     EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
-    EXPECT_EQ(platform::EnumLocalPrinters().Count(), 2u);  // one failing attempt was left
+    EXPECT_EQ(platform::PrinterCount(platform::EnumLocalPrinters()), 2u);  // one failing attempt was left
 }
 
 TEST_F(FakeSpooler, SnapshotsAndHandlesAreCounted) {
@@ -101,7 +101,7 @@ TEST_F(FakeSpooler, SnapshotsAndHandlesAreCounted) {
         platform::PrinterHandle printer = platform::OpenPrinterAllAccess("p1");
         ASSERT_TRUE(printer.IsOpen());
         EXPECT_EQ(fake::OpenPrinters(), 1);
-        moved.SetPortName(0, "FILE:");
+        platform::SetPortNameAt(moved, 0, "FILE:");
         EXPECT_TRUE(platform::SetPrinterLevel2(printer, moved, 0));
         EXPECT_FALSE(platform::SetPrinterLevel2(printer, moved, 1));
     }

@@ -23,14 +23,14 @@ protected:
 
 // The index of `name` in `list`, or Count() when it is not listed.
 std::size_t IndexOf(const platform::PrinterList& list, const std::string& name) {
-    for (std::size_t i = 0; i < list.Count(); ++i)
-        if (list.PrinterName(i) == name) return i;
-    return list.Count();
+    for (std::size_t i = 0; i < platform::PrinterCount(list); ++i)
+        if (platform::PrinterNameAt(list, i) == name) return i;
+    return platform::PrinterCount(list);
 }
 
 bool Listed(const std::string& name) {
     platform::PrinterList list = platform::EnumLocalPrinters();
-    return IndexOf(list, name) < list.Count();
+    return IndexOf(list, name) < platform::PrinterCount(list);
 }
 
 TEST_F(Spooler, ListsEachPrinterWithItsOwnPort) {
@@ -40,12 +40,12 @@ TEST_F(Spooler, ListsEachPrinterWithItsOwnPort) {
     platform::PrinterList list = platform::EnumLocalPrinters();
     std::size_t p1 = IndexOf(list, "ZevSuite P1");
     std::size_t p2 = IndexOf(list, "ZevSuite P2");
-    ASSERT_LT(p1, list.Count());
-    ASSERT_LT(p2, list.Count());
-    EXPECT_EQ(list.PortName(p1), "ZEVSUITE1:");
-    EXPECT_EQ(list.PortName(p2), "LPT1:");
-    EXPECT_EQ(list.PrinterName(list.Count()), "");
-    EXPECT_EQ(list.PortName(list.Count()), "");
+    ASSERT_LT(p1, platform::PrinterCount(list));
+    ASSERT_LT(p2, platform::PrinterCount(list));
+    EXPECT_EQ(platform::PortNameAt(list, p1), "ZEVSUITE1:");
+    EXPECT_EQ(platform::PortNameAt(list, p2), "LPT1:");
+    EXPECT_EQ(platform::PrinterNameAt(list, platform::PrinterCount(list)), "");
+    EXPECT_EQ(platform::PortNameAt(list, platform::PrinterCount(list)), "");
 }
 
 TEST_F(Spooler, ARemovedPrinterIsNoLongerListed) {
@@ -58,8 +58,8 @@ TEST_F(Spooler, ARemovedPrinterIsNoLongerListed) {
 
 TEST_F(Spooler, AnEmptyListOwnsNothing) {
     platform::PrinterList none;
-    EXPECT_EQ(none.Count(), 0u);
-    EXPECT_EQ(none.PrinterName(0), "");
+    EXPECT_EQ(platform::PrinterCount(none), 0u);
+    EXPECT_EQ(platform::PrinterNameAt(none, 0), "");
     platform::PrinterHandle closed;
     EXPECT_FALSE(platform::SetPrinterLevel2(closed, none, 0));
 }
@@ -69,9 +69,9 @@ TEST_F(Spooler, ChangingAPortInTheSnapshotLeavesThePrinterUntilWritten) {
 
     platform::PrinterList list = platform::EnumLocalPrinters();
     std::size_t p1 = IndexOf(list, "ZevSuite P1");
-    ASSERT_LT(p1, list.Count());
-    list.SetPortName(p1, "LPT1:");
-    EXPECT_EQ(list.PortName(p1), "LPT1:");
+    ASSERT_LT(p1, platform::PrinterCount(list));
+    platform::SetPortNameAt(list, p1, "LPT1:");
+    EXPECT_EQ(platform::PortNameAt(list, p1), "LPT1:");
     EXPECT_EQ(setup::PrinterPort("ZevSuite P1"), "ZEVSUITE1:");
 
     platform::PrinterHandle printer = platform::OpenPrinterAllAccess("ZevSuite P1");
@@ -94,10 +94,10 @@ TEST_F(Spooler, EveryMovedPrinterGetsItsOwnNewPort) {
     const std::string ports[] = {"LPT1:", "COM2:", "FILE:"};
     for (int i = 0; i < 3; ++i) {
         std::size_t index = IndexOf(list, names[i]);
-        ASSERT_LT(index, list.Count()) << names[i];
-        list.SetPortName(index, ports[i]);
+        ASSERT_LT(index, platform::PrinterCount(list)) << names[i];
+        platform::SetPortNameAt(list, index, ports[i]);
         // Written back without its security descriptor, the printer keeps the security it has.
-        if (i == 1) list.ClearSecurityDescriptor(index);
+        if (i == 1) platform::ClearSecurityDescriptorAt(list, index);
     }
     for (int i = 0; i < 3; ++i) {
         platform::PrinterHandle printer = platform::OpenPrinterAllAccess(names[i]);
@@ -114,11 +114,11 @@ TEST_F(Spooler, AMovedSnapshotKeepsItsRecords) {
 
     platform::PrinterList first = platform::EnumLocalPrinters();
     std::size_t p1 = IndexOf(first, "ZevSuite P1");
-    ASSERT_LT(p1, first.Count());
-    first.SetPortName(p1, "LPT2:");
+    ASSERT_LT(p1, platform::PrinterCount(first));
+    platform::SetPortNameAt(first, p1, "LPT2:");
     platform::PrinterList second(std::move(first));
-    EXPECT_EQ(first.Count(), 0u);
-    EXPECT_EQ(second.PortName(p1), "LPT2:");
+    EXPECT_EQ(platform::PrinterCount(first), 0u);
+    EXPECT_EQ(platform::PortNameAt(second, p1), "LPT2:");
 
     platform::PrinterHandle printer = platform::OpenPrinterAllAccess("ZevSuite P1");
     platform::PrinterHandle moved;
