@@ -26,5 +26,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     KeepCurrentDirectoryOutOfDllSearch();
     const char* const commandLine = GetCommandLineA();
-    return UninstallerMain(hInstance, ArgumentsAfterProgramName(commandLine != nullptr ? commandLine : ""));
+    return UninstallerMain(reinterpret_cast<platform::Instance>(hInstance), ArgumentsAfterProgramName(commandLine != nullptr ? commandLine : ""));
 }

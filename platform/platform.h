@@ -362,8 +362,12 @@ std::string LocalTimeText();
 
 // ---------------------------------------------------------------- user interface
 
-using Window = void*;  // HWND on Windows
-using Instance = void*;  // HINSTANCE on Windows
+// A window (HWND on Windows) and a module's instance (HINSTANCE): types of
+// their own, so that one is never passed for the other.
+struct WindowTag;
+struct InstanceTag;
+using Window = WindowTag*;
+using Instance = InstanceTag*;
 
 enum class BoxButtons {
     YesNoQuestion,  // MB_YESNO | MB_ICONQUESTION

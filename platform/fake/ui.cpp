@@ -13,7 +13,7 @@ using detail::M;
 char g_barWindow;
 
 ProgressBar* LiveBar(platform::Window window) {
-    return M().dialogLive && window == &g_barWindow ? &M().bar : nullptr;
+    return M().dialogLive && window == reinterpret_cast<platform::Window>(&g_barWindow) ? &M().bar : nullptr;
 }
 
 }  // namespace
@@ -112,7 +112,7 @@ bool RunUnderProgressDialog(Instance, int templateId, int barId, int32_t steps, 
         }
     } closeDialog;
     // The template's bar is control 1000; Windows finds no other.
-    work(barId == 1000 ? &fake::g_barWindow : nullptr);
+    work(barId == 1000 ? reinterpret_cast<Window>(&fake::g_barWindow) : nullptr);
     return true;
 }
 

@@ -13,7 +13,7 @@ namespace platform {
 namespace {
 
 HWND AsHwnd(Window window) {
-    return static_cast<HWND>(window);
+    return reinterpret_cast<HWND>(window);
 }
 
 // The modal dialog from its WM_INITDIALOG until DialogBoxParamA returns.
@@ -75,7 +75,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // The work handles the dialog's messages while it goes; WM_INITDIALOG
         // comes once, so the work starts once.
         progress->started = true;
-        progress->work(bar);
+        progress->work(reinterpret_cast<Window>(bar));
         EndDialog(dialog, 1);
         return FALSE;  // the default focus is not set
     }
@@ -104,7 +104,7 @@ BoxAnswer ShowBox(const char* text, const char* caption, BoxButtons buttons) {
 
 bool RunUnderProgressDialog(Instance instance, int templateId, int barId, int32_t steps, ProgressWork work) {
     ProgressDialog progress{barId, steps, work, false};
-    DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId), nullptr, ProgressDialogProc,
+    DialogBoxParamA(reinterpret_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateId), nullptr, ProgressDialogProc,
                     reinterpret_cast<LPARAM>(&progress));
     g_dialog = nullptr;
     return progress.started;
