@@ -32,21 +32,26 @@ void Discard(PrinterHandleState* state);
 // The one owner of what a platform call opens or lists (the log file, a
 // registry key, a printer, a snapshot of the printers): moved, never copied;
 // what it owns is let go (Discard) when the owner goes or takes another, on
-// every path. Empty where the call failed.
+// every path. Empty where the call failed, with Windows' error.
 template <typename T>
 class Owner {
 public:
     Owner() = default;
     explicit Owner(std::unique_ptr<T> state) : state_(state.release()) {}
+    // Not open, for Windows' error.
+    explicit Owner(uint32_t error) : error_(error) {}
 
     bool IsOpen() const { return state_ != nullptr; }
     T* State() const { return state_.get(); }
+    // Windows' error where the call that made it failed, else 0.
+    uint32_t Error() const { return error_; }
 
 private:
     struct Discarder {
         void operator()(T* state) const { Discard(state); }
     };
     std::unique_ptr<T, Discarder> state_;
+    uint32_t error_ = 0;
 };
 
 // ---------------------------------------------------------------- profile files
@@ -117,15 +122,11 @@ std::string GetSystemDir();
 // as a bare name would be looked for beside the program (and, on older
 // Windows, in the current directory) first.
 std::string SystemDllPath(const char* name);
-// DeleteFileA: true when the file was deleted.
-bool DeleteFileAt(const std::string& path);
 // DeleteFileA, with GetLastError's code when it fails (0 when the file was
 // deleted): 2 and 3 for a file or directory that is not there, 5 for a
 // read-only file (or a directory), 32 for a file another process holds open
 // without sharing, 5 too for a program that is running on the NT family.
 uint32_t DeleteFileWithError(const std::string& path, FileView view = FileView::Own);
-// RemoveDirectoryA: removes an empty directory; true when it was removed.
-bool RemoveEmptyDirectory(const std::string& path);
 // RemoveDirectoryA, with GetLastError's code when it fails (0 when removed):
 // 3 (Wine) or 123 for a path that cannot name anything (\\\server\share).
 // Read in `view`.
@@ -264,11 +265,10 @@ struct RegValue {
     std::string data;  // the stored bytes, whole (text values keep their terminator)
 };
 
-// RegOpenKeyExA (KEY_READ or KEY_SET_VALUE) in `view`; the result is not open
-// on failure, and `error`, where given, has Windows' code (2 for a key that is
-// not there, 5 for one that may not be opened), else 0.
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view = RegView::Default,
-                           uint32_t* error = nullptr);
+// RegOpenKeyExA (KEY_READ or KEY_SET_VALUE) in `view`; not open on failure,
+// with Windows' error (2 for a key that is not there, 5 for one that may not
+// be opened).
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view = RegView::Default);
 // RegEnumKeyA: the name of subkey `index`; false past the last subkey or on failure.
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.
@@ -306,13 +306,12 @@ using PrinterHandle = Owner<PrinterHandleState>;
 // The snapshot is asked for again, a few times, when the spooler says it no
 // longer fits (a printer added between the size query and the enumeration).
 PrinterList EnumLocalPrinters();
-// OpenPrinterA with PRINTER_ALL_ACCESS, no data type, no device mode. Where it
-// fails, `error` (when given) gets Windows' code.
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error = nullptr);
-// SetPrinterA(printer, 2, record `index` of `list`, 0). Where it fails, `error`
-// (when given) gets Windows' code.
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index,
-                      uint32_t* error = nullptr);
+// OpenPrinterA with PRINTER_ALL_ACCESS, no data type, no device mode; not
+// open on failure, with Windows' error.
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName);
+// SetPrinterA(printer, 2, record `index` of `list`, 0): 0 when written, else
+// Windows' error.
+uint32_t SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index);
 // LoadLibraryA(path) of WINSPOOL.DRV, kept loaded for the life of the process,
 // and the spooler's functions from it; false when the DLL or one of them cannot
 // be had. Until it has succeeded every spooler call here fails.
@@ -324,10 +323,10 @@ uint32_t DeletePortWithError(const std::string& port);
 
 // A monitor's configuration interface in the spooler (Xcv): OpenPrinterA of
 // ",XcvMonitor <monitor>" for SERVER_ACCESS_ADMINISTER. Not open where the
-// monitor has none or the spooler cannot be reached, with Windows' code in
-// `error`; kErrorCallNotImplemented where this Windows has no XcvDataW (the
-// 95 family, NT 4), without asking the spooler.
-PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error);
+// monitor has none or the spooler cannot be reached, with Windows' error;
+// kErrorCallNotImplemented where this Windows has no XcvDataW (the 95 family,
+// NT 4), without asking the spooler.
+PrinterHandle OpenMonitorXcv(const std::string& monitor);
 // XcvDataW(xcv, L"DeletePort", the port's name in UTF-16 with its terminator):
 // the monitor's status for the port, 0 when deleted; where the call itself
 // fails, its GetLastError. Nothing of the monitor is loaded into the caller.

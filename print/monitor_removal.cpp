@@ -95,9 +95,7 @@ std::string MonitorKey(const std::string& monitorName) {
 // The monitor's key opened for reading: not there, or there with the error
 // opening it gave (0 where it opened).
 MonitorRemovalResult MonitorKeyResult(const std::string& monitorName) {
-    uint32_t error = 0;
-    platform::OpenLocalMachineKey(MonitorKey(monitorName), platform::RegAccess::Read,
-                                  platform::RegView::Default, &error);
+    const uint32_t error = platform::OpenLocalMachineKey(MonitorKey(monitorName), platform::RegAccess::Read).Error();
     if (platform::IsNotFoundError(error)) return {platform::RemovalResult::NotThere, 0};
     return {platform::RemovalResult::Failed, error};
 }
@@ -119,8 +117,7 @@ std::vector<std::string> SubkeyNames(const std::string& path) {
 uint32_t DeleteKeyTree(const std::string& path) {
     for (const std::string& name : SubkeyNames(path)) DeleteKeyTree(path + "\\" + name);
     platform::DeleteLocalMachineKey(path);
-    uint32_t error = 0;
-    platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, platform::RegView::Default, &error);
+    const uint32_t error = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue).Error();
     if (platform::IsNotFoundError(error)) return 0;
     return error != 0 ? error : platform::kErrorAccessDenied;
 }
@@ -172,8 +169,7 @@ MonitorRemovalResult ForeseeLprMonitorRemoval(const std::string& monitorName, co
         const std::string others = OtherPorts(from, ports);
         onPrinter(platform::PrinterNameAt(printers, i), from, others.empty() ? parallelPort : others, 0);
     }
-    uint32_t error = 0;
-    const PortWay way = platform::OpenMonitorXcv(monitorName, &error).IsOpen() ? PortWay::Xcv : PortWay::DeletePort;
+    const PortWay way = platform::OpenMonitorXcv(monitorName).IsOpen() ? PortWay::Xcv : PortWay::DeletePort;
     for (const PortRecord& port : ports) onPort(port.name, 0, way);
     const bool there = platform::OpenLocalMachineKey(MonitorKey(monitorName),
                                                      platform::RegAccess::Read)
@@ -188,8 +184,7 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
     // Through the monitor's Xcv interface the spooler deletes the port itself;
     // DeletePortA would load the monitor's UI DLL into this process, and where
     // that DLL is for another bitness or missing the port would stay.
-    uint32_t xcvError = 0;
-    platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName, &xcvError);
+    platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName);
     bool xcvKnowsDeletePort = xcv.IsOpen();
 
     for (const PortRecord& port : ports) {
@@ -197,10 +192,9 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
             if (!PrintsTo(platform::PortNameAt(printers, i), port.name)) continue;
             const std::string name = platform::PrinterNameAt(printers, i);
             const std::string from = platform::PortNameAt(printers, i);
-            uint32_t error = 0;
-            const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(name, &error);
+            const platform::PrinterHandle printer = platform::OpenPrinterAllAccess(name);
             if (!printer.IsOpen()) {
-                if (onPrinter) onPrinter(name, from, from, error);
+                if (onPrinter) onPrinter(name, from, from, printer.Error());
                 continue;
             }
             // The record written back is the one just read: every other setting stays.
@@ -213,15 +207,18 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
             // Where the write is refused the snapshot keeps the new port all the
             // same: the printer is not tried again for the monitor's next port.
             const std::string others = OtherPorts(from, ports);
+            uint32_t error = 0;
             bool moved = false;
             if (!others.empty()) {
                 platform::SetPortNameAt(printers, i, others);
-                moved = platform::SetPrinterLevel2(printer, printers, i, &error);
+                error = platform::SetPrinterLevel2(printer, printers, i);
+                moved = error == 0;
             }
             for (const char* parallelPort : parallelPorts.names) {
                 if (moved || !others.empty()) break;
                 platform::SetPortNameAt(printers, i, parallelPort);
-                moved = platform::SetPrinterLevel2(printer, printers, i, &error);
+                error = platform::SetPrinterLevel2(printer, printers, i);
+                moved = error == 0;
             }
             if (onPrinter) onPrinter(name, from, moved ? platform::PortNameAt(printers, i) : from, moved ? 0 : error);
         }
@@ -252,9 +249,8 @@ MonitorRemovalResult RemoveLprMonitor(const std::string& monitorName, const std:
 
 bool SpoolerNotRunning(const std::string& monitorName) {
     if (platform::IsWindows95Family()) return false;
-    uint32_t error = 0;
-    const bool opened = platform::OpenMonitorXcv(monitorName, &error).IsOpen();
-    return !opened && error == platform::kErrorSpoolerUnreachable && platform::SpoolerServiceStopped();
+    const platform::PrinterHandle xcv = platform::OpenMonitorXcv(monitorName);
+    return !xcv.IsOpen() && xcv.Error() == platform::kErrorSpoolerUnreachable && platform::SpoolerServiceStopped();
 }
 
 MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, const std::vector<PortRecord>& ports,
@@ -278,8 +274,8 @@ MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, 
         const std::string to = others.empty() ? "LPT1:" : others;
         uint32_t error = 0;
         if (!foresee) {
-            const platform::RegKey printer =
-                platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, platform::RegView::Default, &error);
+            const platform::RegKey printer = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue);
+            error = printer.Error();
             if (printer.IsOpen() && !platform::SetTextValue(printer, "Port", to)) error = platform::kErrorAccessDenied;
         }
         if (error != 0) keptBy = error;
@@ -290,9 +286,8 @@ MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, 
         const uint32_t error = foresee || keptBy != 0 ? keptBy : DeleteKeyTree(monitorKey + "\\Ports\\" + port.name);
         if (onPort) onPort(port.name, error, PortWay::Registry);
     }
-    uint32_t error = 0;
-    platform::OpenLocalMachineKey(monitorKey, platform::RegAccess::Read, platform::RegView::Default, &error);
-    if (platform::IsNotFoundError(error)) return {platform::RemovalResult::NotThere, 0};
-    error = foresee || keptBy != 0 ? keptBy : DeleteKeyTree(monitorKey);
+    if (platform::IsNotFoundError(platform::OpenLocalMachineKey(monitorKey, platform::RegAccess::Read).Error()))
+        return {platform::RemovalResult::NotThere, 0};
+    const uint32_t error = foresee || keptBy != 0 ? keptBy : DeleteKeyTree(monitorKey);
     return {error == 0 ? platform::RemovalResult::Removed : platform::RemovalResult::Failed, error};
 }

@@ -31,11 +31,10 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
     if (platform::DeleteLocalMachineKey(path, view)) return {RemovalResult::Removed, 0};
 
     // On the NT family a key that still has subkeys cannot be deleted this way.
-    uint32_t error = 0;
-    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view, &error);
+    const platform::RegKey key = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue, view);
     // A key that would not open: not there, or refused with Windows' code.
-    if (!key.IsOpen()) return platform::IsNotFoundError(error) ? EntryRemoval{RemovalResult::NotThere, 0}
-                                                               : EntryRemoval{RemovalResult::Failed, error};
+    if (!key.IsOpen()) return platform::IsNotFoundError(key.Error()) ? EntryRemoval{RemovalResult::NotThere, 0}
+                                                                     : EntryRemoval{RemovalResult::Failed, key.Error()};
     // A value that is not there is as good as deleted: an entry an earlier run
     // stripped before it was cut off is no longer listed either.
     // Where neither was there, the entry was not listed to begin with.
@@ -56,9 +55,8 @@ EntryRemoval RemoveProgramsEntry(const std::string& name, platform::RegView view
 
 EntryRemoval ForeseeProgramsEntryRemoval(const std::string& name, platform::RegView view) {
     // Whether a key that may not be read could be deleted is not known without trying.
-    uint32_t error = 0;
-    const platform::RegKey key = platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view, &error);
-    if (platform::IsNotFoundError(error)) return {RemovalResult::NotThere, 0};
+    const platform::RegKey key = platform::OpenLocalMachineKey(EntryKey(name), platform::RegAccess::Read, view);
+    if (platform::IsNotFoundError(key.Error())) return {RemovalResult::NotThere, 0};
     // A key with subkeys on the NT family is only stripped: one stripped
     // before is not listed, and stays as it is.
     std::string subkey;

@@ -12,7 +12,7 @@ namespace {
 
 // One directory, through the removal given, or RemoveDirectoryA alone.
 bool Remove(DirRemoval removal, const std::string& dir, bool final) {
-    return removal ? removal(dir, final) : platform::RemoveEmptyDirectory(dir);
+    return removal ? removal(dir, final) : platform::RemoveDirectoryWithError(dir) == 0;
 }
 
 // Ten attempts, each followed by its pause, whatever the outcome: a directory

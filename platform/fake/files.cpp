@@ -326,10 +326,6 @@ uint32_t DeleteFileWithError(const std::string& path, FileView view) {
     return 0;
 }
 
-bool DeleteFileAt(const std::string& path) {
-    return DeleteFileWithError(path) == 0;
-}
-
 bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
     const fake::detail::FullPath full = fake::detail::Seen(path, view);
     if (!full.valid) return false;
@@ -579,10 +575,6 @@ uint32_t RemoveDirectoryWithError(const std::string& path, FileView view) {
     if (key == fake::detail::KeyOf(M().currentDir)) return kErrorSharingViolation;
     M().files.erase(found);
     return 0;
-}
-
-bool RemoveEmptyDirectory(const std::string& path) {
-    return RemoveDirectoryWithError(path) == 0;
 }
 
 }  // namespace platform

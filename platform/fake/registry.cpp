@@ -223,11 +223,10 @@ void Discard(RegKeyState* state) {
     delete state;
 }
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view, uint32_t* error) {
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
     Record("RegOpenKey " + path + ViewNote(view));
     std::shared_ptr<fake::detail::RegNode> node = fake::detail::FindKey(InView(path, view));
-    if (error != nullptr) *error = !node ? kErrorFileNotFound : node->denyOpen ? kErrorAccessDenied : 0;
-    if (!node || node->denyOpen) return RegKey();
+    if (!node || node->denyOpen) return RegKey(!node ? kErrorFileNotFound : kErrorAccessDenied);
     ++M().openKeys;
     return RegKey(std::make_unique<RegKeyState>(RegKeyState{path, node, access, fake::detail::Generation()}));
 }

@@ -260,23 +260,18 @@ constexpr uint32_t kErrorUnknownPort = 1796;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorInvalidParameter = 87;
 
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error) {
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
     Record("OpenPrinter " + printerName);
     const auto key = fake::PrinterKey(printerName);
-    if (M().spoolerLoaded && M().spoolerDown) {
-        if (error != nullptr) *error = kErrorSpoolerUnreachable;
-        return PrinterHandle();
-    }
-    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName)) {
-        if (error != nullptr) *error = key && M().spoolerLoaded ? kErrorAccessDenied : kErrorInvalidPrinterName;
-        return PrinterHandle();
-    }
+    if (M().spoolerLoaded && M().spoolerDown) return PrinterHandle(kErrorSpoolerUnreachable);
+    if (!M().spoolerLoaded || !key || fake::Listed(M().refusedPrinters, printerName))
+        return PrinterHandle(key && M().spoolerLoaded ? kErrorAccessDenied : kErrorInvalidPrinterName);
     ++M().openPrinters;
     return PrinterHandle(
         std::make_unique<PrinterHandleState>(PrinterHandleState{printerName, key, fake::detail::Generation()}));
 }
 
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
+uint32_t SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
     const PrinterHandleState* handle = printer.State();
     const bool hasRecord = index < PrinterCount(list);
     Record("SetPrinter " + (handle ? handle->name : std::string()) + " port=" +
@@ -290,12 +285,8 @@ bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std
         refused = kErrorAccessDenied;
     else if (fake::Listed(M().refusedPorts, PortNameAt(list, index)))
         refused = kErrorUnknownPort;
-    if (refused != 0) {
-        if (error != nullptr) *error = refused;
-        return false;
-    }
-    fake::WritePrinter(*handle->key, list.State()->records[index]);
-    return true;
+    if (refused == 0) fake::WritePrinter(*handle->key, list.State()->records[index]);
+    return refused;
 }
 
 namespace {
@@ -328,18 +319,16 @@ uint32_t DeletePortWithError(const std::string& port) {
     return kErrorUnknownPort;
 }
 
-PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error) {
+PrinterHandle OpenMonitorXcv(const std::string& monitor) {
     Record("XcvOpen " + monitor);
     const auto key = fake::detail::FindKey(std::string(fake::kMonitorsKey) + "\\" + monitor);
     const auto support = M().xcvMonitors.find(fake::detail::Fold(monitor));
     if (!M().spoolerLoaded || M().spoolerDown || monitor.empty() || monitor[0] == '\\' || !key ||
         support == M().xcvMonitors.end() || support->second == fake::XcvSupport::None) {
-        *error = !M().spoolerLoaded ? kErrorCallNotImplemented
-                 : M().spoolerDown  ? kErrorSpoolerUnreachable
-                                    : kUnknownMonitor;
-        return PrinterHandle();
+        return PrinterHandle(!M().spoolerLoaded ? kErrorCallNotImplemented
+                             : M().spoolerDown  ? kErrorSpoolerUnreachable
+                                                : kUnknownMonitor);
     }
-    *error = 0;
     ++M().openPrinters;
     return PrinterHandle(std::make_unique<PrinterHandleState>(
         PrinterHandleState{",XcvMonitor " + monitor, key, fake::detail::Generation()}));

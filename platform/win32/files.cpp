@@ -33,14 +33,6 @@ std::string GetSystemDir() {
     return DirectoryFrom(GetSystemDirectoryA);
 }
 
-bool DeleteFileAt(const std::string& path) {
-    return DeleteFileA(path.c_str()) != 0;
-}
-
-bool RemoveEmptyDirectory(const std::string& path) {
-    return RemoveDirectoryA(path.c_str()) != 0;
-}
-
 namespace {
 
 uint32_t DeleteWithError(const std::string& path) {

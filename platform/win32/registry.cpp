@@ -42,12 +42,11 @@ constexpr DWORD kMaxValueBytes = 16u * 1024 * 1024;
 
 }  // namespace
 
-RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view, uint32_t* error) {
+RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView view) {
     REGSAM sam = (access == RegAccess::Read ? KEY_READ : KEY_SET_VALUE) | ViewFlag(view);
     auto state = std::make_unique<RegKeyState>();
     const LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, sam, state->key.Put());
-    if (error != nullptr) *error = static_cast<uint32_t>(opened);
-    if (opened != ERROR_SUCCESS) return RegKey();
+    if (opened != ERROR_SUCCESS) return RegKey(static_cast<uint32_t>(opened));
     return RegKey(std::move(state));
 }
 

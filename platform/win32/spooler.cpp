@@ -110,44 +110,34 @@ PrinterList EnumLocalPrinters() {
 
 namespace {
 
-// GetLastError for `error`, where one was asked for; never 0 after a failure.
-void KeepError(uint32_t* error) {
-    if (error == nullptr) return;
+// GetLastError after a failure; never 0.
+uint32_t LastError() {
     const DWORD last = GetLastError();
-    *error = last != 0 ? last : ERROR_ACCESS_DENIED;
+    return last != 0 ? last : ERROR_ACCESS_DENIED;
 }
 
 }  // namespace
 
-PrinterHandle OpenPrinterAllAccess(const std::string& printerName, uint32_t* error) {
+PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
-    if (spooler == nullptr) {
-        if (error != nullptr) *error = ERROR_INVALID_FUNCTION;
-        return PrinterHandle();
-    }
+    if (spooler == nullptr) return PrinterHandle(ERROR_INVALID_FUNCTION);
     PRINTER_DEFAULTSA defaults = {};
     defaults.pDatatype = nullptr;
     defaults.pDevMode = nullptr;
     defaults.DesiredAccess = PRINTER_ALL_ACCESS;
     std::vector<char> name = Writable(printerName);
     auto state = std::make_unique<PrinterHandleState>();
-    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid()) {
-        KeepError(error);
-        return PrinterHandle();
-    }
+    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
+        return PrinterHandle(LastError());
     return PrinterHandle(std::move(state));
 }
 
-bool SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index, uint32_t* error) {
-    if (!printer.IsOpen() || index >= PrinterCount(list)) {
-        if (error != nullptr) *error = ERROR_INVALID_HANDLE;
-        return false;
-    }
+uint32_t SetPrinterLevel2(const PrinterHandle& printer, const PrinterList& list, std::size_t index) {
+    if (!printer.IsOpen() || index >= PrinterCount(list)) return ERROR_INVALID_HANDLE;
     PRINTER_INFO_2A* record = &list.State()->Records()[index];
     // An open printer means the spooler's functions were found.
-    if (win32::Spooler()->setPrinter(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0)) return true;
-    KeepError(error);
-    return false;
+    if (win32::Spooler()->setPrinter(printer.State()->printer.Get(), 2, reinterpret_cast<BYTE*>(record), 0)) return 0;
+    return LastError();
 }
 
 uint32_t DeletePortWithError(const std::string& port) {
@@ -159,21 +149,15 @@ uint32_t DeletePortWithError(const std::string& port) {
     return error != 0 ? error : ERROR_INVALID_FUNCTION;
 }
 
-PrinterHandle OpenMonitorXcv(const std::string& monitor, uint32_t* error) {
+PrinterHandle OpenMonitorXcv(const std::string& monitor) {
     const win32::SpoolerFunctions* spooler = win32::Spooler();
-    if (spooler == nullptr || spooler->xcvData == nullptr) {
-        *error = ERROR_CALL_NOT_IMPLEMENTED;
-        return PrinterHandle();
-    }
+    if (spooler == nullptr || spooler->xcvData == nullptr) return PrinterHandle(ERROR_CALL_NOT_IMPLEMENTED);
     PRINTER_DEFAULTSA defaults = {};
     defaults.DesiredAccess = SERVER_ACCESS_ADMINISTER;
     std::vector<char> name = Writable(",XcvMonitor " + monitor);
     auto state = std::make_unique<PrinterHandleState>();
-    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid()) {
-        KeepError(error);
-        return PrinterHandle();
-    }
-    *error = 0;
+    if (!spooler->openPrinter(name.data(), state->printer.Put(), &defaults) || !state->printer.Valid())
+        return PrinterHandle(LastError());
     return PrinterHandle(std::move(state));
 }
 

@@ -50,7 +50,7 @@ TEST_F(FakeFiles, NamesKeepTheirFirstSpelling) {
 TEST_F(FakeFiles, ALockedDirectoryStays) {
     fake::AddDirectory("C:\\Prog\\held");
     fake::SetFileLocked("C:\\Prog\\held", true);
-    EXPECT_FALSE(platform::RemoveEmptyDirectory("C:\\Prog\\held"));
+    EXPECT_NE(platform::RemoveDirectoryWithError("C:\\Prog\\held"), 0u);
     EXPECT_TRUE(fake::DirectoryExists("C:\\Prog\\held"));
 }
 

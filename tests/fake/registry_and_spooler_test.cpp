@@ -102,8 +102,8 @@ TEST_F(FakeSpooler, SnapshotsAndHandlesAreCounted) {
         ASSERT_TRUE(printer.IsOpen());
         EXPECT_EQ(fake::OpenPrinters(), 1);
         platform::SetPortNameAt(moved, 0, "FILE:");
-        EXPECT_TRUE(platform::SetPrinterLevel2(printer, moved, 0));
-        EXPECT_FALSE(platform::SetPrinterLevel2(printer, moved, 1));
+        EXPECT_EQ(platform::SetPrinterLevel2(printer, moved, 0), 0u);
+        EXPECT_NE(platform::SetPrinterLevel2(printer, moved, 1), 0u);
     }
     EXPECT_EQ(fake::LivePrinterSnapshots(), 0);
     EXPECT_EQ(fake::OpenPrinters(), 0);

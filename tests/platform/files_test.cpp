@@ -64,15 +64,15 @@ TEST_F(Files, DeleteFileRemovesAnExistingFileOnly) {
     setup::MakeFile(At("a.dll"), "contents");
     setup::MakeFile(At("b.dll"), "contents");
 
-    EXPECT_TRUE(platform::DeleteFileAt(At("a.dll")));
+    EXPECT_EQ(platform::DeleteFileWithError(At("a.dll")), 0u);
     EXPECT_FALSE(setup::FileExists(At("a.dll")));
     EXPECT_TRUE(setup::FileExists(At("b.dll")));
 
     // Gone already, never there, or in a directory that is not there.
-    EXPECT_FALSE(platform::DeleteFileAt(At("a.dll")));
-    EXPECT_FALSE(platform::DeleteFileAt(At("never.dll")));
-    EXPECT_FALSE(platform::DeleteFileAt(At("nodir\\a.dll")));
-    EXPECT_FALSE(platform::DeleteFileAt(At("b.dll\\")));  // a file named as a directory
+    EXPECT_NE(platform::DeleteFileWithError(At("a.dll")), 0u);
+    EXPECT_NE(platform::DeleteFileWithError(At("never.dll")), 0u);
+    EXPECT_NE(platform::DeleteFileWithError(At("nodir\\a.dll")), 0u);
+    EXPECT_NE(platform::DeleteFileWithError(At("b.dll\\")), 0u);  // a file named as a directory
     EXPECT_TRUE(setup::FileExists(At("b.dll")));
 }
 
@@ -98,14 +98,14 @@ TEST_F(Files, DeleteFileIgnoresCaseOfTheName) {
     setup::MakeDir(At("Sub"));
     setup::MakeFile(At("Sub\\MixedCase.Dll"), "x");
 
-    EXPECT_TRUE(platform::DeleteFileAt(scratch_ + "\\SUB\\mixedcase.DLL"));
+    EXPECT_EQ(platform::DeleteFileWithError(scratch_ + "\\SUB\\mixedcase.DLL"), 0u);
     EXPECT_FALSE(setup::FileExists(At("Sub\\MixedCase.Dll")));
 }
 
 TEST_F(Files, DeleteFileRefusesADirectory) {
     setup::MakeDir(At("dir"));
 
-    EXPECT_FALSE(platform::DeleteFileAt(At("dir")));
+    EXPECT_NE(platform::DeleteFileWithError(At("dir")), 0u);
     EXPECT_TRUE(setup::DirExists(At("dir")));
 }
 
@@ -113,7 +113,7 @@ TEST_F(Files, DeleteFileRefusesAReadOnlyFile) {
     setup::MakeFile(At("ro.dll"), "x");
     setup::SetReadOnly(At("ro.dll"));
 
-    EXPECT_FALSE(platform::DeleteFileAt(At("ro.dll")));
+    EXPECT_NE(platform::DeleteFileWithError(At("ro.dll")), 0u);
     EXPECT_TRUE(setup::FileExists(At("ro.dll")));
 }
 
@@ -123,34 +123,34 @@ TEST_F(Files, RemoveDirectoryRemovesAnEmptyDirectoryOnly) {
     setup::MakeFile(At("full\\a.txt"), "x");
     setup::MakeDir(At("nested\\inner"));
 
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("empty")));
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("empty")), 0u);
     EXPECT_FALSE(setup::DirExists(At("empty")));
 
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("full")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("full")), 0u);
     EXPECT_TRUE(setup::FileExists(At("full\\a.txt")));
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("nested")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("nested")), 0u);
     EXPECT_TRUE(setup::DirExists(At("nested\\inner")));
 
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("empty")));
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("never")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("empty")), 0u);
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("never")), 0u);
 }
 
 TEST_F(Files, RemoveDirectoryTakesATrailingBackslashAndIgnoresCase) {
     setup::MakeDir(At("Trail"));
     setup::MakeDir(At("Mixed"));
 
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("Trail\\")));
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("Trail\\")), 0u);
     EXPECT_FALSE(setup::DirExists(At("Trail")));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("MIXED")));
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("MIXED")), 0u);
     EXPECT_FALSE(setup::DirExists(At("Mixed")));
 }
 
 TEST_F(Files, RemoveDirectoryRefusesAFileAndADriveRoot) {
     setup::MakeFile(At("file.txt"), "x");
 
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("file.txt")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("file.txt")), 0u);
     EXPECT_TRUE(setup::FileExists(At("file.txt")));
-    EXPECT_FALSE(platform::RemoveEmptyDirectory("C:\\"));
+    EXPECT_NE(platform::RemoveDirectoryWithError("C:\\"), 0u);
     EXPECT_TRUE(setup::DirExists("C:\\"));
 }
 
@@ -158,10 +158,10 @@ TEST_F(Files, RemovingTheLastEntryLeavesTheParentRemovable) {
     setup::MakeDir(At("app\\bin"));
     setup::MakeFile(At("app\\bin\\a.dll"), "x");
 
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At("app")));
-    EXPECT_TRUE(platform::DeleteFileAt(At("app\\bin\\a.dll")));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("app\\bin")));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("app")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At("app")), 0u);
+    EXPECT_EQ(platform::DeleteFileWithError(At("app\\bin\\a.dll")), 0u);
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("app\\bin")), 0u);
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("app")), 0u);
     EXPECT_FALSE(setup::DirExists(At("app")));
     EXPECT_TRUE(setup::DirExists(scratch_));
 }
@@ -190,16 +190,16 @@ TEST_F(Files, DoubleByteNamesEndingInTheBackslashsByteAreWholeNames) {
     setup::MakeDir(At(so + "\\" + juu));
     setup::MakeFile(At(so + "\\" + juu + "\\a.dll"), "x");
     // Not empty, then emptied; with or without a trailing backslash.
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(At(so + "\\" + juu)));
-    EXPECT_TRUE(platform::DeleteFileAt(At(so + "\\" + juu + "\\A.DLL")));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At(so + "\\" + juu + "\\")));
+    EXPECT_NE(platform::RemoveDirectoryWithError(At(so + "\\" + juu)), 0u);
+    EXPECT_EQ(platform::DeleteFileWithError(At(so + "\\" + juu + "\\A.DLL")), 0u);
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At(so + "\\" + juu + "\\")), 0u);
     EXPECT_FALSE(setup::DirExists(At(so + "\\" + juu)));
     EXPECT_TRUE(setup::DirExists(At(so)));
 
     // Second bytes that look like "A" and "a" are not folded: two directories.
     setup::MakeDir(At("\x83\x41"));
     setup::MakeDir(At("\x83\x61"));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At("\x83\x41")));
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At("\x83\x41")), 0u);
     EXPECT_TRUE(setup::DirExists(At("\x83\x61")));
 }
 
@@ -212,7 +212,7 @@ TEST_F(Files, LettersBeyondAToZAreOneNameInEitherCase) {
     EXPECT_FALSE(platform::SameTextIgnoringCase(upper, lower + "x"));
     if (japanese) EXPECT_FALSE(platform::SameTextIgnoringCase("\x83\x41", "\x83\x61"));  // two characters, A and a second
     setup::MakeDir(At(lower));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(At(upper)));
+    EXPECT_EQ(platform::RemoveDirectoryWithError(At(upper)), 0u);
     EXPECT_FALSE(setup::DirExists(At(lower)));
 }
 

@@ -46,11 +46,9 @@ TEST_F(Registry, OpeningAMissingKeyFails) {
     EXPECT_TRUE(
         platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::SetValue).IsOpen());
     // Windows says why: not there (2), or there (0).
-    uint32_t error = 0;
-    platform::OpenLocalMachineKey(kRoot + "\\Missing", platform::RegAccess::Read, platform::RegView::Default, &error);
-    EXPECT_EQ(error, platform::kErrorFileNotFound);
-    platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::Read, platform::RegView::Default, &error);
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(platform::OpenLocalMachineKey(kRoot + "\\Missing", platform::RegAccess::Read).Error(),
+              platform::kErrorFileNotFound);
+    EXPECT_EQ(platform::OpenLocalMachineKey(kRoot + "\\There", platform::RegAccess::Read).Error(), 0u);
 }
 
 TEST_F(Registry, KeyNamesIgnoreCase) {

@@ -61,7 +61,7 @@ TEST_F(Spooler, AnEmptyListOwnsNothing) {
     EXPECT_EQ(platform::PrinterCount(none), 0u);
     EXPECT_EQ(platform::PrinterNameAt(none, 0), "");
     platform::PrinterHandle closed;
-    EXPECT_FALSE(platform::SetPrinterLevel2(closed, none, 0));
+    EXPECT_NE(platform::SetPrinterLevel2(closed, none, 0), 0u);
 }
 
 TEST_F(Spooler, ChangingAPortInTheSnapshotLeavesThePrinterUntilWritten) {
@@ -76,7 +76,7 @@ TEST_F(Spooler, ChangingAPortInTheSnapshotLeavesThePrinterUntilWritten) {
 
     platform::PrinterHandle printer = platform::OpenPrinterAllAccess("ZevSuite P1");
     ASSERT_TRUE(printer.IsOpen());
-    EXPECT_TRUE(platform::SetPrinterLevel2(printer, list, p1));
+    EXPECT_EQ(platform::SetPrinterLevel2(printer, list, p1), 0u);
     EXPECT_EQ(setup::PrinterPort("ZevSuite P1"), "LPT1:");
     EXPECT_EQ(setup::PrinterComment("ZevSuite P1"), "kept comment");
 }
@@ -102,7 +102,7 @@ TEST_F(Spooler, EveryMovedPrinterGetsItsOwnNewPort) {
     for (int i = 0; i < 3; ++i) {
         platform::PrinterHandle printer = platform::OpenPrinterAllAccess(names[i]);
         ASSERT_TRUE(printer.IsOpen()) << names[i];
-        EXPECT_TRUE(platform::SetPrinterLevel2(printer, list, IndexOf(list, names[i])));
+        EXPECT_EQ(platform::SetPrinterLevel2(printer, list, IndexOf(list, names[i])), 0u);
     }
     for (int i = 0; i < 3; ++i) EXPECT_EQ(setup::PrinterPort(names[i]), ports[i]) << names[i];
     EXPECT_EQ(setup::PrinterPort("ZevSuite Stay"), "ZEVSUITE4:");
@@ -125,7 +125,7 @@ TEST_F(Spooler, AMovedSnapshotKeepsItsRecords) {
     moved = std::move(printer);
     EXPECT_FALSE(printer.IsOpen());
     ASSERT_TRUE(moved.IsOpen());
-    EXPECT_TRUE(platform::SetPrinterLevel2(moved, second, p1));
+    EXPECT_EQ(platform::SetPrinterLevel2(moved, second, p1), 0u);
     EXPECT_EQ(setup::PrinterPort("ZevSuite P1"), "LPT2:");
 }
 
@@ -156,13 +156,13 @@ TEST_F(Spooler, DeletingAnUnknownPortFails) {
 
 TEST_F(Spooler, PortsGoThroughTheXcvOfAMonitorThatHasOne) {
     setup::RegCreate(kMonitors + "\\ZevSuiteMon\\Ports\\ZEVSUITE1:");
-    uint32_t error = 0;
     // A monitor without the interface (here one with no DLL at all) gives no handle, and says why.
-    EXPECT_FALSE(platform::OpenMonitorXcv("ZevSuiteMon", &error).IsOpen());
-    EXPECT_NE(error, 0u);
+    const platform::PrinterHandle none = platform::OpenMonitorXcv("ZevSuiteMon");
+    EXPECT_FALSE(none.IsOpen());
+    EXPECT_NE(none.Error(), 0u);
     // The spooler's own monitor has it: a port it does not have is the monitor's error, not a deletion.
-    const platform::PrinterHandle xcv = platform::OpenMonitorXcv("Local Port", &error);
-    ASSERT_TRUE(xcv.IsOpen()) << error;
+    const platform::PrinterHandle xcv = platform::OpenMonitorXcv("Local Port");
+    ASSERT_TRUE(xcv.IsOpen()) << xcv.Error();
     const uint32_t status = platform::XcvDeletePort(xcv, "ZEVSUITENOPORT:");
     EXPECT_NE(status, 0u);
     EXPECT_FALSE(platform::IsUnknownXcvCommand(status)) << status;

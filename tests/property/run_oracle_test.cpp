@@ -68,16 +68,16 @@ TEST_F(RunChecker, ACorrectRunPasses) {
 }
 
 TEST_F(RunChecker, CatchesWhatARunMustNeverDo) {
-    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("C:\\Unlisted\\Empty"); }),
+    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveDirectoryWithError("C:\\Unlisted\\Empty"); }),
                          "the run removed directory \"C:\\Unlisted\\Empty\""));
     SetUp();
-    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("C:\\Spool"); }), "C:\\Spool"));
+    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveDirectoryWithError("C:\\Spool"); }), "C:\\Spool"));
     SetUp();
-    EXPECT_TRUE(Mentions(RunWith([] { platform::DeleteFileAt("C:\\Data\\keep.txt"); }), "removed file"));
+    EXPECT_TRUE(Mentions(RunWith([] { platform::DeleteFileWithError("C:\\Data\\keep.txt"); }), "removed file"));
     SetUp();
-    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("C:"); }), "names a drive or share root"));
+    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveDirectoryWithError("C:"); }), "names a drive or share root"));
     SetUp();
-    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveEmptyDirectory("Unlisted"); }), "is not a full path"));
+    EXPECT_TRUE(Mentions(RunWith([] { platform::RemoveDirectoryWithError("Unlisted"); }), "is not a full path"));
     SetUp();
     EXPECT_TRUE(Mentions(RunWith([] { platform::DeleteLocalMachineKey(std::string(kEntries) + "\\Other"); }),
                          "deleted key"));
@@ -126,7 +126,7 @@ TEST_F(RunChecker, ReadsNamesInTheMachinesCodePage) {
     EXPECT_FALSE(fake::DirectoryExists(prog + "\\" + a));
 
     japaneseMachine();
-    EXPECT_TRUE(Mentions(RunWith([&] { platform::RemoveEmptyDirectory(prog + "\\" + di); }), "removed directory"));
+    EXPECT_TRUE(Mentions(RunWith([&] { platform::RemoveDirectoryWithError(prog + "\\" + di); }), "removed directory"));
     japaneseMachine();
     EXPECT_TRUE(Mentions(RunWith([&] { fake::RegSetString(entry, "DisplayName", "Tool"); }), "is still listed"));
     japaneseMachine();
