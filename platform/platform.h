@@ -136,6 +136,7 @@ uint32_t RemoveDirectoryWithError(const std::string& path, FileView view = FileV
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorSharingViolation = 32;
 constexpr uint32_t kErrorCallNotImplemented = 120;
 constexpr uint32_t kErrorInvalidName = 123;  // a path that cannot name anything
@@ -159,10 +160,11 @@ constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrNormal = 0x80;  // no other attribute set
 
-// GetFileAttributesA: false when the path cannot be had.
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view = FileView::Own);
-// SetFileAttributesA.
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view = FileView::Own);
+// GetFileAttributesA: 0 with the path's attributes, else Windows' error (2 or
+// 3 for a path with nothing of that name).
+uint32_t GetFileAttributesWithError(const std::string& path, uint32_t* attributes, FileView view = FileView::Own);
+// SetFileAttributesA: 0 when set, else Windows' error.
+uint32_t SetFileAttributesWithError(const std::string& path, uint32_t attributes, FileView view = FileView::Own);
 // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT), with GetLastError's
 // code when it fails (0 when done): the NT family deletes `path` (a file, or an
 // empty directory) early in the next start, before any program can hold it.
@@ -178,9 +180,10 @@ uint32_t MoveFileWithError(const std::string& from, const std::string& to, FileV
 // drive that GetDriveTypeA calls remote. Windows carries out its restart list
 // before the network is up.
 bool IsOnNetwork(const std::string& path);
-// FindFirstFileA and FindNextFileA over `dir`\*: the names the directory
-// holds, "." and ".." left out; false when it cannot be read.
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view = FileView::Own);
+// FindFirstFileA and FindNextFileA over `dir`\*: 0 with the names the
+// directory holds, "." and ".." left out, else Windows' error.
+uint32_t ListDirectoryWithError(const std::string& dir, std::vector<std::string>* names,
+                                FileView view = FileView::Own);
 // GetShortPathNameA: the 8.3 form of an existing path; empty when it cannot be had.
 std::string ShortPathOf(const std::string& path);
 // The whole content of a file (CreateFileA, ReadFile); false when it cannot be read.
@@ -273,8 +276,9 @@ RegKey OpenLocalMachineKey(const std::string& path, RegAccess access, RegView vi
 bool EnumSubkey(const RegKey& key, uint32_t index, std::string* name);
 // RegQueryValueExA: type and whole data of a value; false when it cannot be read.
 bool QueryValue(const RegKey& key, const std::string& name, RegValue* value);
-// RegSetValueExA of a REG_SZ on a key opened for setting values.
-bool SetTextValue(const RegKey& key, const std::string& name, const std::string& text);
+// RegSetValueExA of a REG_SZ on a key opened for setting values: 0 when set,
+// else Windows' error (6 for a key not open).
+uint32_t SetTextValueWithError(const RegKey& key, const std::string& name, const std::string& text);
 // RegDeleteValueA on a key opened for setting values: 0 when the value was
 // deleted, else Windows' code: 2 for a value that is not there, 5 for a key
 // not opened for setting values, 6 for one not open.

@@ -124,13 +124,13 @@ uint32_t DeleteKeyTree(const std::string& path) {
 
 }  // namespace
 
-int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
+bool ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out) {
     platform::RegValue value;
-    if (!platform::QueryValue(key, valueName, &value)) return 0;
-    if (value.type != platform::kRegDword || value.data.size() != 4) return 0;
+    if (!platform::QueryValue(key, valueName, &value)) return false;
+    if (value.type != platform::kRegDword || value.data.size() != 4) return false;
     const auto byte = [&value](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(value.data[i])); };
     *out = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;  // little-endian, as stored
-    return 1;
+    return true;
 }
 
 std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName) {
@@ -276,7 +276,7 @@ MonitorRemovalResult RemoveLprMonitorInRegistry(const std::string& monitorName, 
         if (!foresee) {
             const platform::RegKey printer = platform::OpenLocalMachineKey(path, platform::RegAccess::SetValue);
             error = printer.Error();
-            if (printer.IsOpen() && !platform::SetTextValue(printer, "Port", to)) error = platform::kErrorAccessDenied;
+            if (printer.IsOpen()) error = platform::SetTextValueWithError(printer, "Port", to);
         }
         if (error != 0) keptBy = error;
         if (onPrinter) onPrinter(name, from, error == 0 ? to : from, error);

@@ -32,9 +32,9 @@ struct PortRecord {
 // lists none or cannot be read.
 std::vector<PortRecord> LoadMonitorPorts(const std::string& monitorName);
 
-// A REG_DWORD value: stored in `out` and 1 when it could be read with that
-// type, else 0 with `out` untouched.
-int ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
+// A REG_DWORD value: stored in `out` when it could be read with that type,
+// else false with `out` untouched.
+bool ReadDwordValue(const platform::RegKey& key, const char* valueName, uint32_t* out);
 
 // How a port is deleted: through the monitor's Xcv interface in the spooler
 // (Windows 2000 on), through DeletePortA where the monitor has no such

@@ -32,7 +32,7 @@ void DirSettling::Settle(const std::string& dir, ItemResult result, uint32_t err
 bool DirSettling::HoldsOnlyScheduled(const std::string& dir, platform::FileView view) const {
     if (record_.scheduled.Empty()) return false;
     std::vector<std::string> names;
-    if (!platform::ListDirectory(dir, &names, view) || names.empty()) return false;
+    if (platform::ListDirectoryWithError(dir, &names, view) != 0 || names.empty()) return false;
     return std::all_of(names.begin(), names.end(),
                        [&](const std::string& name) { return record_.scheduled.Holds(dir + "\\" + name); });
 }
@@ -68,7 +68,7 @@ bool DirSettling::Remove(const std::string& dir, bool final, platform::FileView 
 bool DirSettling::Foresee(const std::string& dir, platform::FileView view) {
     if (record_.scheduled.Holds(dir) || record_.removed.Holds(dir)) return true;
     std::vector<std::string> names;
-    if (!platform::ListDirectory(dir, &names, view)) {
+    if (platform::ListDirectoryWithError(dir, &names, view) != 0) {
         Settle(dir, ItemResult::NotThere);
         return false;
     }

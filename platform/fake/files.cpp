@@ -326,30 +326,30 @@ uint32_t DeleteFileWithError(const std::string& path, FileView view) {
     return 0;
 }
 
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
+uint32_t GetFileAttributesWithError(const std::string& path, uint32_t* attributes, FileView view) {
     const fake::detail::FullPath full = fake::detail::Seen(path, view);
-    if (!full.valid) return false;
+    if (!full.valid) return kErrorInvalidName;
     if (full.names.empty()) {
         *attributes = kAttrDirectory;
-        return true;
+        return 0;
     }
     const auto found = M().files.find(fake::detail::KeyOf(full));
-    if (found == M().files.end()) return false;
+    if (found == M().files.end()) return NotThereError(full);
     const fake::detail::FileEntry& entry = found->second;
-    if (!entry.directory && full.trailingBackslash) return false;  // a file named as a directory is not there
+    if (!entry.directory && full.trailingBackslash) return kErrorInvalidName;  // a file named as a directory is not there
     uint32_t got = (entry.directory ? kAttrDirectory : 0) | (entry.readOnly ? kAttrReadOnly : 0);
     *attributes = got != 0 ? got : kAttrNormal;
-    return true;
+    return 0;
 }
 
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view) {
+uint32_t SetFileAttributesWithError(const std::string& path, uint32_t attributes, FileView view) {
     Record("SetFileAttributes " + path + " " + std::to_string(attributes) + ViewNote(view));
     const fake::detail::FullPath full = fake::detail::Seen(path, view);
-    if (!full.valid || full.names.empty()) return false;
+    if (!full.valid || full.names.empty()) return kErrorInvalidName;
     const auto found = M().files.find(fake::detail::KeyOf(full));
-    if (found == M().files.end()) return false;
+    if (found == M().files.end()) return NotThereError(full);
     found->second.readOnly = (attributes & kAttrReadOnly) != 0;
-    return true;
+    return 0;
 }
 
 uint32_t DeleteAtNextRestartWithError(const std::string& path, FileView view) {
@@ -412,15 +412,15 @@ bool IsOnNetwork(const std::string& path) {
     return full.root.size() == 2 && std::find(remote.begin(), remote.end(), full.root[0]) != remote.end();
 }
 
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view) {
+uint32_t ListDirectoryWithError(const std::string& dir, std::vector<std::string>* names, FileView view) {
     Record("FindFirstFile " + dir + ViewNote(view));
     const fake::detail::FullPath full = fake::detail::Seen(dir, view);
-    if (!full.valid) return false;
+    if (!full.valid) return kErrorInvalidName;
     std::string key;
     if (!full.names.empty()) {
         key = fake::detail::KeyOf(full);
         const auto found = M().files.find(key);
-        if (found == M().files.end() || !found->second.directory) return false;
+        if (found == M().files.end() || !found->second.directory) return kErrorPathNotFound;
     } else {
         key = fake::detail::Fold(full.root);
     }
@@ -432,7 +432,7 @@ bool ListDirectory(const std::string& dir, std::vector<std::string>* names, File
         const std::string& spelling = it->second.spelling;
         names->push_back(spelling.substr(spelling.size() - rest.size()));
     }
-    return true;
+    return 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* content) {

@@ -250,17 +250,17 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
     return true;
 }
 
-bool SetTextValue(const RegKey& key, const std::string& name, const std::string& text) {
+uint32_t SetTextValueWithError(const RegKey& key, const std::string& name, const std::string& text) {
     Record("RegSetValue " + (key.IsOpen() ? key.State()->path : std::string()) + " " + name);
     fake::detail::RegNode* node = Usable(key, RegAccess::SetValue);
-    if (node == nullptr) return false;
+    if (node == nullptr) return key.IsOpen() ? kErrorAccessDenied : kErrorInvalidHandle;
     fake::detail::SetValue(*node, name, kRegSz, text + '\0');
-    return true;
+    return 0;
 }
 
 uint32_t DeleteValueWithError(const RegKey& key, const std::string& name) {
     Record("RegDeleteValue " + (key.IsOpen() ? key.State()->path : std::string()) + " " + name);
-    if (!key.IsOpen()) return 6;  // ERROR_INVALID_HANDLE
+    if (!key.IsOpen()) return kErrorInvalidHandle;
     fake::detail::RegNode* node = Usable(key, RegAccess::SetValue);
     if (node == nullptr) return kErrorAccessDenied;
     for (auto it = node->values.begin(); it != node->values.end(); ++it) {

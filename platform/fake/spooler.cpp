@@ -257,7 +257,6 @@ PrinterList EnumLocalPrinters() {
 // Windows' codes for a printer that cannot be had.
 constexpr uint32_t kErrorInvalidPrinterName = 1801;
 constexpr uint32_t kErrorUnknownPort = 1796;
-constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorInvalidParameter = 87;
 
 PrinterHandle OpenPrinterAllAccess(const std::string& printerName) {

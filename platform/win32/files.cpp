@@ -66,17 +66,21 @@ uint32_t RemoveDirectoryWithError(const std::string& path, FileView view) {
     return view == FileView::Own ? remove(path) : win32::Natively(path, true, remove, kErrorNotSupported);
 }
 
-bool GetFileAttributesOf(const std::string& path, uint32_t* attributes, FileView view) {
-    const auto get = [](const std::string& seen) { return GetFileAttributesA(seen.c_str()); };
-    const DWORD got = view == FileView::Own ? get(path) : win32::Natively(path, true, get, INVALID_FILE_ATTRIBUTES);
-    if (got == INVALID_FILE_ATTRIBUTES) return false;
-    *attributes = got;
-    return true;
+uint32_t GetFileAttributesWithError(const std::string& path, uint32_t* attributes, FileView view) {
+    const auto get = [attributes](const std::string& seen) -> uint32_t {
+        const DWORD got = GetFileAttributesA(seen.c_str());
+        if (got == INVALID_FILE_ATTRIBUTES) return LastErrorOr(kErrorFileNotFound);
+        *attributes = got;
+        return 0;
+    };
+    return view == FileView::Own ? get(path) : win32::Natively(path, true, get, kErrorNotSupported);
 }
 
-bool SetFileAttributesOf(const std::string& path, uint32_t attributes, FileView view) {
-    const auto set = [attributes](const std::string& seen) { return SetFileAttributesA(seen.c_str(), attributes) != 0; };
-    return view == FileView::Own ? set(path) : win32::Natively(path, true, set, false);
+uint32_t SetFileAttributesWithError(const std::string& path, uint32_t attributes, FileView view) {
+    const auto set = [attributes](const std::string& seen) -> uint32_t {
+        return SetFileAttributesA(seen.c_str(), attributes) ? 0 : LastErrorOr(kErrorAccessDenied);
+    };
+    return view == FileView::Own ? set(path) : win32::Natively(path, true, set, kErrorNotSupported);
 }
 
 uint32_t DeleteAtNextRestartWithError(const std::string& path, FileView view) {
@@ -118,17 +122,22 @@ bool IsOnNetwork(const std::string& path) {
     return GetDriveTypeA(root) == DRIVE_REMOTE;
 }
 
-bool ListDirectory(const std::string& dir, std::vector<std::string>* names, FileView view) {
+uint32_t ListDirectoryWithError(const std::string& dir, std::vector<std::string>* names, FileView view) {
     WIN32_FIND_DATAA found;
-    const auto first = [&found](const std::string& seen) { return FindFirstFileA((seen + "\\*").c_str(), &found); };
+    uint32_t error = kErrorNotSupported;
+    const auto first = [&found, &error](const std::string& seen) {
+        const HANDLE search = FindFirstFileA((seen + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) error = LastErrorOr(kErrorFileNotFound);
+        return search;
+    };
     const HANDLE search = view == FileView::Own ? first(dir) : win32::Natively(dir, true, first, INVALID_HANDLE_VALUE);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    if (search == INVALID_HANDLE_VALUE) return error;
     do {
         const std::string name = found.cFileName;
         if (name != "." && name != "..") names->push_back(name);
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    return true;
+    return 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* content) {

@@ -83,11 +83,11 @@ bool QueryValue(const RegKey& key, const std::string& name, RegValue* value) {
     return false;
 }
 
-bool SetTextValue(const RegKey& key, const std::string& name, const std::string& text) {
+uint32_t SetTextValueWithError(const RegKey& key, const std::string& name, const std::string& text) {
     HKEY h = KeyOf(key);
-    if (h == nullptr) return false;
-    return RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    if (h == nullptr) return ERROR_INVALID_HANDLE;
+    return static_cast<uint32_t>(RegSetValueExA(h, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                                static_cast<DWORD>(text.size() + 1)));
 }
 
 uint32_t DeleteValueWithError(const RegKey& key, const std::string& name) {

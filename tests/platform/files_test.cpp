@@ -87,11 +87,11 @@ TEST_F(Files, ARelativePathOrAnotherSpellingNamesTheFileWindowsFinds) {
     for (const std::string& path : {std::string("Sub\\a.dll"), drive + "Sub\\a.dll", dir + "\\Sub\\a.dll", slashes,
                                     drive + "\\..\\.." + dir + "\\Sub\\a.dll",  // ".." stops at the root
                                     At("Sub\\a.dll. ")}) {                     // trailing dots and blanks dropped
-        EXPECT_TRUE(platform::GetFileAttributesOf(path, &attributes)) << path;
+        EXPECT_EQ(platform::GetFileAttributesWithError(path, &attributes), 0u) << path;
         EXPECT_EQ(attributes & platform::kAttrDirectory, 0u) << path;
     }
-    EXPECT_FALSE(platform::GetFileAttributesOf(drive + "a.dll", &attributes));
-    EXPECT_FALSE(platform::GetFileAttributesOf(drive + "Sub\\a.dll\\", &attributes));
+    EXPECT_NE(platform::GetFileAttributesWithError(drive + "a.dll", &attributes), 0u);
+    EXPECT_NE(platform::GetFileAttributesWithError(drive + "Sub\\a.dll\\", &attributes), 0u);
 }
 
 TEST_F(Files, DeleteFileIgnoresCaseOfTheName) {
@@ -226,10 +226,10 @@ TEST_F(Files, DeleteFileSaysWhyAndAReadOnlyFileGoesOnceItsAttributeIsCleared) {
 
     EXPECT_EQ(platform::DeleteFileWithError(At("ro.dll")), platform::kErrorAccessDenied);
     uint32_t attributes = 0;
-    ASSERT_TRUE(platform::GetFileAttributesOf(At("ro.dll"), &attributes));
+    ASSERT_EQ(platform::GetFileAttributesWithError(At("ro.dll"), &attributes), 0u);
     EXPECT_EQ(attributes & (platform::kAttrReadOnly | platform::kAttrDirectory), platform::kAttrReadOnly);
-    ASSERT_TRUE(platform::SetFileAttributesOf(At("ro.dll"), platform::kAttrNormal));
-    ASSERT_TRUE(platform::GetFileAttributesOf(At("ro.dll"), &attributes));
+    ASSERT_EQ(platform::SetFileAttributesWithError(At("ro.dll"), platform::kAttrNormal), 0u);
+    ASSERT_EQ(platform::GetFileAttributesWithError(At("ro.dll"), &attributes), 0u);
     EXPECT_EQ(attributes & platform::kAttrReadOnly, 0u);
     EXPECT_EQ(platform::DeleteFileWithError(At("ro.dll")), 0u);
     EXPECT_FALSE(setup::FileExists(At("ro.dll")));
@@ -240,14 +240,14 @@ TEST_F(Files, DeleteFileSaysWhyAndAReadOnlyFileGoesOnceItsAttributeIsCleared) {
 
     // A directory is no file; one that holds something is not removed.
     EXPECT_EQ(platform::DeleteFileWithError(At("dir")), platform::kErrorAccessDenied);
-    ASSERT_TRUE(platform::GetFileAttributesOf(At("dir"), &attributes));
+    ASSERT_EQ(platform::GetFileAttributesWithError(At("dir"), &attributes), 0u);
     EXPECT_NE(attributes & platform::kAttrDirectory, 0u);
     EXPECT_EQ(platform::RemoveDirectoryWithError(At("dir")), platform::kErrorDirNotEmpty);
 
     // Not there, and in a directory that is not there.
     EXPECT_EQ(platform::DeleteFileWithError(At("never.dll")), platform::kErrorFileNotFound);
     EXPECT_EQ(platform::DeleteFileWithError(At("nodir\\a.dll")), platform::kErrorPathNotFound);
-    EXPECT_FALSE(platform::GetFileAttributesOf(At("never.dll"), &attributes));
+    EXPECT_TRUE(platform::IsNotFoundError(platform::GetFileAttributesWithError(At("never.dll"), &attributes)));
 }
 
 TEST_F(Files, ADirectoryListsWhatItHolds) {
@@ -256,11 +256,11 @@ TEST_F(Files, ADirectoryListsWhatItHolds) {
     setup::MakeFile(At("dir\\Sub\\deeper.txt"), "x");
 
     std::vector<std::string> names;
-    ASSERT_TRUE(platform::ListDirectory(At("dir"), &names));
+    ASSERT_EQ(platform::ListDirectoryWithError(At("dir"), &names), 0u);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Sub", "a.txt"}));
     names.clear();
-    EXPECT_FALSE(platform::ListDirectory(At("missing"), &names));
+    EXPECT_TRUE(platform::IsNotFoundError(platform::ListDirectoryWithError(At("missing"), &names)));
     EXPECT_TRUE(names.empty());
 }
 

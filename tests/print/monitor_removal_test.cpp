@@ -193,11 +193,11 @@ TEST_F(MonitorRemoval, ReadDwordLeavesTheOutputAloneOnFailure) {
     const platform::RegKey key = platform::OpenLocalMachineKey(port, platform::RegAccess::Read);
     ASSERT_TRUE(key.IsOpen());
     uint32_t out = 77;
-    EXPECT_EQ(ReadDwordValue(key, "Missing", &out), 0);
-    EXPECT_EQ(ReadDwordValue(key, "Short", &out), 0);
-    EXPECT_EQ(ReadDwordValue(key, "Binary", &out), 0);
+    EXPECT_FALSE(ReadDwordValue(key, "Missing", &out));
+    EXPECT_FALSE(ReadDwordValue(key, "Short", &out));
+    EXPECT_FALSE(ReadDwordValue(key, "Binary", &out));
     EXPECT_EQ(out, 77u);
-    EXPECT_EQ(ReadDwordValue(key, "Good", &out), 1);
+    EXPECT_TRUE(ReadDwordValue(key, "Good", &out));
     EXPECT_EQ(out, 0x01020304u);
 }
 
