@@ -4,7 +4,7 @@
 //
 // path/: path text and what a path names, pure but for the code page and the
 // way Windows compares names, which it asks of platform/. Uses platform/ only;
-// print/, registry/ and run/ use it.
+// print/, programs_entry/ and run/ use it.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // The product's print monitor: its ports, the printers on them, and its removal.
 //
 // print/: the product's print monitor. Uses path/ and platform/ only (not
-// registry/, its sibling); run/ uses it.
+// programs_entry/, its sibling); run/ uses it.
 #pragma once
 
 #include <cstdint>

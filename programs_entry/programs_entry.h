@@ -1,6 +1,6 @@
 // The product's entry in Windows' list of installed programs.
 //
-// registry/: the programs-list entry. Uses path/ and platform/ only (not
+// programs_entry/: the programs-list entry. Uses path/ and platform/ only (not
 // print/, its sibling); run/ uses it.
 #pragma once
 
