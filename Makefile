@@ -23,7 +23,7 @@ export WINE64
 
 PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
 
-.PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources test-harness wine-prefix \
+.PHONY: all deps fuzz-deps bench-deps build check test test-host check-full test-resources test-harness wine-prefix \
         test-wine-suite test-no-memory test-e2e test-win32 test-release release demo bench fuzz clean \
         $(addprefix build-,$(PRESETS))
 
@@ -72,6 +72,15 @@ check: build-host-asan
 test-host: build-host
 	ctest --preset host
 
+# make test's run of the sanitized tests: as check, with the property test over
+# as many cases as the plain build runs (4000, the same seeds; check runs 800),
+# so that make test needs no plain host tree. Its sanitizer options are the
+# host-asan test preset's.
+check-full: build-host-asan
+	ctest --preset host-asan -E '^property_tests$$'
+	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 build/host-asan/property_tests
+
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
@@ -101,10 +110,11 @@ test-e2e: build-win64 wine-prefix
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
 # The end-to-end cases take longest and wait on little: what they need is built
-# first, then they run while the other trees build and run beside them.
+# first, then they run while the other trees build and run beside them. The host
+# tests run once, sanitized (check-full); make test-host runs them built plainly.
 test:
 	$(MAKE) build-win64 wine-prefix
-	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness test-release build
+	$(MAKE) test-e2e check-full test-wine-suite test-no-memory test-resources test-harness test-release build
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32
