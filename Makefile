@@ -50,8 +50,13 @@ build/%/CMakeCache.txt: CMakePresets.json | deps
 build/fuzz/CMakeCache.txt: | fuzz-deps
 build/bench-host/CMakeCache.txt: | bench-deps
 
+# BESIDE (make test sets it to nice) runs every tree's build but win64's at a
+# lower priority, so that the end-to-end chain (win64, then the cases) is not
+# slowed by the builds that fill the time beside it.
+BESIDE ?=
+
 $(addprefix build-,$(PRESETS)): build-%: build/%/CMakeCache.txt
-	MAKEFLAGS= cmake --build --preset $* -j $(JOBS)
+	MAKEFLAGS= $(if $(filter-out win64,$*),$(BESIDE)) cmake --build --preset $* -j $(JOBS)
 
 # The program (32-bit, the one that ships) and its 64-bit twin, the one run under Wine.
 build: build-win32 build-win64
@@ -79,7 +84,7 @@ test-host: build-host
 check-full: build-host-asan
 	ctest --preset host-asan -E '^property_tests$$'
 	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 build/host-asan/property_tests
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 $(BESIDE) build/host-asan/property_tests
 
 test-resources: | deps
 	python3 tests/app/resources_test.py
@@ -109,12 +114,13 @@ E2E_FLAGS ?=
 test-e2e: build-win64 wine-prefix
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
-# The end-to-end cases take longest and wait on little: what they need is built
-# first, then they run while the other trees build and run beside them. The host
-# tests run once, sanitized (check-full); make test-host runs them built plainly.
+# The end-to-end cases take longest: what they need (win64, the prefix) starts
+# first, then they run while the other trees build and run beside them, at a
+# lower priority (BESIDE), from the first free job slot on. The host tests run
+# once, sanitized (check-full); make test-host runs them built plainly.
 test:
-	$(MAKE) build-win64 wine-prefix
-	$(MAKE) test-e2e check-full test-wine-suite test-no-memory test-resources test-harness test-release build
+	$(MAKE) BESIDE="nice -n 10" test-e2e test-resources test-harness check-full test-wine-suite test-no-memory \
+	  test-release build
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32
