@@ -114,13 +114,14 @@ E2E_FLAGS ?=
 test-e2e: build-win64 wine-prefix
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
-# The end-to-end cases take longest: what they need (win64, the prefix) starts
-# first, then they run while the other trees build and run beside them, at a
-# lower priority (BESIDE), from the first free job slot on. The host tests run
-# once, sanitized (check-full); make test-host runs them built plainly.
+# The end-to-end cases take longest: what they need is built first, then they
+# run while the other trees build and run beside them, at a lower priority
+# (BESIDE). (In one make run, a job slot freed before the cases could start
+# went to another tree's build, and the cases waited.) The host tests run once,
+# sanitized (check-full); make test-host runs them built plainly.
 test:
-	$(MAKE) BESIDE="nice -n 10" test-e2e test-resources test-harness check-full test-wine-suite test-no-memory \
-	  test-release build
+	$(MAKE) build-win64 wine-prefix test-resources test-harness
+	$(MAKE) BESIDE="nice -n 10" test-e2e check-full test-wine-suite test-no-memory test-release build
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32
