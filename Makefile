@@ -50,13 +50,8 @@ build/%/CMakeCache.txt: CMakePresets.json | deps
 build/fuzz/CMakeCache.txt: | fuzz-deps
 build/bench-host/CMakeCache.txt: | bench-deps
 
-# BESIDE (make test sets it to nice) runs every tree's build but win64's at a
-# lower priority, so that the end-to-end chain (win64, then the cases) is not
-# slowed by the builds that fill the time beside it.
-BESIDE ?=
-
 $(addprefix build-,$(PRESETS)): build-%: build/%/CMakeCache.txt
-	MAKEFLAGS= $(if $(filter-out win64,$*),$(BESIDE)) cmake --build --preset $* -j $(JOBS)
+	MAKEFLAGS= cmake --build --preset $* -j $(JOBS)
 
 # The program (32-bit, the one that ships) and its 64-bit twin, the one run under Wine.
 build: build-win32 build-win64
@@ -84,7 +79,7 @@ test-host: build-host
 check-full: build-host-asan
 	ctest --preset host-asan -E '^property_tests$$'
 	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 $(BESIDE) build/host-asan/property_tests
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 build/host-asan/property_tests
 
 test-resources: | deps
 	python3 tests/app/resources_test.py
@@ -100,9 +95,13 @@ test-wine-suite: build-win64-suite wine-prefix
 	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 	WINE_TEMPLATE=$(E2E_PREFIX) ZEV_WINE_LOCALE=ja_JP.UTF-8 scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
+# What the runs under Wine of build/win64 need. make test's second make run sets
+# WIN64_READY= : its first built and made them, and the cases start at once.
+WIN64_READY ?= build-win64 wine-prefix
+
 # Running out of memory in the program as built (no exceptions, its own
 # operator new), under Wine.
-test-no-memory: build-win64 wine-prefix
+test-no-memory: $(WIN64_READY)
 	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64/no_memory_check.exe
 
 # The end-to-end cases run E2E_EXE under Wine in copies of E2E_PREFIX. Another
@@ -111,17 +110,17 @@ test-no-memory: build-win64 wine-prefix
 E2E_EXE ?= build/win64/ZEVUnins.exe
 E2E_FLAGS ?=
 
-test-e2e: build-win64 wine-prefix
+test-e2e: $(WIN64_READY)
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
 # The end-to-end cases take longest: what they need is built first, then they
-# run while the other trees build and run beside them, at a lower priority
-# (BESIDE). (In one make run, a job slot freed before the cases could start
-# went to another tree's build, and the cases waited.) The host tests run once,
+# run while the other trees build and run beside them (in one make run, a job
+# slot freed before the cases could start went to another tree's build, and the
+# cases waited). build-win32 comes with test-release. The host tests run once,
 # sanitized (check-full); make test-host runs them built plainly.
 test:
 	$(MAKE) build-win64 wine-prefix test-resources test-harness
-	$(MAKE) BESIDE="nice -n 10" test-e2e check-full test-wine-suite test-no-memory test-release build
+	$(MAKE) WIN64_READY= test-e2e check-full test-wine-suite test-no-memory test-release
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32
