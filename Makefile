@@ -23,7 +23,7 @@ export WINE64
 
 PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
 
-.PHONY: all deps fuzz-deps bench-deps build check test test-host check-full test-resources test-harness wine-prefix \
+.PHONY: all deps fuzz-deps bench-deps build check test test-host check-full test-beside-e2e test-resources test-harness wine-prefix \
         test-wine-suite test-no-memory test-e2e test-win32 test-release release demo bench fuzz clean \
         $(addprefix build-,$(PRESETS))
 
@@ -116,11 +116,16 @@ test-e2e: $(WIN64_READY)
 # The end-to-end cases take longest: what they need is built first, then they
 # run while the other trees build and run beside them (in one make run, a job
 # slot freed before the cases could start went to another tree's build, and the
-# cases waited). build-win32 comes with test-release. The host tests run once,
-# sanitized (check-full); make test-host runs them built plainly.
+# cases waited). Beside them the rest goes one step at a time, longest first, so
+# that what is left when the cases end is short. build-win32 comes with
+# test-release. The host tests run once, sanitized (check-full); make test-host
+# runs them built plainly.
 test:
 	$(MAKE) build-win64 wine-prefix test-resources test-harness
-	$(MAKE) WIN64_READY= test-e2e check-full test-wine-suite test-no-memory test-release
+	$(MAKE) WIN64_READY= test-e2e test-beside-e2e
+
+test-beside-e2e:
+	MAKEFLAGS= $(MAKE) WIN64_READY= check-full test-wine-suite test-release test-no-memory
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32
