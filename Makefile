@@ -23,7 +23,7 @@ export WINE64
 
 PRESETS := win32 win64 win64-suite host host-asan fuzz bench-host
 
-.PHONY: all deps fuzz-deps bench-deps build check test test-host test-resources test-harness wine-prefix \
+.PHONY: all deps fuzz-deps bench-deps build check test test-host check-full test-beside-e2e test-resources test-harness wine-prefix \
         test-wine-suite test-no-memory test-e2e test-win32 test-release release demo bench fuzz clean \
         $(addprefix build-,$(PRESETS))
 
@@ -72,6 +72,15 @@ check: build-host-asan
 test-host: build-host
 	ctest --preset host
 
+# make test's run of the sanitized tests: as check, with the property test over
+# as many cases as the plain build runs (4000, the same seeds; check runs 800),
+# so that make test needs no plain host tree. Its sanitizer options are the
+# host-asan test preset's.
+check-full: build-host-asan
+	ctest --preset host-asan -E '^property_tests$$'
+	ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ZEV_PROPERTY_CASES=4000 build/host-asan/property_tests
+
 test-resources: | deps
 	python3 tests/app/resources_test.py
 
@@ -86,9 +95,13 @@ test-wine-suite: build-win64-suite wine-prefix
 	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 	WINE_TEMPLATE=$(E2E_PREFIX) ZEV_WINE_LOCALE=ja_JP.UTF-8 scripts/run-wine-suite.sh build/win64-suite/platform_suite.exe
 
+# What the runs under Wine of build/win64 need. make test's second make run sets
+# WIN64_READY= : its first built and made them, and the cases start at once.
+WIN64_READY ?= build-win64 wine-prefix
+
 # Running out of memory in the program as built (no exceptions, its own
 # operator new), under Wine.
-test-no-memory: build-win64 wine-prefix
+test-no-memory: $(WIN64_READY)
 	WINE_TEMPLATE=$(E2E_PREFIX) scripts/run-wine-suite.sh build/win64/no_memory_check.exe
 
 # The end-to-end cases run E2E_EXE under Wine in copies of E2E_PREFIX. Another
@@ -97,14 +110,22 @@ test-no-memory: build-win64 wine-prefix
 E2E_EXE ?= build/win64/ZEVUnins.exe
 E2E_FLAGS ?=
 
-test-e2e: build-win64 wine-prefix
+test-e2e: $(WIN64_READY)
 	python3 scripts/e2e.py --jobs $(E2E_JOBS) --exe $(E2E_EXE) --prefix $(E2E_PREFIX) $(E2E_FLAGS)
 
-# The end-to-end cases take longest and wait on little: what they need is built
-# first, then they run while the other trees build and run beside them.
+# The end-to-end cases take longest: what they need is built first, then they
+# run while the other trees build and run beside them (in one make run, a job
+# slot freed before the cases could start went to another tree's build, and the
+# cases waited). Beside them the rest goes one step at a time, longest first, so
+# that what is left when the cases end is short. build-win32 comes with
+# test-release. The host tests run once, sanitized (check-full); make test-host
+# runs them built plainly.
 test:
-	$(MAKE) build-win64 wine-prefix
-	$(MAKE) test-e2e check test-host test-wine-suite test-no-memory test-resources test-harness test-release build
+	$(MAKE) build-win64 wine-prefix test-resources test-harness
+	$(MAKE) WIN64_READY= test-e2e test-beside-e2e
+
+test-beside-e2e:
+	MAKEFLAGS= $(MAKE) WIN64_READY= check-full test-wine-suite test-release test-no-memory
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
 release: build-win32

@@ -28,8 +28,10 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import cases  # noqa: E402
 import zevmachine  # noqa: E402
 
-# Seconds each case took in the last run, to start the longest first next time.
+# Seconds each case took in the last run, to start the longest first next time;
+# before a first run (a fresh clone), the times kept in tests/e2e.
 TIMES_FILE = "case-times.json"
+KEPT_TIMES = os.path.join(ROOT, "tests", "e2e", TIMES_FILE)
 
 
 class CaseFailed(Exception):
@@ -202,11 +204,14 @@ class Running:
 def longest_first(selected, times_path):
     """The cases that took longest last time start first, so that no long case
     is left to run alone at the end; cases without a time keep their order, first."""
-    try:
-        with open(times_path) as f:
-            last = json.load(f)
-    except (OSError, ValueError):
-        last = {}
+    last = {}
+    for path in (times_path, KEPT_TIMES):
+        try:
+            with open(path) as f:
+                last = json.load(f)
+            break
+        except (OSError, ValueError):
+            continue
     return sorted(selected, key=lambda case: -last.get(case[0], float("inf")))
 
 
