@@ -116,16 +116,16 @@ test-e2e: $(WIN64_READY)
 # The end-to-end cases take longest: what they need is built first, then they
 # run while the other trees build and run beside them (in one make run, a job
 # slot freed before the cases could start went to another tree's build, and the
-# cases waited). Beside them the rest goes one step at a time, the builds first
-# (build-win32 comes with test-release), so that what is left when the cases
-# end is short runs. The host tests run once, sanitized (check-full); make
+# cases waited). Beside them the rest goes two steps at a time, the builds first
+# (build-win32 comes with test-release), so that it ends about when the cases
+# do and what is left then is short runs. The host tests run once, sanitized (check-full); make
 # test-host runs them built plainly.
 test:
 	$(MAKE) build-win64 wine-prefix
 	$(MAKE) WIN64_READY= test-e2e test-beside-e2e
 
 test-beside-e2e:
-	MAKEFLAGS= $(MAKE) WIN64_READY= check-full build-win64-suite test-release test-wine-suite test-no-memory \
+	MAKEFLAGS= $(MAKE) -j2 WIN64_READY= check-full build-win64-suite test-release test-wine-suite test-no-memory \
 	  test-resources test-harness
 
 # The release as a publisher makes it (scripts/release.sh says how to sign it).
